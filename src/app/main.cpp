@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::puts("Dorvane v8.003");
+  return 0;
+}

@@ -1,0 +1,3 @@
+#include "settings/test_settings.h"
+
+TestSettings testSettings;
