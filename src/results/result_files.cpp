@@ -1,0 +1,188 @@
+#include "results/result_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "results/decimal.h"
+#include "settings/test_settings.h"
+#include "ui/services.h"
+
+namespace {
+
+const char kLogName[] = "ORBEL.txt";
+const char kSubjectHeader[] = "Subject,Trial,NItems,NCorrect,RT1,RT2,Error,Rev\r\n";
+const char kLogHeader[] = "Date\tTime\tScore\tSubject\r\n";
+
+bool SystemLocalTime(std::tm* local) {
+  const std::time_t now = std::time(nullptr);
+  if (now == static_cast<std::time_t>(-1)) return false;
+  return localtime_r(&now, local) != nullptr;
+}
+
+LocalTimeSource& TimeSource() {
+  static LocalTimeSource source = SystemLocalTime;
+  return source;
+}
+
+int TrialsRun(const TestState& state) {
+  if (state.trialsRun < 0) return 0;
+  return state.trialsRun > kMaxTrials ? kMaxTrials : state.trialsRun;
+}
+
+enum class AppendStatus { kDone, kOpenFailed, kWriteFailed };
+
+bool WriteAll(int fd, const std::string& data) {
+  const char* p = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Appends `body` to `path`, preceded by `header` when the file is new or
+// empty. The file is never opened for reading, so one that exists but cannot
+// be read is still appended to instead of being created afresh. A failed
+// write is cut back to the old end so that no half row is left for the next
+// test to continue. `*reason` gets the system's error text on failure.
+AppendStatus AppendToFile(const std::string& path, const char* header, const std::string& body,
+                          std::string* reason) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    *reason = std::strerror(errno);
+    return AppendStatus::kOpenFailed;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    *reason = std::strerror(errno);
+    ::close(fd);
+    return AppendStatus::kWriteFailed;
+  }
+  const std::string data = st.st_size == 0 ? header + body : body;
+  if (!WriteAll(fd, data) || ::fsync(fd) != 0) {
+    *reason = std::strerror(errno);
+    if (::ftruncate(fd, st.st_size) == 0) ::fsync(fd);
+    ::close(fd);
+    return AppendStatus::kWriteFailed;
+  }
+  if (::close(fd) != 0) {
+    *reason = std::strerror(errno);
+    return AppendStatus::kWriteFailed;
+  }
+  return AppendStatus::kDone;
+}
+
+std::string SubjectRows(const TestState& state, const std::string& subject) {
+  std::string rows;
+  char fields[7 * 12 + 8];
+  for (int i = 0; i < TrialsRun(state); ++i) {
+    const TrialRecord& r = state.trials[i];
+    std::snprintf(fields, sizeof fields, "%d,%d,%d,%d,%d,%d,%d\r\n", r.Trial, r.NItems, r.NCorrect,
+                  r.RT1, r.RT2, r.Error, r.Rev);
+    rows += subject;
+    rows += ',';
+    rows += fields;
+  }
+  return rows;
+}
+
+std::string LogLine(double score, const std::string& subject) {
+  std::tm local{};
+  if (!TimeSource()(&local)) {
+    // Date 0000/00/00 and time -1:-1:-1 mark a clock that could not be read.
+    local = std::tm{};
+    local.tm_year = -1900;
+    local.tm_mon = -1;
+    local.tm_mday = 0;
+    local.tm_hour = local.tm_min = local.tm_sec = -1;
+  }
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d\t%02d:%02d:%02d\t", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return stamp + results::FormatFixed(score, 2) + "\t" + subject + "\r\n";
+}
+
+void Warn(const std::string& text) {
+  ui::AppMessageBox(text, ui::kMbOk | ui::kMbIconWarning);
+}
+
+}  // namespace
+
+double ComputeScore(const TestState& state, int* count) {
+  double sum = 0;
+  int n = 0;
+  for (int i = 0; i < TrialsRun(state); ++i) {
+    if (state.trials[i].Rev == 0) continue;
+    sum += state.trials[i].NItems;
+    ++n;
+  }
+  if (count) *count = n;
+  return n > 0 ? sum / n : 0.0;
+}
+
+void SetLocalTimeSource(LocalTimeSource source) {
+  TimeSource() = source ? std::move(source) : LocalTimeSource(SystemLocalTime);
+}
+
+void WriteTestResults(int outcome) {
+  ui::Services& services = ui::Ui();
+  services.PlaceTopmost(services.MainWindow(), services.ScreenWidth(), services.ScreenHeight());
+  if (outcome != 1) return;
+
+  const std::string& subject = testSettings.subject;
+  const std::string dataFile = subject + ".csv";
+  std::string reason;
+  switch (AppendToFile(dataFile, kSubjectHeader, SubjectRows(testState, subject), &reason)) {
+    case AppendStatus::kDone:
+      break;
+    case AppendStatus::kOpenFailed:
+      Warn("Cannot open the data file [" + dataFile + "] (" + reason +
+           "); the rows of this test were not saved.");
+      break;
+    case AppendStatus::kWriteFailed:
+      Warn("Cannot write the data file [" + dataFile + "] (" + reason +
+           "); the rows of this test were not saved.");
+      break;
+  }
+
+  int reversalTrials = 0;
+  const double score = ComputeScore(testState, &reversalTrials);
+  if (reversalTrials == 0) {
+    // A mean over no trials is no score: the log holds only scores.
+    if (testSettings.flag_feedback != 0) {
+      services.MessageBox(services.MainWindow(),
+                          "The test ended without a reversal, so it has no score.", "Score",
+                          ui::kMbOk);
+    }
+    return;
+  }
+
+  switch (AppendToFile(kLogName, kLogHeader, LogLine(score, subject), &reason)) {
+    case AppendStatus::kDone:
+      break;
+    case AppendStatus::kOpenFailed:
+      Warn(std::string("Cannot open the data file [") + kLogName + "].");
+      return;
+    case AppendStatus::kWriteFailed:
+      Warn(std::string("Cannot write the data file [") + kLogName + "] (" + reason +
+           "); the result of this test was not saved.");
+      return;
+  }
+
+  if (testSettings.flag_feedback != 0) {
+    services.MessageBox(services.MainWindow(), "Score is " + results::FormatFixed(score, 2),
+                        "Score", ui::kMbOk);
+  }
+}

@@ -1,0 +1,24 @@
+// The files a completed test leaves behind: the subject's data file (one row
+// per trial) and the cumulative log "ORBEL.txt" (one line with the score).
+#pragma once
+
+#include <ctime>
+#include <functional>
+
+#include "test/staircase.h"
+
+/// Puts the main window back over the screen and, when `outcome` is 1, appends
+/// the trial rows to "<subject>.csv", the score line to "ORBEL.txt" and shows
+/// the score when feedback is on. Failures are reported in message boxes.
+void WriteTestResults(int outcome);
+
+/// Mean NItems over the reversal trials (Rev != 0) among the trials run;
+/// stores their number in `*count` (may be null). 0.0 when there is none.
+double ComputeScore(const TestState& state, int* count);
+
+/// Reads the calendar clock as local time into `*local`; false on failure.
+using LocalTimeSource = std::function<bool(std::tm* local)>;
+
+/// Replaces the clock that dates log lines; an empty function restores the
+/// system clock.
+void SetLocalTimeSource(LocalTimeSource source);

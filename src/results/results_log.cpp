@@ -1,0 +1,149 @@
+#include "results/results_log.h"
+
+#include <cstdio>
+#include <memory>
+#include <utility>
+
+#include "results/decimal.h"
+
+namespace {
+
+// A line is read in pieces of this many characters at most, as a line buffer
+// of 1000 bytes would read it.
+constexpr size_t kMaxPiece = 999;
+const char kBlank[] = " \t\n\r\v\f";
+
+// Splits the file's text into the pieces a line-by-line text-mode read gives:
+// CR LF counts as one line feed, and a piece ends after a line feed or after
+// kMaxPiece characters.
+class PieceReader {
+ public:
+  explicit PieceReader(const std::string& text) : text_(text) {}
+
+  bool Next(std::string* piece) {
+    piece->clear();
+    while (pos_ < text_.size() && piece->size() < kMaxPiece) {
+      char c = text_[pos_++];
+      if (c == '\r' && pos_ < text_.size() && text_[pos_] == '\n') c = text_[pos_++];
+      piece->push_back(c);
+      if (c == '\n') break;
+    }
+    return !piece->empty();
+  }
+
+ private:
+  const std::string& text_;
+  size_t pos_ = 0;
+};
+
+std::string Trimmed(std::string piece) {
+  const size_t lf = piece.find('\n');
+  if (lf != std::string::npos) piece.erase(lf);
+  const size_t first = piece.find_first_not_of(kBlank);
+  if (first == std::string::npos) return std::string();
+  const size_t last = piece.find_last_not_of(kBlank);
+  return piece.substr(first, last - first + 1);
+}
+
+// The text up to the next tab, advancing past it; the rest when there is none.
+std::string NextField(const std::string& line, size_t* pos, bool last) {
+  if (*pos > line.size()) return std::string();
+  const size_t tab = last ? std::string::npos : line.find('\t', *pos);
+  std::string field = line.substr(*pos, tab == std::string::npos ? std::string::npos : tab - *pos);
+  *pos = tab == std::string::npos ? line.size() + 1 : tab + 1;
+  return field;
+}
+
+LogEntry ParseLine(const std::string& line) {
+  LogEntry entry;
+  size_t pos = 0;
+  entry.date = NextField(line, &pos, false);
+  entry.time = NextField(line, &pos, false);
+  entry.score = results::ParseDecimal(NextField(line, &pos, false));
+  entry.subject = NextField(line, &pos, true);
+  return entry;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* text) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!file) return false;
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text->append(buffer, n);
+  // A directory opens but cannot be read: treat it as a log that cannot be opened.
+  return !std::ferror(file.get());
+}
+
+}  // namespace
+
+int ReadResultsLog(std::vector<LogEntry>* entries) {
+  return ReadResultsLog("ORBEL.txt", entries);
+}
+
+int ReadResultsLog(const std::string& path, std::vector<LogEntry>* entries) {
+  entries->clear();
+  std::string text;
+  if (!ReadWholeFile(path, &text)) return 0;
+
+  PieceReader reader(text);
+  std::string piece;
+  bool header = true;
+  while (reader.Next(&piece)) {
+    const std::string line = Trimmed(piece);
+    // A blank line ends the log, header included.
+    if (line.empty()) break;
+    if (header) {
+      header = false;
+      continue;
+    }
+    entries->push_back(ParseLine(line));
+  }
+  if (!entries->empty()) entries->back().is_current = 1;
+  return 1;
+}
+
+void RankEntries(std::vector<LogEntry>* entries) {
+  // This exchange order is what puts the later of two equal scores first, and
+  // it stays well defined for scores that do not compare (NaN). It runs on
+  // scores and positions only; the entries are moved once at the end.
+  const size_t n = entries->size();
+  std::vector<double> score(n);
+  std::vector<size_t> from(n);
+  for (size_t k = 0; k < n; ++k) {
+    score[k] = (*entries)[k].score;
+    from[k] = k;
+  }
+  for (size_t i = 0; i + 1 < n; ++i) {
+    for (size_t j = i + 1; j < n; ++j) {
+      if (score[j] >= score[i]) {
+        std::swap(score[i], score[j]);
+        std::swap(from[i], from[j]);
+      }
+    }
+  }
+  std::vector<LogEntry> ranked;
+  ranked.reserve(n);
+  for (size_t k = 0; k < n; ++k) ranked.push_back(std::move((*entries)[from[k]]));
+  *entries = std::move(ranked);
+}
+
+std::string FormatResultRow(int position, const LogEntry& entry) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%04d:  ", position);
+  return number + entry.date + "(" + entry.time + ")   " + results::FormatFixed(entry.score, 2, 5) +
+         "   " + entry.subject;
+}
+
+int CurrentRank(const std::vector<LogEntry>& ranked) {
+  for (size_t k = 0; k < ranked.size(); ++k) {
+    if (ranked[k].is_current) return static_cast<int>(k) + 1;
+  }
+  return 1;
+}
+
+std::string FormatSummary(const LogEntry& current, int rank, int count) {
+  const double percentile = count > 0 ? static_cast<double>(rank) / count * 100.0 : 0.0;
+  return "Result of [" + current.subject + "]: " + results::FormatFixed(current.score, 2) +
+         " chunks (ORDER: " + std::to_string(rank) + " out of " + std::to_string(count) + " / " +
+         results::FormatFixed(percentile, 1) + " percentile)";
+}
