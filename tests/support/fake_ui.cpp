@@ -1,4 +1,4 @@
-#include "fake_ui.h"
+#include "support/fake_ui.h"
 
 namespace testing {
 

@@ -1,8 +1,9 @@
+#include "test/staircase.h"
+
 #include <QtTest>
 #include <vector>
 
 #include "settings/test_settings.h"
-#include "test/staircase.h"
 
 Q_DECLARE_METATYPE(std::vector<int>)
 
@@ -66,12 +67,10 @@ class StaircaseTest : public QObject {
     QTest::newRow("six-trial example")
         << std::vector<int>{0, 0, 1, 0, 1, 0} << 4 << true << 6
         << std::vector<int>{3, 4, 5, 4, 5, 4, 5} << std::vector<int>{0, 0, 1, 2, 3, 4, 0};
-    QTest::newRow("first correct goes up")
-        << std::vector<int>{0} << 4 << false << 1 << std::vector<int>{3, 4}
-        << std::vector<int>{0, 0};
-    QTest::newRow("first error is reversal 1")
-        << std::vector<int>{1} << 4 << false << 1 << std::vector<int>{3, 2}
-        << std::vector<int>{1, 0};
+    QTest::newRow("first correct goes up") << std::vector<int>{0} << 4 << false << 1
+                                           << std::vector<int>{3, 4} << std::vector<int>{0, 0};
+    QTest::newRow("first error is reversal 1") << std::vector<int>{1} << 4 << false << 1
+                                               << std::vector<int>{3, 2} << std::vector<int>{1, 0};
     QTest::newRow("errors going down are no reversals")
         << std::vector<int>{1, 1, 0, 0} << 9 << false << 4 << std::vector<int>{3, 2, 1, 2, 3}
         << std::vector<int>{1, 0, 2, 0, 0};

@@ -1,0 +1,213 @@
+#include "test/ms_timer.h"
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <exception>
+#include <limits>
+#include <thread>
+#include <vector>
+
+#include "ui/services.h"
+
+std::atomic<int32_t> msTicks{0};
+std::atomic<TickHook> tickHook{nullptr};
+
+void TrialTickHook(int32_t) {}
+
+namespace {
+
+constexpr int64_t kNsPerMs = 1000000;
+constexpr int64_t kNsPerS = 1000000000;
+// Wake-ups sampled by the capability check: about 20 ms at start-up.
+constexpr int kCapsSamples = 20;
+
+int64_t NowNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * kNsPerS + ts.tv_nsec;
+}
+
+void SleepUntil(int64_t deadlineNs) {
+  timespec ts{};
+  ts.tv_sec = static_cast<time_t>(deadlineNs / kNsPerS);
+  ts.tv_nsec = static_cast<long>(deadlineNs % kNsPerS);
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+  }
+}
+
+// The default timer slack (50 us) and ordinary scheduling both add lateness
+// to every wake-up; ask for better and live with a refusal (no CAP_SYS_NICE
+// or RLIMIT_RTPRIO is the usual case).
+void SetUpTickThread() {
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+  sched_param param{};
+  param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+  pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
+
+int32_t AddTicks(int32_t value, int32_t n) {
+  // The counter wraps like the atomic does instead of overflowing.
+  return static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(n));
+}
+
+// Counts the whole milliseconds that really passed since the last count, so a
+// late wake-up loses nothing and early ones count nothing: the counter follows
+// the monotonic clock instead of the number of wake-ups.
+void RunTicks(const std::atomic<bool>* stop) {
+  SetUpTickThread();
+  int64_t last = NowNs();
+  while (!stop->load(std::memory_order_relaxed)) {
+    SleepUntil(last + kNsPerMs);
+    const int32_t n = TakeWholeMs(&last, NowNs());
+    if (n == 0) continue;
+    // An add, never a store, so the trial's reset to 0 is never undone.
+    const int32_t reached = AddTicks(msTicks.fetch_add(n), n);
+    for (int32_t k = n - 1; k >= 0; --k) {
+      if (TickHook hook = tickHook.load()) hook(AddTicks(reached, -k));
+    }
+  }
+}
+
+class TickThread {
+ public:
+  TickThread() = default;
+  TickThread(const TickThread&) = delete;
+  TickThread& operator=(const TickThread&) = delete;
+  // A thread still running at program end would terminate the program.
+  ~TickThread() { Stop(); }
+
+  void Start() {
+    if (thread_.joinable() || id_ != 0) return;
+    if (failStarts) return;
+    if (!manual) {
+      stop_.store(false);
+      try {
+        thread_ = std::thread(RunTicks, &stop_);
+      } catch (const std::exception&) {
+        return;  // stays stopped; MsTimerRunning tells the trial
+      }
+    }
+    if (++lastId_ == 0) ++lastId_;
+    id_ = lastId_;
+  }
+
+  void Stop() {
+    if (thread_.joinable()) {
+      stop_.store(true);
+      thread_.join();
+    }
+    id_ = 0;
+  }
+
+  bool manual = false;
+  bool failStarts = false;
+
+  uint32_t Id() const { return id_; }
+
+ private:
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  uint32_t id_ = 0;
+  uint32_t lastId_ = 0;
+};
+
+TickThread tickThread;
+
+void ShowTimerMessage(const char* text) {
+  ui::AppMessageBox(text, ui::kMbOk | ui::kMbIconHand);
+}
+
+}  // namespace
+
+int32_t TakeWholeMs(int64_t* lastNs, int64_t nowNs) {
+  if (nowNs <= *lastNs) return 0;
+  const int64_t whole =
+      std::min<int64_t>((nowNs - *lastNs) / kNsPerMs, std::numeric_limits<int32_t>::max());
+  *lastNs += whole * kNsPerMs;
+  return static_cast<int32_t>(whole);
+}
+
+TimerCaps MeasureTimerCaps() {
+  TimerCaps caps;
+  timespec res{};
+  if (clock_getres(CLOCK_MONOTONIC, &res) != 0) return caps;
+  caps.resolutionNs = static_cast<int64_t>(res.tv_sec) * kNsPerS + res.tv_nsec;
+
+  // Measured on a thread set up like the tick thread, since its wake-ups are
+  // what the counter depends on.
+  std::vector<int64_t> lateness;
+  lateness.reserve(kCapsSamples);
+  try {
+    std::thread probe([&lateness] {
+      SetUpTickThread();
+      int64_t deadline = NowNs();
+      for (int i = 0; i < kCapsSamples; ++i) {
+        deadline += kNsPerMs;
+        SleepUntil(deadline);
+        const int64_t now = NowNs();
+        lateness.push_back(now - deadline);
+        deadline = now;
+      }
+    });
+    probe.join();
+  } catch (const std::exception&) {
+    return caps;  // no thread, no tick: not available
+  }
+  std::nth_element(lateness.begin(), lateness.begin() + kCapsSamples / 2, lateness.end());
+  caps.medianLatenessNs = lateness[kCapsSamples / 2];
+  caps.available = true;
+  return caps;
+}
+
+int MsTimerCheck() {
+  return MsTimerCheck(MeasureTimerCaps());
+}
+
+int MsTimerCheck(const TimerCaps& caps) {
+  if (!caps.available) {
+    ShowTimerMessage("System does not permit MsTimer.");
+    return 0;
+  }
+  if (caps.resolutionNs > kNsPerMs || caps.medianLatenessNs > kNsPerMs) {
+    ShowTimerMessage("System does not have enough resolution for MsTimer.");
+    return 0;
+  }
+  // A running tick thread is left alone: forgetting it would leave it
+  // counting with nobody able to stop it.
+  msTicks.store(0);
+  tickHook.store(nullptr);
+  return 1;
+}
+
+void MsTimerStart() {
+  tickHook.store(&TrialTickHook);
+  tickThread.Start();
+}
+
+void MsTimerStop() {
+  tickThread.Stop();
+  tickHook.store(nullptr);
+}
+
+bool MsTimerRunning() {
+  return tickThread.Id() != 0;
+}
+
+uint32_t MsTimerId() {
+  return tickThread.Id();
+}
+
+void MsTimerUseManualTicks(bool manual) {
+  tickThread.Stop();
+  tickThread.manual = manual;
+}
+
+void MsTimerFailStartsForTesting(bool fail) {
+  tickThread.Stop();
+  tickThread.failStarts = fail;
+}

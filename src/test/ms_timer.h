@@ -1,0 +1,66 @@
+// The millisecond clock of the trial run: a tick thread of our own, woken on
+// absolute 1 ms deadlines of the monotonic clock, advances msTicks while a
+// trial is in its response phase.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+/// Milliseconds counted while the timer runs. The tick thread only adds to it;
+/// the trial run reads it and sets it to 0. Not reset by start or stop.
+extern std::atomic<int32_t> msTicks;
+
+/// A function the tick thread calls with the counter's new value.
+using TickHook = void (*)(int32_t);
+
+/// Called once per counted millisecond, with the value the counter reached by
+/// that millisecond; none when null.
+extern std::atomic<TickHook> tickHook;
+
+/// The hook the trial run installs: does nothing.
+void TrialTickHook(int32_t ticks);
+
+/// What the platform offers for a 1 ms tick.
+struct TimerCaps {
+  bool available = false;        ///< the monotonic clock could be queried
+  int64_t resolutionNs = 0;      ///< clock_getres of CLOCK_MONOTONIC
+  int64_t medianLatenessNs = 0;  ///< median lateness of 1 ms absolute-deadline sleeps
+};
+
+/// Measures the monotonic clock's resolution and the tick thread's wake-up
+/// lateness (about 20 ms of sleeps on a thread set up like the tick thread).
+TimerCaps MeasureTimerCaps();
+
+/// Checks that a 1 ms tick is possible; tells the experimenter in a message
+/// box when it is not. Returns 1 when it is, else 0.
+int MsTimerCheck();
+
+/// The same check on given capabilities. On success the counter is set to 0
+/// and the hook cleared.
+int MsTimerCheck(const TimerCaps& caps);
+
+/// Installs TrialTickHook and, when no tick thread runs, starts one.
+void MsTimerStart();
+
+/// Stops and joins the tick thread if one runs; always clears the hook.
+void MsTimerStop();
+
+/// True while a tick thread runs. False after MsTimerStart only when the
+/// thread could not be created.
+bool MsTimerRunning();
+
+/// Identifier of the running tick thread; 0 when none runs. Every start of a
+/// thread gets a new one.
+uint32_t MsTimerId();
+
+/// Whole milliseconds from `*lastNs` to `nowNs` (negative spans count 0);
+/// moves `*lastNs` forward by exactly that many, so that the fraction left
+/// over counts towards the next call and no time is lost or counted twice.
+int32_t TakeWholeMs(int64_t* lastNs, int64_t nowNs);
+
+/// For tests that drive time themselves: the timer starts and stops as usual
+/// but no thread counts; the test advances msTicks.
+void MsTimerUseManualTicks(bool manual);
+
+/// For tests: every start fails as if no thread could be created.
+void MsTimerFailStartsForTesting(bool fail);

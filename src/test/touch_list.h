@@ -1,0 +1,73 @@
+// The test window's list of where the screen is being pressed: every touch
+// contact, or the mouse while its left button is down. The window feeds it
+// its input events; the trial run polls pointCount and points[0].
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+/// A position in screen pixels.
+struct TouchPoint {
+  int32_t x;
+  int32_t y;
+};
+
+/// Contact moved.
+constexpr uint32_t kTouchEventfMove = 0x1;
+/// Contact put down.
+constexpr uint32_t kTouchEventfDown = 0x2;
+/// Contact lifted.
+constexpr uint32_t kTouchEventfUp = 0x4;
+
+/// One contact of a touch event; x and y in hundredths of a screen pixel.
+struct TouchInput {
+  int32_t x;
+  int32_t y;
+  uint32_t flags;  ///< kTouchEventf* bits
+  uint32_t id;     ///< contact identifier, stable while the contact lasts
+};
+
+/// The input state of the test window. It outlives the window, which is
+/// created for each test; it needs no window to be driven or read.
+class CTouchWnd {
+ public:
+  CTouchWnd() = default;
+  CTouchWnd(const CTouchWnd&) = delete;
+  CTouchWnd& operator=(const CTouchWnd&) = delete;
+  ~CTouchWnd();
+
+  /// Touch event with `count` contacts (`inputs` null: could not be read).
+  /// Lists the contacts that are not being lifted, x / 100 and y / 100;
+  /// returns 0, or -1 with the list unchanged when nothing could be read.
+  int OnTouch(const TouchInput* inputs, int count);
+  /// The system gave up the touch sequence: no contact remains.
+  void OnTouchCancel();
+  /// Left button pressed at a client position.
+  void OnLButtonDown(int32_t x, int32_t y);
+  /// Mouse moved to a client position.
+  void OnMouseMove(bool leftDown, int32_t x, int32_t y);
+  /// Left button released.
+  void OnLButtonUp();
+  /// Window activated (true) or deactivated (false).
+  void OnActivate(bool active);
+  /// The window is gone: contacts on it can no longer be followed.
+  void OnDestroy();
+
+  int32_t touchReady = 0;          ///< 1 if a touch digitiser is ready for input
+  int32_t touchRegistered = 0;     ///< 1 while registered for touch input
+  int32_t touching = 0;            ///< 1 while touch contacts are followed; mouse ignored
+  int32_t pointCount = 0;          ///< entries in points
+  std::vector<TouchPoint> points;  ///< current positions, screen pixels
+  int32_t inputCount = 0;          ///< entries in inputs
+  std::vector<TouchInput> inputs;  ///< raw contacts of the last touch event
+
+ private:
+  void SetSinglePoint(int32_t x, int32_t y);
+  void ClearPoints();
+};
+
+/// The program's one test window state; touchReady 0 until InitTouchReady.
+extern CTouchWnd touchWnd;
+
+/// Reads touchReady of touchWnd from the installed user interface services.
+void InitTouchReady();

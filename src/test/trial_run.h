@@ -1,0 +1,23 @@
+// The run of one test and of each of its trials on the test window: the
+// memorisation display, the covered recall in number order, the reaction
+// times, and the Escape abort.
+#pragma once
+
+#include <string>
+
+/// RunTrial's result when the trial could not run at all (no tick source or
+/// no patch surfaces); the test stops with a message.
+constexpr int kTrialFailed = -1;
+
+/// Runs the trials of one test from trial 0 on, advancing the staircase after
+/// each; 1 when the test ran to its end, 0 when it was aborted with Escape or
+/// could not go on (the experimenter has then been told why).
+int RunTest();
+
+/// Runs trial `i` on the laid-out patches: 1 when all patches were found,
+/// 0 when aborted with Escape, kTrialFailed when the tick source could not run.
+int RunTrial(int i);
+
+/// The text shown in the top-left corner during a trial: one "*" per reversal
+/// so far, then " (reversals/max_rev)".
+std::string ProgressText(int reversals, int maxRev);

@@ -1,0 +1,434 @@
+#include "test/trial_run.h"
+
+#include <QtTest>
+#include <deque>
+#include <vector>
+
+#include "display/bmp_builder.h"
+#include "display/dib_image.h"
+#include "display/layout.h"
+#include "display/surfaces.h"
+#include "settings/test_settings.h"
+#include "support/fake_ui.h"
+#include "test/ms_timer.h"
+#include "test/staircase.h"
+#include "test/touch_list.h"
+
+Q_DECLARE_METATYPE(std::vector<int>)
+
+namespace {
+
+// What a patch shows on a presented frame, read at its centre: numbered
+// ('W'), covered ('K': the cover bitmap cannot be drawn without a device
+// context, so it stays black), error ('R') or final ('G').
+char PatchState(const uint8_t* pixels, int pitch, const PatchEntry& p) {
+  const uint8_t* px = pixels + (p.y + 60) * pitch + 4 * (p.x + 60);
+  const uint32_t bgr = px[0] << 16 | px[1] << 8 | px[2];
+  switch (bgr) {
+    case 0xFFFFFF:
+      return 'W';
+    case 0x000000:
+      return 'K';
+    case 0x0000FF:
+      return 'R';
+    case 0x00FF00:
+      return 'G';
+    default:
+      return '?';
+  }
+}
+
+struct Frames {
+  std::vector<std::string> shown;  // one string of patch states per Present
+  int waits = 0;
+};
+
+class RecordingPresenter : public display::Presenter {
+ public:
+  explicit RecordingPresenter(Frames* frames) : frames_(frames) {}
+  void BindWindow(ui::WindowHandle) override {}
+  void WaitVerticalBlank() override { ++frames_->waits; }
+  bool FillScreen(uint32_t) override { return true; }
+  bool Present(const uint8_t* pixels, int, int, int pitch, const ui::Rect&) override {
+    std::string s;
+    const int n = testState.trials[testState.trialsRun].NItems;
+    for (int k = 0; k < n; ++k) s += PatchState(pixels, pitch, PatchLayout[k]);
+    frames_->shown.push_back(s);
+    return true;
+  }
+
+ private:
+  Frames* frames_;
+};
+
+// A person in front of the screen: touches patches (by index, or at an
+// offset from a patch's corner) one after another, holding each touch for a
+// while, on a simulated clock that advances 1 ms per sleep of the trial.
+struct Subject {
+  struct Touch {
+    int patch;    // -1: the empty place at (5, 700)
+    int dx = 60;  // offset from the patch's top-left corner
+    int dy = 60;
+  };
+  std::vector<Touch> plan;
+  size_t next = 0;
+  int startAfter = 50;
+  int hold = 30;
+  int gap = 40;
+  int escapeAt = -1;  // simulated time at which Escape is pressed
+  int64_t simTime = 0;
+  int64_t nextAt = 50;
+  int64_t releaseAt = -1;
+  std::vector<int32_t> ticksAtPress;
+  testing::FakeUi* ui = nullptr;
+
+  void OnPump() {
+    if (escapeAt >= 0 && simTime >= escapeAt) {
+      // Down, and down at every poll until the trial's exit has seen it.
+      ui->escapeStates = {int16_t(0x8001), int16_t(0x8000), 0};
+      escapeAt = -1;
+    }
+    if (releaseAt >= 0) {
+      if (simTime >= releaseAt) {
+        touchWnd.OnLButtonUp();
+        releaseAt = -1;
+        nextAt = simTime + gap;
+      }
+      return;
+    }
+    if (next < plan.size() && simTime >= nextAt) {
+      const Touch& t = plan[next++];
+      int x = 5;
+      int y = 700;
+      if (t.patch >= 0) {
+        x = PatchLayout[t.patch].x + t.dx;
+        y = PatchLayout[t.patch].y + t.dy;
+      }
+      ticksAtPress.push_back(msTicks.load());
+      touchWnd.OnLButtonDown(x, y);
+      releaseAt = simTime + hold;
+    }
+  }
+  void OnSleep(int ms) {
+    simTime += ms;
+    msTicks.fetch_add(ms);
+  }
+};
+
+std::vector<Subject::Touch> InOrder(const std::vector<int>& patches) {
+  std::vector<Subject::Touch> v;
+  for (int p : patches) v.push_back({p});
+  return v;
+}
+
+}  // namespace
+
+class TrialRunTest : public QObject {
+  Q_OBJECT
+
+  testing::FakeUi* ui_ = nullptr;
+  Frames frames_;
+  Subject subject_;
+  display::PresenterFactory previousFactory_;
+
+  void StartSubject() {
+    subject_.ui = ui_;
+    subject_.nextAt = subject_.startAfter;
+    ui_->onPump = [this] { subject_.OnPump(); };
+    ui_->onSleep = [this](int ms) { subject_.OnSleep(ms); };
+  }
+
+  // Lays out trial 0 with n patches and runs it.
+  int RunOneTrial(int n) {
+    ResetTest();
+    testState.trials[0].NItems = n;
+    if (!LayOutTrial(0)) return -2;
+    StartSubject();
+    const int result = RunTrial(0);
+    ReleasePatchSurfaces();
+    return result;
+  }
+
+ private slots:
+  void init() {
+    ui_ = new testing::FakeUi;
+    ui_->screenWidth = 1024;  // the canvas maps 1:1 onto the screen
+    ui_->screenHeight = 768;
+    frames_ = Frames{};
+    subject_ = Subject{};
+    previousFactory_ = display::SetPresenterFactory([this](ui::WindowHandle) {
+      return std::unique_ptr<display::Presenter>(new RecordingPresenter(&frames_));
+    });
+    QVERIFY(InitDisplay(ui_->MainWindow()));
+    testing::BmpSpec cover;
+    cover.width = cover.height = 120;
+    const std::vector<uint8_t> bmp = testing::MakeBmp(cover);
+    patchBitmapLoaded = patchBitmap.LoadFromMemory(bmp.data(), bmp.size());
+    QVERIFY(patchBitmapLoaded);
+    touchWnd.OnLButtonUp();
+    testSettings = TestSettings{};
+    testSettings.memtime = 1;
+    MsTimerUseManualTicks(true);
+    msTicks.store(12345);
+    SRand(7);
+  }
+
+  void cleanup() {
+    MsTimerStop();
+    MsTimerUseManualTicks(false);
+    ShutDownDisplay();
+    display::SetPresenterFactory(previousFactory_);
+    delete ui_;
+    ui_ = nullptr;
+  }
+
+  void wrongTouches_data() {
+    QTest::addColumn<std::vector<int>>("touches");
+    QTest::addColumn<int>("nCorrect");
+    QTest::addColumn<int>("lastWrong");  // index into touches, -1: none
+    QTest::addColumn<int>("wrongs");     // error sounds
+
+    QTest::newRow("in order") << std::vector<int>{0, 1, 2, 3} << 4 << -1 << 0;
+    QTest::newRow("1,3,2,3,4") << std::vector<int>{0, 2, 1, 2, 3} << 1 << 1 << 1;
+    QTest::newRow("1,3,2,4,3,4") << std::vector<int>{0, 2, 1, 3, 2, 3} << 2 << 3 << 2;
+    QTest::newRow("wrong before patch 1") << std::vector<int>{3, 0, 1, 2, 3} << 0 << 0 << 1;
+    QTest::newRow("found patch again does nothing")
+        << std::vector<int>{0, 0, 1, 2, 3} << 4 << -1 << 0;
+  }
+
+  void wrongTouches() {
+    QFETCH(std::vector<int>, touches);
+    QFETCH(int, nCorrect);
+    QFETCH(int, lastWrong);
+    QFETCH(int, wrongs);
+
+    subject_.plan = InOrder(touches);
+    QCOMPARE(RunOneTrial(4), 1);
+    const TrialRecord& r = testState.trials[0];
+    const std::vector<int32_t>& t = subject_.ticksAtPress;
+    QCOMPARE(r.NCorrect, nCorrect);
+    QCOMPARE(r.Error, lastWrong >= 0 ? 1 : 0);
+    // Each time is the tick count at the end of the pass before the touch
+    // was judged: the press happened during that pass's pump.
+    const int first =
+        static_cast<int>(std::find(touches.begin(), touches.end(), 0) - touches.begin());
+    QCOMPARE(r.RT1, t[first] + 1);
+    QCOMPARE(r.RT2, lastWrong >= 0 ? t[lastWrong] + 1 : t.back() + 1);
+    const auto played = [this](const char* sound) {
+      return static_cast<int>(std::count(ui_->sounds.begin(), ui_->sounds.end(), sound));
+    };
+    QCOMPARE(played("stim\\click.wav"), 4);
+    QCOMPARE(played("stim\\error.wav"), wrongs);
+    QCOMPARE(frames_.shown.back(), std::string("GGGG"));
+  }
+
+  void display_data() {
+    QTest::addColumn<int>("memtime");
+    QTest::addColumn<std::vector<int>>("touches");
+    QTest::addColumn<QStringList>("expected");  // frames after the memorisation display
+
+    QTest::newRow("patch 1 before time is up")
+        << 1 << std::vector<int>{0, 1, 2} << QStringList{"WKK", "WWK", "WWW", "GGG"};
+    QTest::newRow("wrong patch before time is up")
+        << 1 << std::vector<int>{1, 0, 1, 2}
+        << QStringList{"KRK", "KKK", "WKK", "WWK", "WWW", "GGG"};
+    QTest::newRow("memtime 0 covers at once")
+        << 0 << std::vector<int>{0, 1, 2} << QStringList{"KKK", "WKK", "WWK", "WWW", "GGG"};
+    QTest::newRow("empty place changes nothing")
+        << 0 << std::vector<int>{-1, 0, 1, 2} << QStringList{"KKK", "WKK", "WWK", "WWW", "GGG"};
+  }
+
+  void display() {
+    QFETCH(int, memtime);
+    QFETCH(std::vector<int>, touches);
+    QFETCH(QStringList, expected);
+
+    testSettings.memtime = memtime;
+    subject_.plan = InOrder(touches);
+    QCOMPARE(RunOneTrial(3), 1);
+    QStringList shown;
+    for (size_t i = 1; i < frames_.shown.size(); ++i)
+      shown << QString::fromStdString(frames_.shown[i]);
+    QCOMPARE(frames_.shown.front(), std::string("WWW"));
+    QCOMPARE(shown, expected);
+  }
+
+  void errorDisplay_lastsThirtyRefreshes() {
+    testSettings.memtime = 0;
+    subject_.plan = InOrder({1, 0, 1});
+    QCOMPARE(RunOneTrial(2), 1);
+    // One wait before the first frame of the trial, one per correct touch,
+    // thirty for the error display.
+    QCOMPARE(frames_.waits, 1 + 2 + 30);
+  }
+
+  void hitBox_data() {
+    QTest::addColumn<int>("dx");
+    QTest::addColumn<int>("dy");
+    QTest::addColumn<bool>("hit");
+    QTest::newRow("left edge") << 0 << 60 << false;
+    QTest::newRow("top edge") << 60 << 0 << false;
+    QTest::newRow("right edge") << 120 << 60 << false;
+    QTest::newRow("bottom edge") << 60 << 120 << false;
+    QTest::newRow("top-left corner outside the disc") << 1 << 1 << true;
+    QTest::newRow("bottom-right corner outside the disc") << 119 << 119 << true;
+  }
+
+  void hitBox() {
+    QFETCH(int, dx);
+    QFETCH(int, dy);
+    QFETCH(bool, hit);
+    testSettings.memtime = 0;
+    subject_.plan = {{0, dx, dy}};
+    subject_.escapeAt = 500;  // ends the trial when the touch was no hit
+    QCOMPARE(RunOneTrial(1), hit ? 1 : 0);
+  }
+
+  void onePatchTrial_rt2IsZeroAndHoldsASecond() {
+    testSettings.memtime = 0;
+    subject_.plan = InOrder({0});
+    subject_.hold = 5;
+    QCOMPARE(RunOneTrial(1), 1);
+    const TrialRecord& r = testState.trials[0];
+    QCOMPARE(r.RT1, subject_.ticksAtPress[0] + 1);
+    QCOMPARE(r.RT2, 0);
+    QCOMPARE(r.NCorrect, 1);
+    QCOMPARE(r.Error, 0);
+    QCOMPARE(msTicks.load(), 1000);
+  }
+
+  void escapeHeldFromPreviousTrial_doesNotAbort() {
+    testSettings.memtime = 0;
+    ui_->escapeStates = {int16_t(0x8001), int16_t(0x8000), int16_t(0x8000), 0};
+    subject_.plan = InOrder({0, 1});
+    QCOMPARE(RunOneTrial(2), 1);
+  }
+
+  void escapeWhileFingerDown_waitsForTheLift() {
+    testSettings.memtime = 0;
+    subject_.plan = {{-1}};
+    subject_.hold = 300;
+    subject_.escapeAt = 100;
+    QCOMPARE(RunOneTrial(2), 0);
+    QVERIFY(subject_.simTime >= subject_.startAfter + subject_.hold);
+    QCOMPARE(touchWnd.pointCount, 0);
+  }
+
+  void hideMouse_balancedOnCompletionAndAbort_data() {
+    QTest::addColumn<bool>("abort");
+    QTest::newRow("completed") << false;
+    QTest::newRow("aborted") << true;
+  }
+
+  void hideMouse_balancedOnCompletionAndAbort() {
+    QFETCH(bool, abort);
+    testSettings.memtime = 0;
+    testSettings.hide_mouse = 1;
+    if (abort) {
+      subject_.escapeAt = 10;
+    } else {
+      subject_.plan = InOrder({0, 1});
+    }
+    QCOMPARE(RunOneTrial(2), abort ? 0 : 1);
+    QCOMPARE(ui_->cursorCalls, 2);
+    QCOMPARE(ui_->cursorCount, 0);
+  }
+
+  void progressText_data() {
+    QTest::addColumn<int>("reversals");
+    QTest::addColumn<int>("maxRev");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("none yet") << 0 << 4 << " (0/4)";
+    QTest::newRow("two of eight") << 2 << 8 << "** (2/8)";
+  }
+
+  void progressText() {
+    QFETCH(int, reversals);
+    QFETCH(int, maxRev);
+    QFETCH(QString, text);
+    QCOMPARE(QString::fromStdString(ProgressText(reversals, maxRev)), text);
+  }
+
+  void tickSourceMissing_stopsTheTestWithAMessage() {
+    MsTimerUseManualTicks(false);
+    MsTimerFailStartsForTesting(true);
+    ResetTest();
+    StartSubject();
+    QCOMPARE(RunTest(), 0);
+    MsTimerFailStartsForTesting(false);
+    QCOMPARE(ui_->boxes.size(), size_t(1));
+    QVERIFY(ui_->boxes[0].text.find("millisecond timer") != std::string::npos);
+    QCOMPARE(testState.trialsRun, 0);
+  }
+
+  void wholeTest_tableIsWhatTheSubjectDid() {
+    // The subject touches in order, except in trials 3 and 5 (1-based),
+    // where the first touch goes to patch 2.
+    testSettings.memtime = 0;
+    testSettings.max_rev = 3;
+    ResetTest();
+    std::vector<std::vector<int32_t>> pressTicks;
+    std::vector<int> errorTrials{2, 4};
+    int planned = -1;
+    StartSubject();
+    ui_->onPump = [&] {
+      const int trial = testState.trialsRun;
+      if (trial != planned) {
+        planned = trial;
+        const int n = testState.trials[trial].NItems;
+        std::vector<int> order;
+        if (std::count(errorTrials.begin(), errorTrials.end(), trial)) order.push_back(1);
+        for (int k = 0; k < n; ++k) order.push_back(k);
+        pressTicks.push_back(subject_.ticksAtPress);
+        subject_.ticksAtPress.clear();
+        subject_.plan = InOrder(order);
+        subject_.next = 0;
+        subject_.nextAt = subject_.simTime + 20;
+      }
+      subject_.OnPump();
+    };
+    QCOMPARE(RunTest(), 1);
+    pressTicks.push_back(subject_.ticksAtPress);
+    pressTicks.erase(pressTicks.begin());
+
+    // Outcomes correct, correct, error, correct, error: 3, 4, 5, 4, 5 patches,
+    // reversals on trials 3, 4 and 5.
+    QCOMPARE(testState.trialsRun, 5);
+    const int nItems[] = {3, 4, 5, 4, 5};
+    const int rev[] = {0, 0, 1, 2, 3};
+    for (int i = 0; i < 5; ++i) {
+      const TrialRecord& r = testState.trials[i];
+      const bool error = std::count(errorTrials.begin(), errorTrials.end(), i) > 0;
+      const std::vector<int32_t>& t = pressTicks[i];
+      QCOMPARE(r.Trial, i + 1);
+      QCOMPARE(r.NItems, nItems[i]);
+      QCOMPARE(r.Error, error ? 1 : 0);
+      QCOMPARE(r.NCorrect, error ? 0 : nItems[i]);
+      QCOMPARE(r.RT1, t[error ? 1 : 0] + 1);
+      QCOMPARE(r.RT2, error ? t[0] + 1 : t.back() + 1);
+      QCOMPARE(r.Rev, rev[i]);
+    }
+  }
+
+  void abortInSecondTrial_leavesStaircaseAlone() {
+    testSettings.memtime = 0;
+    ResetTest();
+    StartSubject();
+    subject_.plan = InOrder({0, 1, 2});
+    ui_->onPump = [&] {
+      if (testState.trialsRun == 1 && subject_.escapeAt < 0 && subject_.plan.size() == 3) {
+        subject_.plan.clear();
+        subject_.escapeAt = static_cast<int>(subject_.simTime) + 10;
+      }
+      subject_.OnPump();
+    };
+    QCOMPARE(RunTest(), 0);
+    QCOMPARE(testState.trialsRun, 1);
+    QCOMPARE(testState.trials[1].NItems, 4);
+    QCOMPARE(testState.trials[1].Rev, 0);
+    QCOMPARE(displayState.SurfaceTable.size(), size_t(0));
+  }
+};
+
+QTEST_APPLESS_MAIN(TrialRunTest)
+#include "trial_run_test.moc"
