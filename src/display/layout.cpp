@@ -1,0 +1,156 @@
+#include "display/layout.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "display/dib_image.h"
+
+PatchEntry PatchLayout[kMaxPatches];
+SurfaceId coverImage = 0;
+
+namespace {
+
+uint32_t randState = 1;
+
+constexpr int kGridSize = 5;
+constexpr unsigned kNumberFormat = ui::kDtCenter | ui::kDtVCenter | ui::kDtSingleLine;
+const ui::FontSpec kNumberFont{90, 400, "ＭＳ Ｐゴシック"};
+
+bool IsTaken(int count, int column, int row) {
+  for (int k = 0; k < count; ++k) {
+    if (PatchLayout[k].x == column && PatchLayout[k].y == row) return true;
+  }
+  return false;
+}
+
+// A black patch surface with a disc of `colour` and, for number > 0, the
+// number in black on it. Returns the id, or -1 when no surface could be made.
+SurfaceId MakeDiscImage(uint32_t colour, int number) {
+  const SurfaceId id = CreatePatchSurface();
+  if (id < 0) return -1;
+  ColourFill(id, 0);
+  if (Lock(id)) {
+    FillDisc(id, colour);
+    Unlock(id);
+  }
+  if (number <= 0) return id;
+  DcHolder holder;
+  if (!GetSurfaceDC(id, &holder)) return id;  // the image goes without its number
+  ui::DeviceContext& dc = *holder.dc;
+  dc.SetTextColor(0);
+  dc.SetBkMode(ui::kBkTransparent);
+  const ui::FontSpec font = kNumberFont;  // a font of its own for every image
+  dc.SelectFont(&font);
+  dc.DrawText(std::to_string(number), ui::Rect{0, 0, kPatchSize, kPatchSize}, kNumberFormat);
+  dc.SelectFont(nullptr);
+  ReleaseSurfaceDC(id, &holder);
+  return id;
+}
+
+SurfaceId MakeCoverImage() {
+  if (!patchBitmapLoaded || !patchBitmap.header || !patchBitmap.bits) {
+    return MakeDiscImage(kWhite, 0);
+  }
+  const SurfaceId id = CreatePatchSurface();
+  if (id < 0) return -1;
+  ColourFill(id, 0);
+  DcHolder holder;
+  if (GetSurfaceDC(id, &holder)) {
+    // At the bitmap's own size: the surface cuts off what lies beyond it.
+    const ui::Rect whole{0, 0, patchBitmap.width, std::abs(patchBitmap.height)};
+    holder.dc->StretchDIBits(whole, whole, patchBitmap.bits, patchBitmap.header);
+    ReleaseSurfaceDC(id, &holder);
+  }
+  return id;
+}
+
+}  // namespace
+
+void SRand(uint32_t start) {
+  randState = start;
+}
+
+int Rand() {
+  randState = randState * 214013u + 2531011u;
+  return static_cast<int>((randState >> 16) & 0x7FFF);
+}
+
+int GridCell(int high, int low) {
+  // high * 32767 + low < 2^30, so the product with 5 fits in 64 bits exactly.
+  const int64_t v = int64_t{high} * 32767 + low;
+  return static_cast<int>(v * kGridSize >> 30);
+}
+
+int LayOutTrial(int trial) {
+  if (trial < 0 || trial >= kMaxTrials) return 0;
+  // The staircase keeps NItems within the table; the clamp only guards it.
+  const int n = std::clamp(testState.trials[trial].NItems, 0, kMaxPatches);
+  for (int i = 0; i < n; ++i) {
+    int row = 0;
+    int column = 0;
+    do {
+      // All four values of a colliding candidate are thrown away.
+      const int r1 = Rand();
+      const int r2 = Rand();
+      const int r3 = Rand();
+      const int r4 = Rand();
+      row = GridCell(r1, r2);
+      column = GridCell(r3, r4);
+    } while (IsTaken(i, column, row));
+    PatchEntry& entry = PatchLayout[i];
+    entry.x = column;
+    entry.y = row;
+    entry.numberedImage = MakeDiscImage(kWhite, i + 1);
+    if (entry.numberedImage < 0) return 0;
+    entry.errorImage = MakeDiscImage(kRed, i + 1);
+    if (entry.errorImage < 0) return 0;
+    entry.finalImage = MakeDiscImage(kGreen, i + 1);
+    if (entry.finalImage < 0) return 0;
+  }
+  coverImage = MakeCoverImage();
+  if (coverImage < 0) return 0;
+  for (int i = 0; i < n; ++i) {
+    PatchLayout[i].x = PatchLayout[i].x * kGridPitch + kGridLeft;
+    PatchLayout[i].y = PatchLayout[i].y * kGridPitch + kGridTop;
+  }
+  return 1;
+}
+
+void FillDisc(SurfaceId id, uint32_t colour) {
+  constexpr int kCentre = 60;
+  int cx = 59;
+  int cy = 0;
+  int e = 59;
+  do {
+    FillSpan(id, kCentre - cx, kCentre + cy, 2 * cx + 1, colour);
+    FillSpan(id, kCentre - cx, kCentre - cy, 2 * cx + 1, colour);
+    FillSpan(id, kCentre - cy, kCentre + cx, 2 * cy + 1, colour);
+    FillSpan(id, kCentre - cy, kCentre - cx, 2 * cy + 1, colour);
+    e -= 2 * cy + 1;
+    ++cy;
+    if (e < 0) {
+      e += 2 * cx;
+      --cx;
+    }
+  } while (cx >= cy);
+}
+
+void FillSpan(SurfaceId id, int x, int y, int count, uint32_t colour) {
+  SurfaceRecord* s = FindSurface(id);
+  if (!s || !s->locked || !s->pixels) return;
+  if (y < 0 || y >= s->height) return;
+  int64_t first = x;
+  int64_t n = count;
+  if (first < 0) {
+    n += first;
+    first = 0;
+  }
+  if (first + n >= s->width) n = s->width - first;
+  if (n <= 0) return;
+  const uint8_t pixel[4] = {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
+                            static_cast<uint8_t>(colour), 0};
+  uint8_t* p = s->pixels + static_cast<int64_t>(y) * s->pitch + 4 * first;
+  for (int64_t i = 0; i < n; ++i) std::memcpy(p + 4 * i, pixel, 4);
+}
