@@ -1,0 +1,238 @@
+#include "dialogs/setup_dialogs.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <limits>
+
+#include "dialogs/dialog_frame.h"
+#include "dialogs/int_field.h"
+#include "settings/test_settings.h"
+#include "test/staircase.h"
+#include "ui/services.h"
+
+namespace {
+
+const char kAskInteger[] = "Please enter an integer.";
+
+// An automatic check box: a click toggles between checked and unchecked, and
+// the third state is only ever set from a stored value, never by clicking.
+class AutoCheckBox : public QCheckBox {
+ public:
+  using QCheckBox::QCheckBox;
+
+ protected:
+  void nextCheckState() override {
+    const bool wasChecked = checkState() == Qt::Checked;
+    setCheckState(wasChecked ? Qt::Unchecked : Qt::Checked);
+  }
+};
+
+QString EditName(int id) {
+  return QStringLiteral("edit%1").arg(id);
+}
+QString CheckName(int id) {
+  return QStringLiteral("check%1").arg(id);
+}
+QString ButtonName(int id) {
+  return QStringLiteral("button%1").arg(id);
+}
+
+}  // namespace
+
+CSetupDialog::CSetupDialog(QWidget* parent, const QString& title, int width, int height)
+    : QDialog(parent) {
+  setFont(dialogs::ShellDialogFont());
+  setWindowTitle(title);
+  dialogs::SetModalFrame(this, width, height);
+}
+
+bool CSetupDialog::TryAccept() {
+  if (!ExchangeData(false)) return false;
+  QDialog::accept();
+  return true;
+}
+
+void CSetupDialog::accept() {
+  TryAccept();
+}
+
+QLineEdit* CSetupDialog::Edit(int id) const {
+  return findChild<QLineEdit*>(EditName(id), Qt::FindDirectChildrenOnly);
+}
+
+QCheckBox* CSetupDialog::Check(int id) const {
+  return findChild<QCheckBox*>(CheckName(id), Qt::FindDirectChildrenOnly);
+}
+
+QPushButton* CSetupDialog::Button(int id) const {
+  return findChild<QPushButton*>(ButtonName(id), Qt::FindDirectChildrenOnly);
+}
+
+void CSetupDialog::AddEdit(int id, int x, int y, int width, int height) {
+  auto* edit = new QLineEdit(this);
+  edit->setObjectName(EditName(id));
+  // The text is taken at any length; the widget's own default would cut it.
+  edit->setMaxLength(std::numeric_limits<int>::max());
+  edit->setGeometry(dialogs::DialogUnits(font()).Rect(x, y, width, height));
+}
+
+void CSetupDialog::AddCheck(int id, const QString& text, int x, int y, int width, int height) {
+  auto* check = new AutoCheckBox(text, this);
+  check->setObjectName(CheckName(id));
+  check->setGeometry(dialogs::DialogUnits(font()).Rect(x, y, width, height));
+}
+
+void CSetupDialog::AddButton(int id, const QString& text, int x, int y, int width, int height) {
+  auto* button = new QPushButton(text, this);
+  button->setObjectName(ButtonName(id));
+  button->setGeometry(dialogs::DialogUnits(font()).Rect(x, y, width, height));
+  if (id == 1) {
+    button->setDefault(true);
+    connect(button, &QPushButton::clicked, this, &CSetupDialog::accept);
+  } else {
+    connect(button, &QPushButton::clicked, this, &CSetupDialog::reject);
+  }
+}
+
+void CSetupDialog::AddStatic(const QString& text, int x, int y, int width, int height) {
+  auto* label = new QLabel(text, this);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label->setWordWrap(true);
+  label->setGeometry(dialogs::DialogUnits(font()).Rect(x, y, width, height));
+}
+
+void CSetupDialog::FocusFirst(QLineEdit* edit) {
+  edit->setFocus(Qt::TabFocusReason);
+  edit->selectAll();
+}
+
+void CSetupDialog::TransferText(bool toControls, int id, std::string* member) {
+  QLineEdit* edit = Edit(id);
+  if (toControls) {
+    edit->setText(QString::fromStdString(*member));
+  } else {
+    *member = edit->text().toStdString();
+  }
+}
+
+bool CSetupDialog::TransferInt(bool toControls, int id, int32_t* member) {
+  QLineEdit* edit = Edit(id);
+  if (toControls) {
+    edit->setText(QString::number(*member));
+    return true;
+  }
+  if (dialogs::ParseIntField(edit->text().toStdString(), member)) return true;
+  ui::Ui().MessageBox(dialogs::WindowHandleOf(this), kAskInteger, ui::ApplicationName(),
+                      ui::kMbOk | ui::kMbIconWarning);
+  edit->setFocus(Qt::OtherFocusReason);
+  edit->selectAll();
+  return false;
+}
+
+void CSetupDialog::TransferCheck(bool toControls, int id, int32_t* member) {
+  QCheckBox* check = Check(id);
+  if (toControls) {
+    if (*member < 0 || *member > 2) *member = 0;
+    check->setTristate(*member == 2);
+    check->setCheckState(*member == 2   ? Qt::PartiallyChecked
+                         : *member == 1 ? Qt::Checked
+                                        : Qt::Unchecked);
+  } else {
+    *member = check->checkState() == Qt::Checked ? 1 : 0;
+  }
+}
+
+void CSetupDialog::showEvent(QShowEvent* event) {
+  // The first show is the dialog's initialisation: the members reach the
+  // controls only now, after the caller has loaded them.
+  if (!initialised_ && !event->spontaneous()) {
+    initialised_ = true;
+    ExchangeData(true);
+    FocusFirst(findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly).value(0));
+  }
+  QDialog::showEvent(event);
+}
+
+CSubject::CSubject(QWidget* parent)
+    : CSetupDialog(parent, QStringLiteral("Subject Information"), 232, 93) {
+  // Creation order is the tab order.
+  AddEdit(1001, 60, 6, 78, 12);
+  AddEdit(1004, 96, 24, 30, 12);
+  AddEdit(1006, 96, 42, 30, 12);
+  AddCheck(1005, QStringLiteral("Hide Mouse Cursor"), 12, 72, 84, 12);
+  AddCheck(1008, QStringLiteral("Show Feedback"), 144, 54, 84, 12);
+  AddCheck(1007, QStringLiteral("Show Ranking"), 144, 72, 84, 12);
+  AddButton(1, QStringLiteral("OK"), 174, 6, 50, 14);
+  AddButton(2, QStringLiteral("キャンセル"), 174, 24, 50, 14);
+  AddStatic(QStringLiteral("Subject ID:"), 13, 7, 41, 11);
+  AddStatic(QStringLiteral("Time for Memorization:"), 12, 24, 78, 12);
+  AddStatic(QStringLiteral("sec."), 132, 24, 24, 12);
+  AddStatic(QStringLiteral("Number of Reversals:"), 12, 42, 72, 12);
+  Edit(1001)->setFocus();
+}
+
+bool CSubject::ExchangeData(bool toControls) {
+  TransferText(toControls, 1001, &subject);
+  if (!TransferInt(toControls, 1004, &memtime)) return false;
+  if (!TransferInt(toControls, 1006, &maxRev)) return false;
+  TransferCheck(toControls, 1005, &hideMouse);
+  TransferCheck(toControls, 1007, &flagRanking);
+  TransferCheck(toControls, 1008, &flagFeedback);
+  return true;
+}
+
+COption::COption(QWidget* parent) : CSetupDialog(parent, QStringLiteral("Option"), 226, 61) {
+  AddEdit(1004, 102, 6, 30, 12);
+  AddEdit(1006, 102, 24, 30, 12);
+  AddCheck(1005, QStringLiteral("Hide Mouse Cursor"), 12, 42, 96, 12);
+  AddButton(1, QStringLiteral("OK"), 168, 6, 50, 14);
+  AddButton(2, QStringLiteral("キャンセル"), 168, 24, 50, 14);
+  AddStatic(QStringLiteral("Time for Memorization:"), 12, 6, 78, 12);
+  AddStatic(QStringLiteral("sec."), 138, 6, 24, 12);
+  AddStatic(QStringLiteral("Number of Reversals:"), 12, 24, 72, 12);
+  Edit(1004)->setFocus();
+}
+
+bool COption::ExchangeData(bool toControls) {
+  if (!TransferInt(toControls, 1004, &memtime)) return false;
+  TransferCheck(toControls, 1005, &hideMouse);
+  if (!TransferInt(toControls, 1006, &maxRev)) return false;
+  return true;
+}
+
+int AskSubjectInformation() {
+  CSubject dialog(dialogs::MainWindowWidget());
+  dialog.subject = testSettings.subject;
+  dialog.memtime = testSettings.memtime;
+  dialog.maxRev = testSettings.max_rev;
+  dialog.hideMouse = testSettings.hide_mouse;
+  dialog.flagRanking = testSettings.flag_ranking;
+  dialog.flagFeedback = testSettings.flag_feedback;
+  if (dialog.exec() != QDialog::Accepted) return 0;
+
+  testSettings.subject = dialog.subject;
+  testSettings.hide_mouse = dialog.hideMouse;
+  testSettings.memtime = dialog.memtime;
+  testSettings.max_rev = dialog.maxRev;
+  testSettings.flag_feedback = dialog.flagFeedback;
+  testSettings.flag_ranking = dialog.flagRanking;
+  // Closed whatever its state, so that the subject's keys reach the test as
+  // plain keys.
+  ui::Ui().SetInputMethodOpen(ui::Ui().MainWindow(), false);
+  ResetTest();
+  return 1;
+}
+
+void EditOptions() {
+  COption dialog(dialogs::MainWindowWidget());
+  dialog.memtime = testSettings.memtime;
+  dialog.hideMouse = testSettings.hide_mouse;
+  dialog.maxRev = testSettings.max_rev;
+  if (dialog.exec() != QDialog::Accepted) return;
+  testSettings.memtime = dialog.memtime;
+  testSettings.hide_mouse = dialog.hideMouse;
+  testSettings.max_rev = dialog.maxRev;
+}
