@@ -58,9 +58,12 @@ int32_t AddTicks(int32_t value, int32_t n) {
 // Counts the whole milliseconds that really passed since the last count, so a
 // late wake-up loses nothing and early ones count nothing: the counter follows
 // the monotonic clock instead of the number of wake-ups.
-void RunTicks(const std::atomic<bool>* stop) {
+// Counting starts at `startNs`, the moment the timer was started, not when
+// the new thread first runs: on a busy machine that can be many
+// milliseconds later, and they would be lost from every reaction time.
+void RunTicks(const std::atomic<bool>* stop, int64_t startNs) {
   SetUpTickThread();
-  int64_t last = NowNs();
+  int64_t last = startNs;
   while (!stop->load(std::memory_order_relaxed)) {
     SleepUntil(last + kNsPerMs);
     const int32_t n = TakeWholeMs(&last, NowNs());
@@ -87,7 +90,7 @@ class TickThread {
     if (!manual) {
       stop_.store(false);
       try {
-        thread_ = std::thread(RunTicks, &stop_);
+        thread_ = std::thread(RunTicks, &stop_, NowNs());
       } catch (const std::exception&) {
         return;  // stays stopped; MsTimerRunning tells the trial
       }
