@@ -1,0 +1,227 @@
+#include "app/main_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QShortcut>
+#include <QtMath>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+
+#include "dialogs/about_dialog.h"
+#include "dialogs/results_dialog.h"
+#include "dialogs/setup_dialogs.h"
+#include "display/dib_image.h"
+#include "display/layout.h"
+#include "display/surfaces.h"
+#include "test/ms_timer.h"
+#include "test/start_test.h"
+#include "ui/qt_services.h"
+#include "ui/surface_dc.h"
+
+const char kTitleText[] = " Dorvane (Dorvane developers, 2026)";
+
+namespace {
+
+constexpr uint32_t kTitleColour = 0xFFFFFF;
+constexpr uint32_t kTitleBackground = 0x000000;
+constexpr int kHalfSquare = kOpeningSquareSide / 2;
+
+// Window geometry is in device-independent pixels; ScreenSize is physical.
+QRect ScreenGeometry() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
+  const QPoint origin = screen ? screen->geometry().topLeft() : QPoint(0, 0);
+  return QRect(origin, QSize(qCeil(ScreenSize.width / ratio), qCeil(ScreenSize.height / ratio)));
+}
+
+// Without a window manager nobody hands the keyboard back once a dialog or
+// the test window is gone, and Escape and the menu keys would reach nothing.
+void TakeBackFocus(QWidget* frame) {
+  if (frame->isVisible()) frame->activateWindow();
+}
+
+}  // namespace
+
+ui::Rect OpeningSquare(int width, int height) {
+  const int left = width / 2 - kHalfSquare;
+  const int top = height / 2 - kHalfSquare;
+  return {left, top, left + kOpeningSquareSide, top + kOpeningSquareSide};
+}
+
+bool StartsTest(int width, int height, int x, int y) {
+  const int cx = width / 2;
+  const int cy = height / 2;
+  return cx - kHalfSquare < x && x < cx + kHalfSquare && cy - kHalfSquare < y &&
+         y < cy + kHalfSquare;
+}
+
+void PaintOpeningScreen(ui::DeviceContext& dc, int width, int height) {
+  if (openingBitmapLoaded) {
+    // A top-down bitmap stores a negative height; its picture is as tall.
+    const ui::Rect source{0, 0, openingBitmap.width, std::abs(openingBitmap.height)};
+    dc.StretchDIBits(OpeningSquare(width, height), source, openingBitmap.bits,
+                     openingBitmap.header);
+    return;
+  }
+  dc.SetTextColor(kTitleColour);
+  dc.SetBkColor(kTitleBackground);
+  dc.SelectFont(nullptr);
+  dc.DrawText(kTitleText, ui::Rect{0, 0, width, height},
+              ui::kDtCenter | ui::kDtVCenter | ui::kDtSingleLine);
+}
+
+COpeningScreen::COpeningScreen(QWidget* parent) : QWidget(parent) {}
+
+QSize COpeningScreen::PhysicalSize() const {
+  const qreal ratio = devicePixelRatioF();
+  return QSize(qRound(width() * ratio), qRound(height() * ratio));
+}
+
+void COpeningScreen::paintEvent(QPaintEvent*) {
+  const QSize size = PhysicalSize();
+  if (size.isEmpty()) return;
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  {
+    ui::SurfaceDC dc(image.bits(), size.width(), size.height(),
+                     static_cast<int>(image.bytesPerLine()));
+    PaintOpeningScreen(dc, size.width(), size.height());
+  }
+  image.setDevicePixelRatio(devicePixelRatioF());
+  QPainter painter(this);
+  painter.drawImage(QPoint(0, 0), image);
+}
+
+void COpeningScreen::mousePressEvent(QMouseEvent* event) {
+  event->accept();
+  if (event->button() != Qt::LeftButton) return;
+  const qreal ratio = devicePixelRatioF();
+  const QSize size = PhysicalSize();
+  const int x = qFloor(event->position().x() * ratio);
+  const int y = qFloor(event->position().y() * ratio);
+  if (!StartsTest(size.width(), size.height(), x, y)) return;
+  StartTest();
+  TakeBackFocus(window());
+}
+
+CMainFrame::CMainFrame()
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+  setWindowTitle(QStringLiteral("Dorvane"));
+  client_ = new COpeningScreen(this);
+  ApplyWindowClass(client_);
+  setCentralWidget(client_);
+  BuildMenu();
+  // The Option dialog has no menu item; a shortcut keeps the menus as they are.
+  auto* options = new QShortcut(OptionsShortcut(), this);
+  connect(options, &QShortcut::activated, this, [this] { OnCommand(kCmdOptions); });
+
+  const QRect geometry = ScreenGeometry();
+  setGeometry(geometry);
+  setFixedSize(geometry.size());
+
+  MsTimerCheck();  // tells the experimenter itself when it fails
+  SRand(static_cast<uint32_t>(std::time(nullptr)));
+  Rand();
+  Rand();
+}
+
+CMainFrame::~CMainFrame() {
+  if (!destroyed_) OnDestroy();
+}
+
+QKeySequence CMainFrame::OptionsShortcut() {
+  return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O);
+}
+
+void CMainFrame::BuildMenu() {
+  auto add = [this](QMenu* menu, const QString& text, int id) {
+    QAction* action = menu->addAction(text);
+    action->setData(id);
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    actions_[id] = action;
+  };
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  add(file, QStringLiteral("E&xit"), kCmdExit);
+  QMenu* test = menuBar()->addMenu(QStringLiteral("&Test"));
+  add(test, QStringLiteral("&Start Test"), kCmdStartTest);
+  add(test, QStringLiteral("結果を見る(&R)"), kCmdViewResults);
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  add(help, QStringLiteral("&About"), kCmdAbout);
+}
+
+QAction* CMainFrame::CommandAction(int id) const {
+  const auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::ShowMaximised() {
+  // Set explicitly: without a window manager nothing else places the frame.
+  const QRect geometry = ScreenGeometry();
+  setGeometry(geometry);
+  show();
+  raise();
+  activateWindow();
+  repaint();
+}
+
+void CMainFrame::OnCommand(int id) {
+  switch (id) {
+    case kCmdExit:
+      close();  // the same path as the close box
+      break;
+    case kCmdAbout:
+      RunAboutDialog(this);
+      TakeBackFocus(this);
+      break;
+    case kCmdStartTest:
+      StartTest();
+      TakeBackFocus(this);
+      break;
+    case kCmdViewResults:
+      ViewResults();
+      TakeBackFocus(this);
+      break;
+    case kCmdOptions:
+      EditOptions();
+      TakeBackFocus(this);
+      break;
+    default:
+      break;
+  }
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    ui::Ui().PlaceTopmost(ui::HandleOf(this), ScreenSize.width, ScreenSize.height);
+    event->accept();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // The running test draws on the display and counts on the timer; Escape
+  // ends it first.
+  if (TestRunning()) {
+    event->ignore();
+    return;
+  }
+  OnDestroy();
+  QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::OnDestroy() {
+  destroyed_ = true;
+  ShutDownDisplay();
+  MsTimerStop();
+}

@@ -1,0 +1,116 @@
+#include "app/my_app.h"
+
+#include <QApplication>
+#include <utility>
+
+#include "display/dib_image.h"
+#include "display/gl_presenter.h"
+#include "display/layout.h"
+#include "display/surfaces.h"
+#include "settings/settings_store.h"
+#include "settings/test_settings.h"
+#include "test/start_test.h"
+#include "test/touch_list.h"
+#include "ui/qt_services.h"
+
+namespace {
+
+constexpr char kPatchBitmapPath[] = "stim/patch.bmp";
+constexpr char kOpeningBitmapPath[] = "stim/opening.bmp";
+constexpr char kClickSoundPath[] = "stim\\click.wav";
+constexpr char kErrorSoundPath[] = "stim\\error.wav";
+
+int LoadFlag(DibImage& image, const char* path) {
+  return image.Load(path) == 1 ? 1 : 0;
+}
+
+template <typename T>
+void FreeVector(std::vector<T>& v) {
+  std::vector<T>().swap(v);
+}
+
+}  // namespace
+
+CMyApp::CMyApp(AppEnvironment environment) : environment_(std::move(environment)) {
+  // As at process start, so that an application object made after another
+  // one (tests) finds no leftovers.
+  displayState = DisplayState{};
+  testSettings = TestSettings{};
+  for (PatchEntry& row : PatchLayout) row = PatchEntry{};
+  patchBitmap.Clear();
+  openingBitmap.Clear();
+  patchBitmapLoaded = 0;
+  openingBitmapLoaded = 0;
+  settingsStore = SettingsStore{};
+}
+
+CMyApp::~CMyApp() {
+  // Normally the event loop ended with the frame already gone.
+  delete mainFrame_.data();
+
+  touchWnd.OnDestroy();
+  FreeVector(touchWnd.points);
+  FreeVector(touchWnd.inputs);
+  touchWnd.inputCount = 0;
+  settingsStore = SettingsStore{};
+  openingBitmap.Clear();
+  patchBitmap.Clear();
+  std::string().swap(testSettings.subject);
+  ShutDownDisplay();
+
+  if (factoryInstalled_) display::SetPresenterFactory(std::move(previousFactory_));
+  if (servicesInstalled_) ui::SetUi(previousServices_);
+  qtServices_.reset();
+}
+
+int CMyApp::StartUp(const std::string& executablePath) {
+  if (!environment_.services) {
+    qtServices_ = std::make_unique<ui::QtServices>();
+    previousServices_ = ui::SetUi(qtServices_.get());
+    servicesInstalled_ = true;
+  }
+  ui::SetApplicationNameFromPath(executablePath);
+  previousFactory_ = display::SetPresenterFactory(
+      environment_.presenterFactory ? environment_.presenterFactory
+                                    : display::PresenterFactory(display::MakeGlPresenter));
+  factoryInstalled_ = true;
+  InitTouchReady();
+  if (qtServices_) {
+    // The first correct touch must click at once, not after the file loads.
+    qtServices_->PreloadSound(kClickSoundPath);
+    qtServices_->PreloadSound(kErrorSoundPath);
+  }
+
+  // 1. The screen, once: a later change of resolution waits for the next start.
+  ScreenSize = {ui::Ui().ScreenWidth(), ui::Ui().ScreenHeight()};
+  // 2, 3. Missing bitmaps are no error: white discs and the title line stand in.
+  patchBitmapLoaded = LoadFlag(patchBitmap, kPatchBitmapPath);
+  openingBitmapLoaded = LoadFlag(openingBitmap, kOpeningBitmapPath);
+  // 4. The window class: ApplyWindowClass, as each window is built.
+  // 5. The main frame.
+  auto* frame = new CMainFrame;
+  frame->setAttribute(Qt::WA_DeleteOnClose);
+  mainFrame_ = frame;
+  if (qtServices_) qtServices_->SetMainWindow(frame);
+  // 6.
+  frame->ShowMaximised();
+  // 7. Without a display no test can run; the settings stay as they are on disk.
+  if (!InitDisplay(ui::HandleOf(frame))) {
+    delete frame;
+    return 0;
+  }
+  // 8.
+  ReadTestSettings();
+  return 1;
+}
+
+int CMyApp::ShutDown(int exitCode) {
+  WriteTestSettings();
+  return exitCode;
+}
+
+int CMyApp::Run(int argc, char** argv) {
+  const std::string executablePath = argc > 0 && argv && argv[0] ? argv[0] : "";
+  if (!StartUp(executablePath)) return ShutDown(kStartUpFailedExitCode);
+  return ShutDown(QApplication::exec());
+}

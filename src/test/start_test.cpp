@@ -1,0 +1,108 @@
+#include "test/start_test.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QOpenGLContext>
+#include <QPalette>
+#include <QThread>
+#include <QWidget>
+#include <utility>
+
+#include "dialogs/results_dialog.h"
+#include "dialogs/setup_dialogs.h"
+#include "display/surfaces.h"
+#include "results/result_files.h"
+#include "settings/test_settings.h"
+#include "test/touch_list.h"
+#include "test/touch_window.h"
+#include "test/trial_run.h"
+
+ScreenDimensions ScreenSize;
+
+namespace {
+
+// Long enough for any window system to map a window; the test goes on
+// regardless, and the first trial paints the window once it shows.
+constexpr qint64 kExposeWaitMs = 2000;
+
+TestWindowFactory testWindowFactory;
+bool testRunning = false;
+
+// OpenGL lets the presenter wait for the screen's refresh; without it the
+// presenter draws through a raster backing store.
+QSurface::SurfaceType TestWindowSurface() {
+  static const bool openGl = [] {
+    QOpenGLContext probe;
+    return probe.create();
+  }();
+  return openGl ? QSurface::OpenGLSurface : QSurface::RasterSurface;
+}
+
+class RunningFlag {
+ public:
+  RunningFlag() { testRunning = true; }
+  ~RunningFlag() { testRunning = false; }
+  RunningFlag(const RunningFlag&) = delete;
+  RunningFlag& operator=(const RunningFlag&) = delete;
+};
+
+}  // namespace
+
+void ApplyWindowClass(QWidget* widget) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, Qt::black);
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+  widget->setCursor(Qt::ArrowCursor);
+}
+
+void ApplyWindowClass(QWindow* window) {
+  window->setCursor(Qt::ArrowCursor);
+}
+
+TestWindowFactory SetTestWindowFactory(TestWindowFactory factory) {
+  return std::exchange(testWindowFactory, std::move(factory));
+}
+
+std::unique_ptr<QWindow> MakeTouchWindow(int width, int height, ui::WindowHandle owner) {
+  auto window = std::make_unique<TouchWindow>(touchWnd, TestWindowSurface(), width, height,
+                                              static_cast<QWindow*>(owner));
+  ApplyWindowClass(window.get());
+  window->ShowFullScreen();
+  // Showing is asynchronous here; the presenter can only paint an exposed window.
+  QElapsedTimer waited;
+  waited.start();
+  while (!window->isExposed() && waited.elapsed() < kExposeWaitMs) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QThread::msleep(1);
+  }
+  return window;
+}
+
+bool TestRunning() {
+  return testRunning;
+}
+
+void StartTest() {
+  // A second test started from inside the first (through an event its trial
+  // loop dispatches) would run on the same tables and windows.
+  if (testRunning) return;
+  RunningFlag running;
+
+  if (!AskSubjectInformation()) return;
+
+  const ui::WindowHandle mainWindow = ui::Ui().MainWindow();
+  std::unique_ptr<QWindow> testWindow =
+      testWindowFactory ? testWindowFactory(ScreenSize.width, ScreenSize.height, mainWindow)
+                        : MakeTouchWindow(ScreenSize.width, ScreenSize.height, mainWindow);
+  BindClipperToWindow(static_cast<ui::WindowHandle>(testWindow.get()));
+  // The window has no background of its own: black at once, through the display.
+  ColourFill(SCREEN_SURFACE, 0);
+
+  const int outcome = RunTest();
+
+  BindClipperToWindow(mainWindow);
+  testWindow.reset();
+  WriteTestResults(outcome);
+  if (testSettings.flag_ranking == 1) ViewResults();
+}
