@@ -36,8 +36,6 @@ uint32_t TouchFlags(QEventPoint::State state) {
 TouchWindow::TouchWindow(CTouchWnd& state, QSurface::SurfaceType surfaceType, int width, int height,
                          QWindow* owner)
     : state_(state) {
-  // Touches are handled here; mouse events made from them would only be noise.
-  QCoreApplication::setAttribute(Qt::AA_SynthesizeMouseForUnhandledTouchEvents, false);
   setSurfaceType(surfaceType);
   setFlags(Qt::Window | Qt::FramelessWindowHint);
   setTitle(QString::fromLatin1(kTestWindowTitle));

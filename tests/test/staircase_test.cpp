@@ -1,141 +1,84 @@
 #include "test/staircase.h"
 
 #include <QtTest>
-#include <vector>
 
 #include "settings/test_settings.h"
-
-Q_DECLARE_METATYPE(std::vector<int>)
-
-namespace {
-
-// Runs outcomes (1 = error) through the staircase until it says the test is
-// over or the outcomes run out; returns the number of trials run.
-int Run(const std::vector<int>& errors, int maxRev, bool* complete) {
-  testSettings.max_rev = maxRev;
-  ResetTest();
-  *complete = false;
-  for (int i = 0; i < static_cast<int>(errors.size()); ++i) {
-    testState.trials[i].Error = errors[i];
-    if (AdvanceStaircase(i)) {
-      *complete = true;
-      return i + 1;
-    }
-  }
-  return static_cast<int>(errors.size());
-}
-
-std::vector<int> Column(int TrialRecord::*field, int n) {
-  std::vector<int> v;
-  for (int i = 0; i < n; ++i) v.push_back(testState.trials[i].*field);
-  return v;
-}
-
-}  // namespace
 
 class StaircaseTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() { testSettings = TestSettings{}; }
-
   void resetTest_clearsTableAndStartsAtThree() {
     testState.trials[5] = TrialRecord{9, 9, 9, 9, 9, 9, 9};
-    testState.trialsRun = 17;
-    testState.reversals = 5;
+    testState.trialsRun = testState.reversals = 5;
     testState.direction = -1;
     ResetTest();
     for (int k = 0; k < kMaxTrials; ++k) {
       const TrialRecord& r = testState.trials[k];
-      QCOMPARE(r.Trial, k + 1);
-      QCOMPARE(r.NItems, k == 0 ? 3 : 0);
-      QVERIFY(!r.NCorrect && !r.RT1 && !r.RT2 && !r.Error && !r.Rev);
+      QVERIFY(r.Trial == k + 1 && r.NItems == (k == 0 ? 3 : 0) && !r.NCorrect && !r.RT1 && !r.RT2 &&
+              !r.Error && !r.Rev);
     }
-    QCOMPARE(testState.trialsRun, 0);
-    QCOMPARE(testState.reversals, 0);
-    QCOMPARE(testState.direction, 1);
+    QVERIFY(!testState.trialsRun && !testState.reversals && testState.direction == 1);
   }
 
   void outcomes_data() {
-    QTest::addColumn<std::vector<int>>("errors");
+    QTest::addColumn<QList<int>>("errors");  // one per trial, run until the test ends
     QTest::addColumn<int>("maxRev");
-    QTest::addColumn<bool>("complete");
-    QTest::addColumn<int>("trials");
-    QTest::addColumn<std::vector<int>>("nItems");
-    QTest::addColumn<std::vector<int>>("rev");
+    QTest::addColumn<int>("ended");  // trials run when the test ended, -1 if it did not
+    QTest::addColumn<QList<int>>("nItems");
+    QTest::addColumn<QList<int>>("rev");
 
     QTest::newRow("six-trial example")
-        << std::vector<int>{0, 0, 1, 0, 1, 0} << 4 << true << 6
-        << std::vector<int>{3, 4, 5, 4, 5, 4, 5} << std::vector<int>{0, 0, 1, 2, 3, 4, 0};
-    QTest::newRow("first correct goes up") << std::vector<int>{0} << 4 << false << 1
-                                           << std::vector<int>{3, 4} << std::vector<int>{0, 0};
-    QTest::newRow("first error is reversal 1") << std::vector<int>{1} << 4 << false << 1
-                                               << std::vector<int>{3, 2} << std::vector<int>{1, 0};
-    QTest::newRow("errors going down are no reversals")
-        << std::vector<int>{1, 1, 0, 0} << 9 << false << 4 << std::vector<int>{3, 2, 1, 2, 3}
-        << std::vector<int>{1, 0, 2, 0, 0};
+        << QList<int>{0, 0, 1, 0, 1, 0} << 4 << 6 << QList<int>{3, 4, 5, 4, 5, 4, 5}
+        << QList<int>{0, 0, 1, 2, 3, 4, 0};
+    QTest::newRow("first error reverses, errors going down do not")
+        << QList<int>{1, 1, 0, 0} << 9 << -1 << QList<int>{3, 2, 1, 2, 3}
+        << QList<int>{1, 0, 2, 0, 0};
     QTest::newRow("max_rev 0 ends after a correct first trial")
-        << std::vector<int>{0} << 0 << true << 1 << std::vector<int>{3, 4}
-        << std::vector<int>{0, 0};
+        << QList<int>{0} << 0 << 1 << QList<int>{3, 4} << QList<int>{0, 0};
     QTest::newRow("max_rev 0 after an error never ends early")
-        << std::vector<int>{1, 0, 1, 0} << 0 << false << 4 << std::vector<int>{3, 2, 3, 2, 3}
-        << std::vector<int>{1, 2, 3, 4, 0};
+        << QList<int>{1, 0, 1, 0} << 0 << -1 << QList<int>{3, 2, 3, 2, 3}
+        << QList<int>{1, 2, 3, 4, 0};
+
+    // Every trial reverses; the 200th ends the test with Rev 0 whatever max_rev says.
+    QList<int> alternate, alternateItems, alternateRev;
+    for (int i = 0; i < kMaxTrials; ++i) {
+      alternate << (i % 2 == 0);
+      alternateItems << (i % 2 == 0 ? 3 : 2);
+      alternateRev << (i + 1 < kMaxTrials ? i + 1 : 0);
+    }
+    QTest::newRow("negative max_rev runs to 200 trials")
+        << alternate << -1 << kMaxTrials << alternateItems << alternateRev;
+
+    // Thirty correct trials climb to 20 patches and stay there without a reversal.
+    QList<int> climb(30, 0), climbItems, climbRev(32, 0);
+    for (int i = 0; i <= 30; ++i) climbItems << std::min(3 + i, kMaxPatches);
+    climb << 1;
+    climbItems << kMaxPatches - 1;
+    climbRev[30] = 1;
+    QTest::newRow("20-patch ceiling") << climb << 1 << 31 << climbItems << climbRev;
   }
 
   void outcomes() {
-    QFETCH(std::vector<int>, errors);
+    QFETCH(QList<int>, errors);
     QFETCH(int, maxRev);
-    QFETCH(bool, complete);
-    QFETCH(int, trials);
-    QFETCH(std::vector<int>, nItems);
-    QFETCH(std::vector<int>, rev);
-
-    bool done = false;
-    QCOMPARE(Run(errors, maxRev, &done), trials);
-    QCOMPARE(done, complete);
-    QCOMPARE(testState.trialsRun, trials);
-    QCOMPARE(Column(&TrialRecord::NItems, static_cast<int>(nItems.size())), nItems);
-    QCOMPARE(Column(&TrialRecord::Rev, static_cast<int>(rev.size())), rev);
-  }
-
-  void tableFull_endsAfter200Trials_data() {
-    QTest::addColumn<int>("maxRev");
-    QTest::newRow("negative max_rev") << -1;
-    QTest::newRow("max_rev 0 after an early error") << 0;
-    QTest::newRow("max_rev out of reach") << 1000;
-  }
-
-  void tableFull_endsAfter200Trials() {
-    QFETCH(int, maxRev);
-    // Alternate error/correct so that nearly every trial reverses; the
-    // 200th trial must end the test with Rev 0 whatever its outcome.
-    std::vector<int> errors;
-    for (int i = 0; i < kMaxTrials; ++i) errors.push_back(i % 2 == 0 ? 1 : 0);
-    bool done = false;
-    QCOMPARE(Run(errors, maxRev, &done), kMaxTrials);
-    QVERIFY(done);
-    QCOMPARE(testState.trialsRun, kMaxTrials);
-    QCOMPARE(testState.trials[kMaxTrials - 1].Rev, 0);
-    QCOMPARE(testState.reversals, kMaxTrials - 1);
-  }
-
-  void ceiling_holdsTwentyWithoutReversal() {
-    std::vector<int> errors(30, 0);
-    errors.push_back(1);
-    bool done = false;
-    QCOMPARE(Run(errors, 1, &done), 31);
-    QVERIFY(done);
-    for (int i = 17; i < 31; ++i) QCOMPARE(testState.trials[i].NItems, kMaxPatches);
-    QCOMPARE(testState.trials[29].Rev, 0);
-    QCOMPARE(testState.trials[30].Rev, 1);
-    QCOMPARE(testState.trials[31].NItems, kMaxPatches - 1);
-  }
-
-  void onePatchTrial_isFollowedByTwo() {
-    bool done = false;
-    Run({1, 1, 0}, 10, &done);
-    QCOMPARE(testState.trials[2].NItems, 1);
-    QCOMPARE(testState.trials[3].NItems, 2);
+    QFETCH(int, ended);
+    QFETCH(QList<int>, nItems);
+    QFETCH(QList<int>, rev);
+    testSettings.max_rev = maxRev;
+    ResetTest();
+    int endedAt = -1;
+    for (int i = 0; i < errors.size() && endedAt < 0; ++i) {
+      testState.trials[i].Error = errors[i];
+      if (AdvanceStaircase(i)) endedAt = i + 1;
+    }
+    QCOMPARE(endedAt, ended);
+    QCOMPARE(testState.trialsRun, ended < 0 ? int(errors.size()) : ended);
+    QList<int> items, revs;
+    for (int i = 0; i < nItems.size(); ++i) items << testState.trials[i].NItems;
+    for (int i = 0; i < rev.size(); ++i) revs << testState.trials[i].Rev;
+    QCOMPARE(items, nItems);
+    QCOMPARE(revs, rev);
   }
 };
 

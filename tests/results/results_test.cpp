@@ -1,0 +1,246 @@
+#include <fcntl.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QtTest>
+#include <cstring>
+#include <memory>
+
+#include "results/result_files.h"
+#include "results/results_log.h"
+#include "settings/test_settings.h"
+#include "support/fake_ui.h"
+#include "test/staircase.h"
+
+namespace {
+
+const QByteArray kCsvHeader = "Subject,Trial,NItems,NCorrect,RT1,RT2,Error,Rev\r\n";
+const QByteArray kLogHeader = "Date\tTime\tScore\tSubject\r\n";
+const QByteArray kStamp = "2026/01/05\t09:03:07\t";
+
+// Fills the table from (NItems, Rev) pairs; the other columns follow the row
+// number so that each is told apart. Returns the rows the subject file gets.
+QByteArray SetTrials(const QList<int>& itemsRev) {
+  ResetTest();
+  QByteArray rows;
+  for (int k = 0; k < itemsRev.size() / 2; ++k) {
+    TrialRecord& r = testState.trials[k];
+    r = {k + 1, itemsRev[2 * k], k % 4, 1000 + k, 900 - 500 * k, k % 2, itemsRev[2 * k + 1]};
+    rows += QString::asprintf("SOMEBODY,%d,%d,%d,%d,%d,%d,%d\r\n", r.Trial, r.NItems, r.NCorrect,
+                              r.RT1, r.RT2, r.Error, r.Rev)
+                .toLatin1();
+  }
+  testState.trialsRun = static_cast<int32_t>(itemsRev.size() / 2);
+  return rows;
+}
+
+QByteArray ReadBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+}  // namespace
+
+// Runs each test in a fresh working directory, as the program runs in its own.
+class ResultsTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::unique_ptr<testing::FakeUi> ui_;
+
+  // Each box as "caption|type|text"; "app" for the program's name, "!" when
+  // the main window does not own it.
+  QStringList Boxes() const {
+    QStringList out;
+    for (const auto& b : ui_->boxes)
+      out << QString::fromStdString((b.caption == ui::ApplicationName() ? "app" : b.caption) + "|" +
+                                    std::to_string(b.type) + "|" + b.text +
+                                    (b.owner == ui_->mainWindow ? "" : "!"));
+    return out;
+  }
+
+  // Each entry as "date|time|score|subject", "*" after the current one.
+  static QStringList Describe(const std::vector<LogEntry>& entries) {
+    QStringList out;
+    for (const LogEntry& e : entries)
+      out << QString::fromStdString(e.date + "|" + e.time + "|") + QString::number(e.score) + "|" +
+                 QString::fromStdString(e.subject) + (e.is_current ? "*" : "");
+    return out;
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir::setCurrent(dir_->path()));
+    ui_ = std::make_unique<testing::FakeUi>();
+    ui_->screenWidth = 1366;
+    ui_->screenHeight = 768;
+    testSettings = TestSettings{};
+    SetLocalTimeSource([](std::tm* t) {  // every field a different value below 10
+      *t = std::tm{};
+      return strptime("2026-01-05 09:03:07", "%Y-%m-%d %H:%M:%S", t) != nullptr;
+    });
+  }
+
+  void cleanup() {
+    for (const auto& p : ui_->placements)
+      QVERIFY(p.window == ui_->mainWindow && p.width == 1366 && p.height == 768);
+    ui_.reset();
+  }
+
+  void completedTests_createThenAppend_abandonedTouchNothing() {
+    const QByteArray rows =
+        "SOMEBODY,1,3,0,1000,900,0,0\r\nSOMEBODY,2,4,1,1001,400,1,1\r\n"
+        "SOMEBODY,3,3,2,1002,-100,0,2\r\n";
+    QCOMPARE(SetTrials({3, 0, 4, 1, 3, 2}), rows);
+    WriteTestResults(1);
+    const QByteArray more = SetTrials({5, 1});
+    WriteTestResults(1);
+    testSettings.flag_feedback = 1;
+    for (int outcome : {0, -1, 2}) WriteTestResults(outcome);
+    QCOMPARE(ui_->placements.size(), size_t(5));
+    QCOMPARE(ReadBytes("SOMEBODY.csv"), kCsvHeader + rows + more);
+    QCOMPARE(ReadBytes("ORBEL.txt"),
+             kLogHeader + kStamp + "3.50\tSOMEBODY\r\n" + kStamp + "5.00\tSOMEBODY\r\n");
+    QVERIFY(ui_->boxes.empty());  // feedback was off while the tests completed
+  }
+
+  void score_data() {
+    QTest::addColumn<QList<int>>("itemsRev");
+    QTest::addColumn<QByteArray>("score");  // empty: no score, no log line
+    QTest::newRow("14/3, only Rev != 0 counts")
+        << QList<int>{5, 1, 4, -2, 9, 0, 5, 3} << QByteArray("4.67");
+    QTest::newRow("9/2 keeps its zero") << QList<int>{4, 1, 5, 2} << QByteArray("4.50");
+    QTest::newRow("no reversal") << QList<int>{3, 0, 4, 0} << QByteArray();
+    QList<int> full;  // every tenth trial reverses with 10 patches
+    for (int k = 0; k < kMaxTrials; ++k) full << (k % 10 == 9 ? 10 : 3) << (k % 10 == 9);
+    QTest::newRow("200 trials") << full << QByteArray("10.00");
+  }
+
+  void score() {
+    QFETCH(QList<int>, itemsRev);
+    QFETCH(QByteArray, score);
+    testSettings.flag_feedback = 1;
+    const QByteArray rows = SetTrials(itemsRev);
+    WriteTestResults(1);
+    QCOMPARE(ReadBytes("SOMEBODY.csv"), kCsvHeader + rows);
+    if (score.isEmpty()) {
+      QVERIFY(!QFile::exists("ORBEL.txt"));
+      QCOMPARE(Boxes(),
+               QStringList{"Score|0|The test ended without a reversal, so it has no score."});
+    } else {
+      QCOMPARE(ReadBytes("ORBEL.txt"), kLogHeader + kStamp + score + "\tSOMEBODY\r\n");
+      QCOMPARE(Boxes(), QStringList{"Score|0|Score is " + score});
+    }
+  }
+
+  // A file before the test: "-" absent, "/" a directory, else its bytes, and
+  // then readable only when empty.
+  void existingFiles_data() {
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QStringList>("boxes");
+    const QString score = "Score|0|Score is 3.50";
+    QTest::newRow("empty files get the header")
+        << QByteArray() << QByteArray() << QStringList{score};
+    QTest::newRow("unreadable files are appended to")
+        << QByteArray("OLD\r\n") << QByteArray("OLD\r\n") << QStringList{score};
+    QTest::newRow("log not creatable")
+        << QByteArray("-") << QByteArray("/")
+        << QStringList{"app|48|Cannot open the data file [ORBEL.txt]."};
+    QTest::newRow("subject file not creatable")
+        << QByteArray("/") << QByteArray("-")
+        << QStringList{"app|48|Cannot open the data file [SOMEBODY.csv] (" +
+                           QString(std::strerror(EISDIR)) +
+                           "); the rows of this test were not saved.",
+                       score};
+  }
+
+  void existingFiles() {
+    QFETCH(QByteArray, csv);
+    QFETCH(QByteArray, log);
+    QFETCH(QStringList, boxes);
+    testSettings.flag_feedback = 1;
+    const std::pair<const char*, QByteArray> files[] = {{"SOMEBODY.csv", csv}, {"ORBEL.txt", log}};
+    for (const auto& [name, before] : files) {
+      if (before == "/") QVERIFY(QDir().mkdir(name));
+      if (before == "/" || before == "-") continue;
+      QVERIFY(WriteBytes(name, before));
+      QCOMPARE(::chmod(name, before.isEmpty() ? 0666 : 0222), 0);
+    }
+    QCOMPARE(::chmod(".", 0777), 0);
+    const QByteArray rows = SetTrials({3, 1, 4, 2});
+    ::setfsuid(65534);  // as root, permission bits apply only to another user
+    const bool unreadable = ::faccessat(AT_FDCWD, "ORBEL.txt", R_OK, AT_EACCESS) != 0;
+    WriteTestResults(1);
+    ::setfsuid(::getuid());
+    if (log == "OLD\r\n" && !unreadable) QSKIP("this process reads write-only files");
+    QCOMPARE(Boxes(), boxes);
+    const auto expected = [](const QByteArray& before, const QByteArray& header,
+                             const QByteArray& added) {
+      if (before == "/") return QByteArray("<missing>");
+      return (before == "-" || before.isEmpty() ? header : before) + added;
+    };
+    for (const auto& file : files) ::chmod(file.first, 0666);  // for a test run as a plain user
+    QCOMPARE(ReadBytes("SOMEBODY.csv"), expected(csv, kCsvHeader, rows));
+    QCOMPARE(ReadBytes("ORBEL.txt"), expected(log, kLogHeader, kStamp + "3.50\tSOMEBODY\r\n"));
+  }
+
+  void log_workedExample() {
+    std::vector<LogEntry> entries;
+    QVERIFY(WriteBytes("ORBEL.txt", kLogHeader + "2026/01/03\t10:00:00\t5.00\tP\r\n" +
+                                        "2026/01/04\t11:30:00\t6.25\tQ\r\n" + kStamp +
+                                        "5.00\tR\r\n"));
+    QCOMPARE(ReadResultsLog(&entries), 1);
+    const LogEntry current = entries.back();
+    RankEntries(&entries);
+    QCOMPARE(Describe(entries),
+             QStringList({"2026/01/04|11:30:00|6.25|Q", "2026/01/05|09:03:07|5|R*",
+                          "2026/01/03|10:00:00|5|P"}));
+    QCOMPARE(CurrentRank(entries), 2);
+    QCOMPARE(FormatSummary(current, 2, 3),
+             std::string("Result of [R]: 5.00 chunks (ORDER: 2 out of 3 / 66.7 percentile)"));
+    QCOMPARE(FormatResultRow(2, entries[1]),
+             std::string("0002:  2026/01/05(09:03:07)    5.00   R"));
+  }
+
+  void log_readAndRank_data() {
+    QTest::addColumn<QByteArray>("lines");  // after the header
+    QTest::addColumn<QStringList>("ranked");
+    const QByteArray a999 = "d\tt\t5\t" + QByteArray(993, 'A');
+    const QString long999 = "d|t|5|" + QString(993, 'A');
+    QTest::newRow("header only") << QByteArray() << QStringList();
+    QTest::newRow("ties: later line first")
+        << QByteArray("d\tt\t3\tA\r\nd\tt\t1\tB\r\nd\tt\t3\tC\r\nd\tt\t1\tD\r\n")
+        << QStringList{"d|t|3|C", "d|t|3|A", "d|t|1|D*", "d|t|1|B"};
+    QTest::newRow("blank line ends the log")
+        << QByteArray("d\tt\t1\tA\r\n \t\r\nd\tt\t3\tC\r\n") << QStringList{"d|t|1|A*"};
+    QTest::newRow("ends trimmed, inner blanks kept")
+        << QByteArray(" \t d 1\t t \t2.5x\tA B \v\f\r\r\n") << QStringList{"d 1| t |2.5|A B*"};
+    QTest::newRow("fewer than three tabs")
+        << QByteArray("d\tt\r\ngarbage\r\n") << QStringList{"garbage||0|*", "d|t|0|"};
+    QTest::newRow("999-character pieces") << a999 + "x\ty\t2.5\tZ\r\n"
+                                          << QStringList{long999, "x|y|2.5|Z*"};
+    QTest::newRow("line end after 999 characters is a blank line") << a999 + "\r\nd\tt\t9\tLOST\r\n"
+                                                                   << QStringList{long999 + "*"};
+  }
+
+  void log_readAndRank() {
+    QFETCH(QByteArray, lines);
+    QFETCH(QStringList, ranked);
+    QVERIFY(WriteBytes("ORBEL.txt", kLogHeader + lines));
+    std::vector<LogEntry> entries(1);  // replaced, not added to
+    QCOMPARE(ReadResultsLog(&entries), 1);
+    RankEntries(&entries);
+    QCOMPARE(Describe(entries), ranked);
+  }
+};
+
+QTEST_GUILESS_MAIN(ResultsTest)
+#include "results_test.moc"
