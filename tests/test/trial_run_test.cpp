@@ -24,18 +24,11 @@ namespace {
 char PatchState(const uint8_t* pixels, int pitch, const PatchEntry& p) {
   const uint8_t* px = pixels + (p.y + 60) * pitch + 4 * (p.x + 60);
   const uint32_t bgr = px[0] << 16 | px[1] << 8 | px[2];
-  switch (bgr) {
-    case 0xFFFFFF:
-      return 'W';
-    case 0x000000:
-      return 'K';
-    case 0x0000FF:
-      return 'R';
-    case 0x00FF00:
-      return 'G';
-    default:
-      return '?';
-  }
+  return bgr == 0xFFFFFF   ? 'W'
+         : bgr == 0        ? 'K'
+         : bgr == 0x0000FF ? 'R'
+         : bgr == 0x00FF00 ? 'G'
+                           : '?';
 }
 
 struct Frames {
@@ -297,56 +290,41 @@ class TrialRunTest : public QObject {
     QCOMPARE(msTicks.load(), 1000);
   }
 
-  void escapeHeldFromPreviousTrial_doesNotAbort() {
-    testSettings.memtime = 0;
-    ui_->escapeStates = {int16_t(0x8001), int16_t(0x8000), int16_t(0x8000), 0};
-    subject_.plan = InOrder({0, 1});
-    QCOMPARE(RunOneTrial(2), 1);
+  void escapeAndCursor_data() {
+    QTest::addColumn<bool>("escapeHeld");     // still down from the previous trial
+    QTest::addColumn<int>("escapeAt");        // -1: never pressed
+    QTest::addColumn<bool>("fingerOnEmpty");  // a finger rests on no patch until 350
+    QTest::addColumn<int>("hideMouse");
+    QTest::addColumn<int>("result");
+    QTest::newRow("held from before: waits for release") << true << -1 << false << 0 << 1;
+    QTest::newRow("pressed: aborts") << false << 10 << false << 0 << 0;
+    QTest::newRow("pressed while a finger is down") << false << 100 << true << 0 << 0;
+    QTest::newRow("hidden cursor, completed") << false << -1 << false << 1 << 1;
+    QTest::newRow("hidden cursor, aborted") << false << 10 << false << 1 << 0;
   }
 
-  void escapeWhileFingerDown_waitsForTheLift() {
+  void escapeAndCursor() {
+    QFETCH(bool, escapeHeld);
+    QFETCH(int, escapeAt);
+    QFETCH(bool, fingerOnEmpty);
+    QFETCH(int, hideMouse);
+    QFETCH(int, result);
     testSettings.memtime = 0;
-    subject_.plan = {{-1}};
+    testSettings.hide_mouse = hideMouse;
+    if (escapeHeld) ui_->escapeStates = {int16_t(0x8001), int16_t(0x8000), 0};
+    subject_.escapeAt = escapeAt;
+    subject_.plan = fingerOnEmpty ? InOrder({-1}) : escapeAt < 0 ? InOrder({0, 1}) : InOrder({});
     subject_.hold = 300;
-    subject_.escapeAt = 100;
-    QCOMPARE(RunOneTrial(2), 0);
-    QVERIFY(subject_.simTime >= subject_.startAfter + subject_.hold);
-    QCOMPARE(touchWnd.pointCount, 0);
-  }
-
-  void hideMouse_balancedOnCompletionAndAbort_data() {
-    QTest::addColumn<bool>("abort");
-    QTest::newRow("completed") << false;
-    QTest::newRow("aborted") << true;
-  }
-
-  void hideMouse_balancedOnCompletionAndAbort() {
-    QFETCH(bool, abort);
-    testSettings.memtime = 0;
-    testSettings.hide_mouse = 1;
-    if (abort) {
-      subject_.escapeAt = 10;
-    } else {
-      subject_.plan = InOrder({0, 1});
-    }
-    QCOMPARE(RunOneTrial(2), abort ? 0 : 1);
-    QCOMPARE(ui_->cursorCalls, 2);
+    QCOMPARE(RunOneTrial(2), result);
+    // Escape is not seen while a finger is down: the abort waits for the lift.
+    if (fingerOnEmpty) QVERIFY(subject_.simTime >= subject_.startAfter + subject_.hold);
+    QCOMPARE(ui_->cursorCalls, hideMouse ? 2 : 0);
     QCOMPARE(ui_->cursorCount, 0);
   }
 
-  void progressText_data() {
-    QTest::addColumn<int>("reversals");
-    QTest::addColumn<int>("maxRev");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("none yet") << 0 << 4 << " (0/4)";
-    QTest::newRow("two of eight") << 2 << 8 << "** (2/8)";
-  }
-
-  void progressText() {
-    QFETCH(int, reversals);
-    QFETCH(int, maxRev);
-    QFETCH(QString, text);
-    QCOMPARE(QString::fromStdString(ProgressText(reversals, maxRev)), text);
+  void progressText_oneStarPerReversal() {
+    QCOMPARE(ProgressText(0, 4), std::string(" (0/4)"));
+    QCOMPARE(ProgressText(2, 8), std::string("** (2/8)"));
   }
 
   void tickSourceMissing_stopsTheTestWithAMessage() {
