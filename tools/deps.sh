@@ -10,6 +10,7 @@ DORVANE_PACKAGES=(
   qt6-qpa-plugins libxkbcommon-x11-0 libxcb-cursor0
   fonts-ipafont-gothic fontconfig
   xvfb xauth x11-utils
+  libx11-dev libxtst-dev
 )
 
 dorvane_install_deps() {

@@ -1,247 +1,266 @@
-// Start-up and shut-down of the application, in-process under the offscreen
-// platform, with recorded user interface services and presenters.
-#include "app/my_app.h"
-
+// The application shell in-process: start-up and shut-down, the main frame's
+// menu, keys and click-to-start, and what happens in which order around one test.
+#include <QAction>
+#include <QDialog>
 #include <QFile>
-#include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
-#include <ctime>
 
-#include "app_test_support.h"
+#include "app/my_app.h"
 #include "display/dib_image.h"
-#include "display/layout.h"
 #include "display/surfaces.h"
-#include "settings/settings_store.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
-#include "test/ms_timer.h"
 #include "test/start_test.h"
-#include "test/touch_list.h"
-#include "ui/qt_services.h"
 
 namespace {
 
 constexpr char kDefaults[] =
-    "subject = SOMEBODY\r\n"
-    "random_seed = 0\r\n"
-    "memtime = 60\r\n"
-    "max_rev = 4\r\n"
-    "hide_mouse = 0\r\n"
-    "flag_feedback = 0\r\n"
-    "flag_ranking = 0\r\n";
+    "subject = SOMEBODY\r\nrandom_seed = 0\r\nmemtime = 60\r\nmax_rev = 4\r\n"
+    "hide_mouse = 0\r\nflag_feedback = 0\r\nflag_ranking = 0\r\n";
+constexpr char kLog[] = "Date\tTime\tScore\tSubject\r\n2026/01/05\t10:00:00\t4.50\tEARLIER\r\n";
 
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+// Recorded services that also keep one journal of windows, display and dialogs.
+struct Journal : testing::FakeUi {
+  std::vector<std::string> events;
+  ui::WindowHandle testWindow = nullptr;
+  bool canPresent = true;
+  void Log(const std::string& e) {
+    if (events.empty() || events.back() != e) events.push_back(e);
+  }
+  std::string Name(ui::WindowHandle w) const {
+    return w == mainWindow ? "main" : w == testWindow ? "test" : "other";
+  }
+  void PlaceTopmost(ui::WindowHandle window, int width, int height) override {
+    Log("place " + Name(window));
+    FakeUi::PlaceTopmost(window, width, height);
+  }
+};
+
+class LoggingPresenter : public display::Presenter {
+ public:
+  explicit LoggingPresenter(Journal* journal) : journal_(journal) {}
+  void BindWindow(ui::WindowHandle window) override { journal_->Log("bind " + journal_->Name(window)); }
+  void WaitVerticalBlank() override {}
+  bool FillScreen(uint32_t) override { return true; }
+  bool Present(const uint8_t*, int, int, int, const ui::Rect&) override {
+    journal_->Log("present");
+    return true;
+  }
+
+ private:
+  Journal* journal_;
+};
+
+display::PresenterFactory Presenters(Journal* journal) {
+  return [journal](ui::WindowHandle) -> std::unique_ptr<display::Presenter> {
+    if (!journal->canPresent) return nullptr;
+    return std::make_unique<LoggingPresenter>(journal);
+  };
 }
 
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
+// Hands every modal dialog to `answer` while the timer lives; `answer` must close it.
+std::unique_ptr<QTimer> AnswerDialogs(std::function<void(QDialog*)> answer) {
+  auto timer = std::make_unique<QTimer>();
+  QObject::connect(timer.get(), &QTimer::timeout, [answer] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) answer(dialog);
+  });
+  timer->start(5);
+  return timer;
+}
+
+// A fresh directory that is the working directory while it lives.
+struct WorkDir : QTemporaryDir {
+  WorkDir() { QDir::setCurrent(path()); }
+  ~WorkDir() { QDir::setCurrent(QDir::tempPath()); }
+};
+
+void Write(const QString& name, const QByteArray& bytes) {
+  QFile file(name);
+  QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+QByteArray Read(const QString& name) {
+  QFile file(name);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray SolidBmp(uint32_t colour) {
-  return apptest::MakeBmp(4, 4, [colour](int, int) { return colour; });
 }
 
 }  // namespace
 
-class MyAppTest : public QObject {
+class AppTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void startUp_withoutStim_showsTheTitleLineAndNoMessage() {
-    apptest::ScopedWorkingDir dir;
-    QVERIFY(dir.IsValid());
+  void init() {
+    ScreenSize = {1920, 1080};
+    testSettings = TestSettings{};
+  }
+
+  void run_data() {
+    QTest::addColumn<bool>("display");
+    QTest::addColumn<QByteArray>("iniBefore");  // empty: no file
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("iniAfter");
+    const QByteArray odd = "memtime = 30\nodd line\r\nsubject=X \r\n";  // a rewrite changes it
+    QTest::newRow("first run writes the defaults") << true << QByteArray() << 0 << QByteArray(kDefaults);
+    QTest::newRow("no display, settings kept") << false << odd << kStartUpFailedExitCode << odd;
+    QTest::newRow("no display, none written") << false << QByteArray() << kStartUpFailedExitCode
+                                              << QByteArray();
+  }
+
+  // Always without "stim": the missing bitmaps are no error.
+  void run() {
+    QFETCH(bool, display);
+    QFETCH(QByteArray, iniBefore);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, iniAfter);
+    WorkDir dir;
+    if (!iniBefore.isEmpty()) Write("ORBEL.ini", iniBefore);
+    Journal fake;
+    fake.canPresent = display;
+    CMyApp app({&fake, Presenters(&fake)});
+    QTimer exit;  // the experimenter's E&xit once the event loop runs
+    QObject::connect(&exit, &QTimer::timeout, [&] { app.MainFrame()->CommandAction(kCmdExit)->trigger(); });
+    exit.start(0);
+    char name[] = "dorvane";
+    char* argv[] = {name, nullptr};
+    QCOMPARE(app.Run(1, argv), exitCode);
+    QCOMPARE(patchBitmapLoaded + openingBitmapLoaded, 0);
+    for (const auto& box : fake.boxes) QVERIFY2(box.text.find("MsTimer") != std::string::npos, box.text.c_str());
+    QCOMPARE(Read("ORBEL.ini"), iniAfter);
+  }
+
+  void click_startsTestOnlyInsideTheSquare_data() {
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<int>("subjectDialogs");
+    QTest::newRow("first column and row inside") << QPoint(705, 285) << 1;
+    QTest::newRow("square's left column") << QPoint(704, 285) << 0;
+    QTest::newRow("square's top row") << QPoint(960, 284) << 0;
+    QTest::newRow("last column and row inside") << QPoint(1215, 795) << 1;
+    QTest::newRow("right of the square") << QPoint(1216, 795) << 0;
+  }
+
+  void click_startsTestOnlyInsideTheSquare() {
+    QFETCH(QPoint, at);
+    QFETCH(int, subjectDialogs);
+    QCOMPARE(OpeningSquare(1920, 1080), (ui::Rect{704, 284, 1216, 796}));
     testing::FakeUi fake;
-    fake.screenWidth = 1024;
-    fake.screenHeight = 768;
-    apptest::DisplayLog log;
-    CMyApp app({&fake, apptest::LoggingPresenterFactory(&log)});
+    COpeningScreen client(nullptr);
+    client.resize(1920, 1080);
+    client.show();
+    QCOMPARE(client.PhysicalSize(), QSize(1920, 1080));
+    int seen = 0;
+    auto answer = AnswerDialogs([&](QDialog* dialog) {
+      seen += qobject_cast<CSubject*>(dialog) != nullptr;
+      dialog->reject();
+    });
+    QTest::mouseClick(&client, Qt::LeftButton, {}, at);
+    QCOMPARE(seen, subjectDialogs);
+  }
 
-    QCOMPARE(app.StartUp("/opt/lab/dorvane-lab"), 1);
+  void command_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("item");  // menu/item, or keys
+    QTest::addColumn<QString>("effect");
+    QTest::newRow("exit") << kCmdExit << "&File/E&xit" << "closed";
+    QTest::newRow("start test") << kCmdStartTest << "&Test/&Start Test" << "CSubject";
+    QTest::newRow("view results") << kCmdViewResults << "&Test/結果を見る(&R)" << "CResult";
+    QTest::newRow("about") << kCmdAbout << "&Help/&About" << "CAboutDialog";
+    QTest::newRow("option: keys only") << kCmdOptions << "Ctrl+Shift+O" << "COption";
+    QTest::newRow("not without shift") << 0 << "Ctrl+O" << "";
+    QTest::newRow("escape") << 0 << "Esc" << "frame placed 1920x1080";
+  }
 
-    QCOMPARE(patchBitmapLoaded, 0);
-    QCOMPARE(openingBitmapLoaded, 0);
-    QCOMPARE(apptest::NonTimerBoxes(fake), std::vector<std::string>{});
-    QCOMPARE(ui::ApplicationName(), std::string("dorvane-lab"));
-    QCOMPARE(ScreenSize.width, 1024);
-    QCOMPARE(ScreenSize.height, 768);
-    CMainFrame* frame = app.MainFrame();
-    QVERIFY(frame);
-    QVERIFY(frame->isVisible());
-    QCOMPARE(frame->size(), QSize(1024, 768));
-    QVERIFY(frame->testAttribute(Qt::WA_DeleteOnClose));
-    // The display is bound to the frame.
-    QCOMPARE(log.madeFor, std::vector<ui::WindowHandle>{ui::HandleOf(frame)});
-    QCOMPARE(displayState.window, ui::HandleOf(frame));
-    // White text at the centre of the client area, black around it.
-    const QImage client = frame->Client()->grab().toImage();
-    const QPoint centre(client.width() / 2, client.height() / 2);
-    bool white = false;
-    for (int x = centre.x() - 100; x < centre.x() + 100 && !white; ++x) {
-      for (int y = centre.y() - 10; y < centre.y() + 10 && !white; ++y) {
-        white = client.pixel(x, y) == qRgb(255, 255, 255);
+  void command() {
+    QFETCH(int, id);
+    QFETCH(QString, item);
+    QFETCH(QString, effect);
+    WorkDir dir;
+    Write("ORBEL.txt", kLog);
+    Journal fake;
+    CMainFrame frame;
+    QMap<QString, QAction*> items;
+    for (QAction* menu : frame.menuBar()->actions()) {
+      for (QAction* action : menu->menu()->actions()) {
+        if (action->isEnabled()) items[menu->text() + "/" + action->text()] = action;
       }
     }
-    QVERIFY(white);
-    QCOMPARE(client.pixel(centre.x() - 250, centre.y() - 250), qRgb(0, 0, 0));
-    QCOMPARE(app.ShutDown(0), 0);
-  }
-
-  void startUp_withStim_loadsBothBitmaps() {
-    apptest::ScopedWorkingDir dir;
-    QVERIFY(QDir().mkdir("stim"));
-    QVERIFY(WriteFile(dir.FilePath("stim/patch.bmp"), SolidBmp(0x00FF00)));
-    QVERIFY(WriteFile(dir.FilePath("stim/opening.bmp"), SolidBmp(0x0000FF)));
-    testing::FakeUi fake;
-    apptest::DisplayLog log;
-    CMyApp app({&fake, apptest::LoggingPresenterFactory(&log)});
-
-    QCOMPARE(app.StartUp("dorvane"), 1);
-
-    QCOMPARE(patchBitmapLoaded, 1);
-    QCOMPARE(openingBitmapLoaded, 1);
-    QCOMPARE(openingBitmap.width, 4);
-    // The opening bitmap fills the centre of the client area.
-    const QImage client = app.MainFrame()->Client()->grab().toImage();
-    QCOMPARE(client.pixel(client.width() / 2, client.height() / 2), qRgb(255, 0, 0));
-  }
-
-  void firstRun_exitWritesTheSevenSettingsInOrder() {
-    apptest::ScopedWorkingDir dir;
-    testing::FakeUi fake;
-    apptest::DisplayLog log;
-    CMyApp app({&fake, apptest::LoggingPresenterFactory(&log)});
-    QCOMPARE(app.StartUp("dorvane"), 1);
-    QVERIFY(!QFile::exists(dir.FilePath("ORBEL.ini")));
-
-    app.MainFrame()->CommandAction(kCmdExit)->trigger();
-    QCOMPARE(log.destroyed, 1);  // the frame's closing released the display
-    QCOMPARE(app.ShutDown(0), 0);
-
-    QCOMPARE(ReadFile(dir.FilePath("ORBEL.ini")), QByteArray(kDefaults));
-  }
-
-  void startUp_readsTheSettingsOnlyAfterTheDisplayIsUp() {
-    apptest::ScopedWorkingDir dir;
-    QVERIFY(WriteFile(dir.FilePath("ORBEL.ini"), "memtime = 30\r\n"));
-    testing::FakeUi fake;
-    apptest::DisplayLog log;
-    int memtimeAtDisplay = -1;
-    bool frameShownAtDisplay = false;
-    log.onMake = [&](ui::WindowHandle window) {
-      memtimeAtDisplay = testSettings.memtime;
-      auto* qwindow = static_cast<QWindow*>(window);
-      frameShownAtDisplay = qwindow && qwindow->isVisible() && qwindow->title() == "Dorvane";
-    };
-    CMyApp app({&fake, apptest::LoggingPresenterFactory(&log)});
-
-    QCOMPARE(app.StartUp("dorvane"), 1);
-
-    QVERIFY(frameShownAtDisplay);
-    QCOMPARE(memtimeAtDisplay, 60);
-    QCOMPARE(testSettings.memtime, 30);
-  }
-
-  void failedDisplay_endsWithAnErrorCodeAndLeavesTheSettingsFile_data() {
-    QTest::addColumn<bool>("settingsFile");
-    QTest::newRow("existing ORBEL.ini") << true;
-    QTest::newRow("no ORBEL.ini") << false;
-  }
-
-  void failedDisplay_endsWithAnErrorCodeAndLeavesTheSettingsFile() {
-    QFETCH(bool, settingsFile);
-    apptest::ScopedWorkingDir dir;
-    // Odd bytes on purpose: any rewrite would normalise them.
-    const QByteArray settings = "memtime = 30\nodd line\r\nsubject=X \r\n";
-    if (settingsFile) QVERIFY(WriteFile(dir.FilePath("ORBEL.ini"), settings));
-    testing::FakeUi fake;
-    apptest::DisplayLog log;
-    log.canMake = false;
-    int exitCode = 0;
-    {
-      CMyApp app({&fake, apptest::LoggingPresenterFactory(&log)});
-      char name[] = "dorvane";
-      char* argv[] = {name, nullptr};
-      exitCode = app.Run(1, argv);
-      QVERIFY(!app.MainFrame());
-    }
-
-    QVERIFY(exitCode != 0);
-    QCOMPARE(exitCode, kStartUpFailedExitCode);
-    QCOMPARE(log.madeFor.size(), size_t{1});  // the frame existed when the display was tried
-    QCOMPARE(apptest::NonTimerBoxes(fake), std::vector<std::string>{});
-    QVERIFY(!MsTimerRunning());
-    if (settingsFile) {
-      QCOMPARE(ReadFile(dir.FilePath("ORBEL.ini")), settings);
-      QCOMPARE(dir.Entries(), QStringList{"ORBEL.ini"});
+    QCOMPARE(items.keys(), (QStringList{"&File/E&xit", "&Help/&About", "&Test/&Start Test",
+                                        "&Test/結果を見る(&R)"}));
+    QCOMPARE(frame.CommandAction(id), items.value(item));
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QString seen;
+    auto answer = AnswerDialogs([&](QDialog* dialog) {
+      seen += dialog->metaObject()->className();
+      dialog->reject();
+    });
+    if (QAction* action = items.value(item)) {
+      action->trigger();
     } else {
-      QCOMPARE(dir.Entries(), QStringList());
+      QTest::keySequence(&frame, QKeySequence(item));
     }
+    if (!frame.isVisible()) seen += "closed";
+    for (const auto& p : fake.placements) {
+      seen += QString("%1 placed %2x%3").arg(p.window == ui::HandleOf(&frame) ? "frame" : "other").arg(p.width).arg(p.height);
+    }
+    QCOMPARE(seen, effect);
   }
 
-  void mainFrame_setsTheGeneratorFromTheClockAndDrawsTwo() {
-    apptest::ScopedWorkingDir dir;
-    testing::FakeUi fake;
-    apptest::DisplayLog log;
-    CMyApp app({&fake, apptest::LoggingPresenterFactory(&log)});
-    const auto before = static_cast<uint32_t>(std::time(nullptr));
-    QCOMPARE(app.StartUp("dorvane"), 1);
-    const auto after = static_cast<uint32_t>(std::time(nullptr));
-    const int next[3] = {Rand(), Rand(), Rand()};
-
-    bool matched = false;
-    for (uint32_t t = before; t <= after && !matched; ++t) {
-      SRand(t);
-      Rand();
-      Rand();
-      const int expected[3] = {Rand(), Rand(), Rand()};
-      matched = std::equal(next, next + 3, expected);
-    }
-    QVERIFY(matched);
+  void startTest_data() {
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<int>("flagRanking");
+    QTest::addColumn<QStringList>("events");
+    const QStringList test{"CSubject", "create window 1920x1080 for main", "bind test", "present",
+                           "bind main", "destroy window", "place main"};
+    QTest::newRow("cancelled") << false << 1 << QStringList{"CSubject"};
+    QTest::newRow("aborted, ranking 0") << true << 0 << test;
+    QTest::newRow("aborted, ranking 1") << true << 1 << test + QStringList{"CResult"};
+    QTest::newRow("aborted, ranking 2") << true << 2 << test;
   }
 
-  void teardown_emptiesTheProgramWideObjects() {
-    apptest::ScopedWorkingDir dir;
-    QVERIFY(QDir().mkdir("stim"));
-    QVERIFY(WriteFile(dir.FilePath("stim/patch.bmp"), SolidBmp(0xFFFFFF)));
-    QVERIFY(WriteFile(dir.FilePath("stim/opening.bmp"), SolidBmp(0xFFFFFF)));
-    testing::FakeUi fake;
-    apptest::DisplayLog log;
-    {
-      CMyApp app({&fake, apptest::LoggingPresenterFactory(&log)});
-      QCOMPARE(app.StartUp("dorvane"), 1);
-      touchWnd.OnLButtonDown(10, 10);
-      QCOMPARE(touchWnd.pointCount, 1);
-      QVERIFY(!patchBitmap.memory.empty());
-      QCOMPARE(settingsStore.FileName(), std::string("ORBEL.ini"));
-    }
-    QCOMPARE(touchWnd.pointCount, 0);
-    QCOMPARE(touchWnd.points.capacity(), size_t{0});
-    QCOMPARE(settingsStore.Count(), 0);
-    QVERIFY(settingsStore.FileName().empty());
-    QVERIFY(openingBitmap.memory.empty());
-    QVERIFY(patchBitmap.memory.empty());
-    QVERIFY(!patchBitmap.bits);
-    QVERIFY(testSettings.subject.empty());
-    QVERIFY(!displayState.presenter);
-    QCOMPARE(log.destroyed, 1);
-    // The presenter factory of start-up is gone with the application.
-    QVERIFY(!display::SetPresenterFactory(nullptr));
-  }
-
-  void construction_resetsWhatAnEarlierApplicationLeft() {
-    testSettings.memtime = 5;
-    openingBitmapLoaded = 1;
-    settingsStore.SetInt("memtime", 5);
-    CMyApp app;
-    QCOMPARE(testSettings.memtime, 60);
-    QCOMPARE(testSettings.subject, std::string("SOMEBODY"));
-    QCOMPARE(openingBitmapLoaded, 0);
-    QCOMPARE(settingsStore.Count(), 0);
+  void startTest() {
+    QFETCH(bool, accept);
+    QFETCH(int, flagRanking);
+    QFETCH(QStringList, events);
+    WorkDir dir;
+    Write("ORBEL.txt", kLog);
+    Journal fake;
+    fake.escapeStates = {0, static_cast<int16_t>(0x8001), 0};  // pressed in the first trial
+    display::PresenterFactory previous = display::SetPresenterFactory(Presenters(&fake));
+    const auto restore = qScopeGuard([&] {
+      SetTestWindowFactory(nullptr);
+      ShutDownDisplay();
+      display::SetPresenterFactory(std::move(previous));
+    });
+    QCOMPARE(InitDisplay(fake.mainWindow), 1);
+    fake.events.clear();
+    SetTestWindowFactory([&](int width, int height, ui::WindowHandle owner) {
+      // The dialog's check box holds only 0 and 1; the settings file may hold more.
+      testSettings.flag_ranking = flagRanking;
+      fake.Log(QString("create window %1x%2 for ").arg(width).arg(height).toStdString() + fake.Name(owner));
+      auto window = std::make_unique<QWindow>();
+      QObject::connect(window.get(), &QObject::destroyed, [&] { fake.Log("destroy window"); });
+      fake.testWindow = window.get();
+      return window;
+    });
+    auto answer = AnswerDialogs([&](QDialog* dialog) {
+      fake.Log(dialog->metaObject()->className());
+      auto* subject = qobject_cast<CSubject*>(dialog);
+      if (!accept || !subject || !subject->TryAccept()) dialog->reject();
+    });
+    StartTest();
+    QStringList seen;
+    for (const std::string& e : fake.events) seen << QString::fromStdString(e);
+    QCOMPARE(seen, events);
+    QCOMPARE(QDir().entryList(QDir::Files), QStringList{"ORBEL.txt"});
+    QCOMPARE(Read("ORBEL.txt"), QByteArray(kLog));
   }
 };
 
-QTEST_MAIN(MyAppTest)
+QTEST_MAIN(AppTest)
 #include "my_app_test.moc"

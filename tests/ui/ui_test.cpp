@@ -1,0 +1,262 @@
+#include <QCursor>
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <QtTest>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "ui/dib_decode.h"
+#include "ui/qt_services.h"
+#include "ui/surface_dc.h"
+
+namespace {
+
+constexpr int kSide = 120;
+constexpr int kPitch = 4 * kSide + 8;            // row padding, which nothing may write
+constexpr size_t kBytes = kPitch * (kSide + 1);  // and a guard row below
+const char kGothic[] = "ＭＳ Ｐゴシック";
+
+// A 40-byte information header, in words: size, width, height, planes and bits, compression.
+std::vector<uint32_t> Header(int w, int h, int bits, uint32_t compression) {
+  return {40, uint32_t(w), uint32_t(h), uint32_t(bits) << 16 | 1, compression, 0, 0, 0, 0, 0};
+}
+
+// The pixel at byte `i` of a surface as 0xXXRRGGBB.
+uint32_t Word(const std::vector<uint8_t>& s, size_t i) {
+  uint32_t v;
+  std::memcpy(&v, &s[i], 4);
+  return v;
+}
+
+// Counts the key presses and releases that reach it.
+struct Recorder : QWidget {
+  int presses = 0, releases = 0;
+  bool event(QEvent* e) override {
+    presses += e->type() == QEvent::KeyPress;
+    releases += e->type() == QEvent::KeyRelease;
+    return QWidget::event(e);
+  }
+};
+
+// Queues an Escape event: the next poll or pump delivers it.
+void PostEscape(QObject* to, QEvent::Type type, bool autoRepeat = false) {
+  QCoreApplication::postEvent(
+      to, new QKeyEvent(type, Qt::Key_Escape, Qt::NoModifier, QString(), autoRepeat));
+}
+
+}  // namespace
+
+class UiTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void decodeDib_matchesPicture_data() {
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<QList<uint>>("masks");  // stored after the header; none for the plain formats
+    QTest::addColumn<bool>("topDown");
+    const auto row = [](int bits, QList<uint> masks) {
+      for (bool down : {false, true})
+        QTest::addRow("%d bits, %d masks, top-down %d", bits, int(masks.size()), down)
+            << bits << masks << down;
+    };
+    for (int bits : {1, 4, 8, 16, 24, 32}) row(bits, {});
+    row(16, {0xF800, 0x07E0, 0x001F});
+    row(32, {0xFF00, 0xFF0000, 0xFF000000});  // channels in the high bytes
+  }
+
+  void decodeDib_matchesPicture() {
+    QFETCH(int, bits);
+    QFETCH(QList<uint>, masks);
+    QFETCH(bool, topDown);
+    const int width = 13, height = 3;  // 13 leaves a part byte and row padding at every depth
+    auto info = Header(width, topDown ? -height : height, bits, masks.empty() ? 0 : 3);
+    info.insert(info.end(), masks.begin(), masks.end());
+    const auto entry = [](uint32_t i) { return i * 0x3B2A19u & 0xFFFFFF; };
+    for (uint32_t i = 0; bits <= 8 && i < (1u << bits); ++i) info.push_back(0xEE000000u | entry(i));
+    if (masks.empty())
+      masks = bits == 16 ? QList<uint>{0x7C00, 0x3E0, 0x1F} : QList<uint>{0xFF0000, 0xFF00, 0xFF};
+    const int rowBytes = (width * bits + 31) / 32 * 4;
+    std::vector<uint8_t> rows(static_cast<size_t>(rowBytes) * height, 0xAA);  // junk padding
+    std::vector<uint32_t> expected;
+    for (int i = 0; i < width * height; ++i) {
+      const int x = i % width, y = i / width;
+      // Bits no channel uses (16-bit top bit, 32-bit top byte) are junk too.
+      const uint32_t raw = (uint32_t(x) * 0x9E3779B1u ^ uint32_t(y) * 0x85EBCA77u) >> (32 - bits);
+      uint8_t* at = &rows[(topDown ? y : height - 1 - y) * rowBytes + x * bits / 8];
+      const int shift = 8 - bits - x * bits % 8;  // the first pixel in the high bits
+      if (bits < 8)
+        *at = static_cast<uint8_t>((*at & ~((0xFFu >> (8 - bits)) << shift)) | raw << shift);
+      if (bits >= 8) std::memcpy(at, &raw, bits / 8);  // little-endian, as the format
+      uint32_t colour = entry(raw);
+      for (int c = 0; bits > 8 && c < 3; ++c)  // each channel scaled from its mask's range to 0-255
+        colour =
+            (c ? colour << 8 : 0) | uint32_t(std::lround(double(raw & masks[c]) * 255 / masks[c]));
+      expected.push_back(0xFF000000u | colour);
+    }
+    std::vector<uint32_t> argb;
+    int w = 0, h = 0;
+    QVERIFY(ui::DecodeDib(info.data(), rows.data(), &argb, &w, &h));
+    QCOMPARE(argb, expected);
+    QCOMPARE(qMakePair(w, h), qMakePair(width, height));
+  }
+
+  void decodeDib_rejectsMalformedHeader_data() {
+    QTest::addColumn<int>("field");  // the header word that is spoilt
+    QTest::addColumn<uint>("value");
+    QTest::newRow("12-byte core header") << 0 << 12u;
+    QTest::newRow("zero width") << 1 << 0u;
+    QTest::newRow("most negative height") << 2 << 0x80000000u;
+    QTest::newRow("2 bits") << 3 << (2u << 16 | 1u);
+    QTest::newRow("run-length") << 4 << 1u;
+  }
+
+  void decodeDib_rejectsMalformedHeader() {
+    QFETCH(int, field);
+    QFETCH(uint, value);
+    std::vector<uint32_t> info = Header(4, 4, 24, 0);
+    info[field] = value;
+    const std::vector<uint8_t> bits(64, 0);
+    std::vector<uint32_t> argb{1, 2, 3};
+    QVERIFY(!ui::DecodeDib(info.data(), bits.data(), &argb, nullptr, nullptr));
+    QCOMPARE(argb, (std::vector<uint32_t>{1, 2, 3}));  // a refusal leaves the output alone
+  }
+
+  void fontFor_windowsFacesResolveToIpaGothic() {
+    for (const char* face : {kGothic, "MS PGothic", "MS Shell Dlg"})
+      QCOMPARE(QFontInfo(ui::FontFor(ui::FontSpec{90, 400, face})).family(), QString("IPAPGothic"));
+  }
+
+  void drawText_numberCentred_backgroundFilledOnlyWhenOpaque() {
+    const ui::FontSpec font{90, 400, kGothic};
+    const std::vector<uint8_t> before(kBytes, 0x40);  // grey, padding and guard too
+    for (int mode : {ui::kBkTransparent, ui::kBkOpaque}) {
+      std::vector<uint8_t> surface = before;
+      ui::SurfaceDC dc(surface.data(), kSide, kSide, kPitch);  // black text on white by default
+      dc.SetBkMode(mode);
+      dc.SelectFont(&font);
+      const unsigned centred = ui::kDtCenter | ui::kDtVCenter | ui::kDtSingleLine;
+      QCOMPARE(dc.DrawText("7", {0, 0, kSide, kSide}, centred), 90);
+      QRect changed;
+      int white = 0;
+      for (size_t i = 0; i < surface.size(); i += 4) {
+        if (Word(surface, i) != Word(before, i)) changed |= QRect(i % kPitch / 4, i / kPitch, 1, 1);
+        white += (Word(surface, i) & 0xFFFFFF) == 0xFFFFFF;
+      }
+      QVERIFY(qAbs(QRectF(changed).center().x() - 60) <= 4 &&
+              qAbs(QRectF(changed).center().y() - 60) <= 5);
+      if (mode == ui::kBkTransparent) {
+        QCOMPARE(white, 0);
+        QVERIFY(changed.height() >= 55 && changed.height() <= 80);  // the digit's ink, not the cell
+      } else {
+        // The whole 90-pixel cell is filled behind the digit.
+        QCOMPARE(qMakePair(changed.top(), changed.bottom()), qMakePair(15, 104));
+        QVERIFY(white > changed.width() * 90 / 2);
+      }
+    }
+  }
+
+  void stretchDIBits_ownSize_100LeavesAnL_200Clipped() {
+    const std::vector<uint8_t> before(kBytes, 0x40);
+    for (int size : {100, 200}) {
+      // 24 bits, bottom-up, pixel (x, y) from the top coloured red x, green y, blue 0x40.
+      const std::vector<uint32_t> info = Header(size, size, 24, 0);
+      std::vector<uint8_t> bits(3 * size * size);
+      for (int i = 0; i < size * size; ++i) {
+        const uint32_t x = i % size, y = i / size, colour = x << 16 | y << 8 | 0x40;
+        std::memcpy(&bits[3 * ((size - 1 - y) * size + x)], &colour, 3);
+      }
+      std::vector<uint8_t> surface = before;
+      ui::SurfaceDC dc(surface.data(), kSide, kSide, kPitch);
+      QCOMPARE(dc.StretchDIBits({0, 0, size, size}, {0, 0, size, size}, bits.data(), info.data()),
+               size);
+      for (size_t i = 0; i < surface.size(); i += 4) {
+        // The rest of the surface, row padding and guard row keep every byte.
+        const uint32_t x = i % kPitch / 4, y = i / kPitch, drawn = qMin(size, kSide);
+        if (x < drawn && y < drawn) {
+          QCOMPARE(Word(surface, i) & 0xFFFFFF, x << 16 | y << 8 | 0x40);
+        } else {
+          QCOMPARE(Word(surface, i), Word(before, i));
+        }
+      }
+    }
+  }
+
+  void escapeKey_stateAcrossPolls_data() {
+    // P press, R release, a queued auto-repeated press, r queued release, X another key, Q poll.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QList<int>>("polls");
+    QTest::newRow("nothing") << "QQ" << QList<int>{0, 0};
+    QTest::newRow("held: down and pressed, then only down") << "PQQ" << QList<int>{0x8001, 0x8000};
+    QTest::newRow("tapped twice between polls: pressed once") << "PRPRQQ" << QList<int>{1, 0};
+    QTest::newRow("auto-repeat is no new press") << "PQaQRQ" << QList<int>{0x8001, 0x8000, 0};
+    QTest::newRow("busy poll sees a queued release") << "PQrQ" << QList<int>{0x8001, 0};
+    QTest::newRow("other keys do not count") << "XQ" << QList<int>{0};
+  }
+
+  void escapeKey_stateAcrossPolls() {
+    QFETCH(QString, script);
+    QFETCH(QList<int>, polls);
+    ui::QtServices services;
+    QWidget window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* handle = window.windowHandle();
+    QList<int> seen;
+    for (QChar c : script) {
+      if (c == 'P') QTest::keyPress(handle, Qt::Key_Escape);
+      if (c == 'R') QTest::keyRelease(handle, Qt::Key_Escape);
+      if (c == 'a') PostEscape(handle, QEvent::KeyPress, true);
+      if (c == 'r') PostEscape(handle, QEvent::KeyRelease);
+      if (c == 'X') QTest::keyClick(handle, Qt::Key_A);
+      if (c == 'Q') seen << (services.GetAsyncKeyState(ui::kVkEscape) & 0xFFFF);
+    }
+    QCOMPARE(seen, polls);
+  }
+
+  void showCursor_countsAndBlanksBelowZero() {
+    ui::QtServices services;
+    for (const auto& [show, count] : QList<QPair<bool, int>>{
+             {false, -1}, {false, -2}, {true, -1}, {true, 0}, {true, 1}, {false, 0}}) {
+      QCOMPARE(services.ShowCursor(show), count);
+      // Balanced: nothing left on the override stack.
+      const QCursor* cursor = QGuiApplication::overrideCursor();
+      QCOMPARE(cursor ? int(cursor->shape()) : -1, count < 0 ? int(Qt::BlankCursor) : -1);
+    }
+  }
+
+  void discardInput_eatsPressesNotReleases() {
+    ui::QtServices services;
+    Recorder window;
+    PostEscape(&window, QEvent::KeyPress);
+    PostEscape(&window, QEvent::KeyRelease);
+    services.DiscardInput();
+    QCOMPARE(qMakePair(window.presses, window.releases), qMakePair(0, 1));
+    // Messages are gone, not what the keyboard did; and later input gets through again.
+    QCOMPARE(services.GetAsyncKeyState(ui::kVkEscape) & 0xFFFF, 0x0001);
+    PostEscape(&window, QEvent::KeyPress);
+    services.PumpMessages();
+    QCOMPARE(window.presses, 1);
+  }
+
+  void playSound_missingFile_loadsNothing() {
+    ui::QtServices services;
+    QTemporaryDir dir;
+    services.PlaySound(dir.filePath("none.wav").toStdString(), ui::kSndAsync | ui::kSndNoDefault);
+    QCOMPARE(services.LoadedSoundCount(), size_t(0));
+  }
+
+  void messageBoxIcon_fromTypeBits() {
+    // Icon bits 0x00 to 0x50, each with a button bit beside it.
+    const QMessageBox::Icon icons[] = {QMessageBox::NoIcon,      QMessageBox::Critical,
+                                       QMessageBox::Question,    QMessageBox::Warning,
+                                       QMessageBox::Information, QMessageBox::NoIcon};
+    for (uint i = 0; i < 6; ++i) QCOMPARE(ui::MessageBoxIcon(i << 4 | 1u), icons[i]);
+  }
+};
+
+QTEST_MAIN(UiTest)
+#include "ui_test.moc"
