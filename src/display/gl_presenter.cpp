@@ -162,7 +162,9 @@ void GlPresenter::ReleaseGl() {
     // The names belong to the context; free them while it is current on
     // anything, the bound window or, when that is gone, an off-screen surface.
     QOffscreenSurface offscreen;
-    bool current = window_ && window_->handle() && context_->makeCurrent(window_.data());
+    bool current = window_ && window_->handle() &&
+                   window_->surfaceType() == QSurface::OpenGLSurface &&
+                   context_->makeCurrent(window_.data());
     if (!current) {
       offscreen.setFormat(context_->format());
       offscreen.create();
