@@ -6,16 +6,9 @@
 #include <cstdlib>
 
 #include "display/dib_image.h"
+#include "fuzz_check.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                            \
-  do {                                                                              \
-    if (!(cond)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                 \
-    }                                                                               \
-  } while (0)
 
 // Keeps the reads from being optimised away.
 volatile uint8_t sink;

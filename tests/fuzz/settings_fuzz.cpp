@@ -7,17 +7,10 @@
 #include <set>
 #include <string>
 
+#include "fuzz_check.h"
 #include "settings/settings_store.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                            \
-  do {                                                                              \
-    if (!(cond)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                 \
-    }                                                                               \
-  } while (0)
 
 bool Trimmed(const std::string& s) {
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };

@@ -11,6 +11,7 @@
 #include "results/results_log.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
+#include "support/file_bytes.h"
 #include "test/staircase.h"
 
 namespace {
@@ -35,15 +36,8 @@ QByteArray SetTrials(const QList<int>& itemsRev) {
   return rows;
 }
 
-QByteArray ReadBytes(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool WriteBytes(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 }  // namespace
 
