@@ -138,7 +138,7 @@ void SetLocalTimeSource(LocalTimeSource source) {
 
 void WriteTestResults(int outcome) {
   ui::Services& services = ui::Ui();
-  services.PlaceTopmost(services.MainWindow(), services.ScreenWidth(), services.ScreenHeight());
+  services.PlaceTopmost(services.MainWindow(), ScreenSize.width, ScreenSize.height);
   if (outcome != 1) return;
 
   const std::string& subject = testSettings.subject;

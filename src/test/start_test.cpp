@@ -17,8 +17,6 @@
 #include "test/touch_window.h"
 #include "test/trial_run.h"
 
-ScreenDimensions ScreenSize;
-
 namespace {
 
 // Long enough for any window system to map a window; the test goes on

@@ -11,16 +11,6 @@
 
 class QWidget;
 
-/// A screen size in physical pixels.
-struct ScreenDimensions {
-  int32_t width = 0;
-  int32_t height = 0;
-};
-
-/// The primary screen, measured once at start-up; both of the program's
-/// windows are made with this size.
-extern ScreenDimensions ScreenSize;
-
 /// Gives a widget the look both program windows share: black background, arrow cursor.
 void ApplyWindowClass(QWidget* widget);
 /// The same for a bare window, which paints its own (black) background.

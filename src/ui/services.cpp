@@ -40,3 +40,5 @@ int AppMessageBox(const std::string& text, unsigned type) {
 }
 
 }  // namespace ui
+
+ScreenDimensions ScreenSize;

@@ -139,3 +139,14 @@ void SetApplicationNameFromPath(const std::string& executablePath);
 int AppMessageBox(const std::string& text, unsigned type);
 
 }  // namespace ui
+
+/// A screen size in physical pixels.
+struct ScreenDimensions {
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+/// The primary screen, measured once at start-up; both of the program's
+/// windows are made with this size, and a later change of resolution is
+/// picked up only at the next start.
+extern ScreenDimensions ScreenSize;

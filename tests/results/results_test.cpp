@@ -73,8 +73,7 @@ class ResultsTest : public QObject {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(QDir::setCurrent(dir_->path()));
     ui_ = std::make_unique<testing::FakeUi>();
-    ui_->screenWidth = 1366;
-    ui_->screenHeight = 768;
+    ScreenSize = {1366, 768};  // measured at start-up, not asked again
     testSettings = TestSettings{};
     SetLocalTimeSource([](std::tm* t) {  // every field a different value below 10
       *t = std::tm{};
