@@ -16,7 +16,7 @@ void InstallFontSubstitutions();
 /// The Qt font for a request; a positive height is the character-cell height
 /// (ascent plus descent) in pixels, a negative one the em height. An empty face
 /// gives a plain sans-serif.
-QFont FontFor(const FontSpec& spec);
+QFont FontFor(const FontSpec& font);
 
 /// Paints into pixels laid out blue, green, red, unused (QImage::Format_RGB32 on
 /// little-endian). Pixels that nothing paints keep all four bytes.
