@@ -105,13 +105,16 @@ std::string ProgressText(int reversals, int maxRev) {
 
 int RunTest() {
   for (int i = 0;; ++i) {
-    int result = LayOutTrial(i) ? RunTrial(i) : kTrialFailed;
+    const bool laidOut = LayOutTrial(i) != 0;
+    const int result = laidOut ? RunTrial(i) : kTrialFailed;
     ReleasePatchSurfaces();
     if (result == kTrialFailed) {
-      ui::AppMessageBox(
-          "The test was stopped: the display or the millisecond timer could not be set up "
-          "for the trial. No results were written.",
-          ui::kMbOk | ui::kMbIconHand);
+      ui::AppMessageBox(laidOut ? "The test was stopped: the millisecond timer could not be "
+                                  "started, so no reaction time could be measured. No results "
+                                  "were written."
+                                : "The test was stopped: the images of the trial could not be "
+                                  "made (out of memory). No results were written.",
+                        ui::kMbOk | ui::kMbIconHand);
       return 0;
     }
     if (result == 0) return 0;

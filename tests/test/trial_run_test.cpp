@@ -327,16 +327,29 @@ class TrialRunTest : public QObject {
     QCOMPARE(ProgressText(2, 8), std::string("** (2/8)"));
   }
 
-  void tickSourceMissing_stopsTheTestWithAMessage() {
+  void cannotRun_stopsTheTestWithAMessage_data() {
+    QTest::addColumn<bool>("noTimer");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no tick source") << true << "millisecond timer";
+    QTest::newRow("no patch surfaces") << false << "images of the trial";
+  }
+
+  void cannotRun_stopsTheTestWithAMessage() {
+    QFETCH(bool, noTimer);
+    QFETCH(QString, reason);
     MsTimerUseManualTicks(false);
-    MsTimerFailStartsForTesting(true);
+    MsTimerFailStartsForTesting(noTimer);
+    // Surfaces left over fill the table, so the layout cannot make its own.
+    while (!noTimer && CreatePatchSurface() >= 0) {
+    }
     ResetTest();
     StartSubject();
     QCOMPARE(RunTest(), 0);
     MsTimerFailStartsForTesting(false);
     QCOMPARE(ui_->boxes.size(), size_t(1));
-    QVERIFY(ui_->boxes[0].text.find("millisecond timer") != std::string::npos);
+    QVERIFY(QString::fromStdString(ui_->boxes[0].text).contains(reason));
     QCOMPARE(testState.trialsRun, 0);
+    QCOMPARE(displayState.SurfaceTable.size(), size_t(0));
   }
 
   void wholeTest_tableIsWhatTheSubjectDid() {
