@@ -58,7 +58,6 @@ struct Layout {
   bool topDown = false;
   int bitCount = 0;
   int64_t rowBytes = 0;
-  int64_t infoBytes = 0;
   const uint8_t* table = nullptr;  // colour table, for 8 bits and fewer
   int tableEntries = 0;            // entries that pixel values can reach
   Channel red, green, blue;        // for 16 and 32 bits
@@ -95,7 +94,6 @@ bool Parse(const void* info, Layout* out) {
       const int64_t entries = coloursUsed ? coloursUsed : reachable;
       l.table = h + headerBytes;
       l.tableEntries = static_cast<int>(entries < reachable ? entries : reachable);
-      l.infoBytes = headerBytes + 4 * entries;
       break;
     }
     case 16:
@@ -105,21 +103,18 @@ bool Parse(const void* info, Layout* out) {
         l.red.Set(is16 ? 0x7C00 : 0xFF0000);
         l.green.Set(is16 ? 0x03E0 : 0x00FF00);
         l.blue.Set(is16 ? 0x001F : 0x0000FF);
-        l.infoBytes = headerBytes;
       } else if (compression == kBiBitfields) {
         // The three masks follow a 40-byte header and sit inside larger ones.
         if (!l.red.Set(ReadU32(h + 40)) || !l.green.Set(ReadU32(h + 44)) ||
             !l.blue.Set(ReadU32(h + 48))) {
           return false;
         }
-        l.infoBytes = headerBytes == kInfoHeaderBytes ? kInfoHeaderBytes + 12 : headerBytes;
       } else {
         return false;
       }
       break;
     case 24:
       if (compression != kBiRgb) return false;
-      l.infoBytes = headerBytes;
       break;
     default:
       return false;
@@ -168,14 +163,6 @@ void DecodeRow(const Layout& l, const uint8_t* src, uint32_t* dst) {
 }
 
 }  // namespace
-
-bool DibByteSizes(const void* info, int64_t* infoBytes, int64_t* pixelBytes) {
-  Layout l;
-  if (!Parse(info, &l)) return false;
-  if (infoBytes) *infoBytes = l.infoBytes;
-  if (pixelBytes) *pixelBytes = l.rowBytes * l.height;
-  return true;
-}
 
 bool DecodeDib(const void* info, const void* bits, std::vector<uint32_t>* argb, int* width,
                int* height) {

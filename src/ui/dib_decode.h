@@ -8,10 +8,6 @@
 
 namespace ui {
 
-/// Bytes the header and colour table of `info` take, and bytes its pixel rows
-/// take; false when DecodeDib would reject the bitmap.
-bool DibByteSizes(const void* info, int64_t* infoBytes, int64_t* pixelBytes);
-
 /// Decodes the bitmap `info` (information header, colour table or masks) with
 /// pixel rows `bits` into top-down 0xFFRRGGBB pixels. Handles 1, 4, 8, 16
 /// (5-5-5 or masks), 24 and 32 bits per pixel, bottom-up and top-down; false
