@@ -67,7 +67,6 @@ struct Subject {
   size_t next = 0;
   int startAfter = 50;
   int hold = 30;
-  int gap = 40;
   int escapeAt = -1;  // simulated time at which Escape is pressed
   int64_t simTime = 0;
   int64_t nextAt = 50;
@@ -85,7 +84,7 @@ struct Subject {
       if (simTime >= releaseAt) {
         touchWnd.OnLButtonUp();
         releaseAt = -1;
-        nextAt = simTime + gap;
+        nextAt = simTime + 40;
       }
       return;
     }
@@ -352,24 +351,37 @@ class TrialRunTest : public QObject {
     QCOMPARE(displayState.SurfaceTable.size(), size_t(0));
   }
 
+  void wholeTest_tableIsWhatTheSubjectDid_data() {
+    QTest::addColumn<int>("abortIn");  // trial aborted with Escape, -1: none
+    QTest::newRow("to the end") << -1;
+    QTest::newRow("aborted in trial 4") << 3;
+  }
+
   void wholeTest_tableIsWhatTheSubjectDid() {
     // The subject touches in order, except in trials 3 and 5 (1-based),
     // where the first touch goes to patch 2.
+    QFETCH(int, abortIn);
     testSettings.memtime = 0;
     testSettings.max_rev = 3;
     ResetTest();
     std::vector<std::vector<int32_t>> pressTicks;
-    std::vector<int> errorTrials{2, 4};
+    const std::vector<int> errorTrials{2, 4};
+    const auto isError = [&](int i) {
+      return std::count(errorTrials.begin(), errorTrials.end(), i) > 0;
+    };
     int planned = -1;
     StartSubject();
     ui_->onPump = [&] {
       const int trial = testState.trialsRun;
       if (trial != planned) {
         planned = trial;
-        const int n = testState.trials[trial].NItems;
         std::vector<int> order;
-        if (std::count(errorTrials.begin(), errorTrials.end(), trial)) order.push_back(1);
-        for (int k = 0; k < n; ++k) order.push_back(k);
+        if (isError(trial)) order.push_back(1);
+        for (int k = 0; k < testState.trials[trial].NItems; ++k) order.push_back(k);
+        if (trial == abortIn) {
+          order.clear();
+          subject_.escapeAt = static_cast<int>(subject_.simTime) + 10;
+        }
         pressTicks.push_back(subject_.ticksAtPress);
         subject_.ticksAtPress.clear();
         subject_.plan = InOrder(order);
@@ -378,45 +390,28 @@ class TrialRunTest : public QObject {
       }
       subject_.OnPump();
     };
-    QCOMPARE(RunTest(), 1);
+    QCOMPARE(RunTest(), abortIn < 0 ? 1 : 0);
     pressTicks.push_back(subject_.ticksAtPress);
     pressTicks.erase(pressTicks.begin());
 
     // Outcomes correct, correct, error, correct, error: 3, 4, 5, 4, 5 patches,
-    // reversals on trials 3, 4 and 5.
-    QCOMPARE(testState.trialsRun, 5);
+    // reversals on trials 3, 4 and 5. An aborted trial advances nothing.
+    const int run = abortIn < 0 ? 5 : abortIn;
+    QCOMPARE(testState.trialsRun, run);
     const int nItems[] = {3, 4, 5, 4, 5};
     const int rev[] = {0, 0, 1, 2, 3};
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < run; ++i) {
       const TrialRecord& r = testState.trials[i];
-      const bool error = std::count(errorTrials.begin(), errorTrials.end(), i) > 0;
       const std::vector<int32_t>& t = pressTicks[i];
       QCOMPARE(r.Trial, i + 1);
       QCOMPARE(r.NItems, nItems[i]);
-      QCOMPARE(r.Error, error ? 1 : 0);
-      QCOMPARE(r.NCorrect, error ? 0 : nItems[i]);
-      QCOMPARE(r.RT1, t[error ? 1 : 0] + 1);
-      QCOMPARE(r.RT2, error ? t[0] + 1 : t.back() + 1);
+      QCOMPARE(r.Error, isError(i) ? 1 : 0);
+      QCOMPARE(r.NCorrect, isError(i) ? 0 : nItems[i]);
+      QCOMPARE(r.RT1, t[isError(i) ? 1 : 0] + 1);
+      QCOMPARE(r.RT2, isError(i) ? t[0] + 1 : t.back() + 1);
       QCOMPARE(r.Rev, rev[i]);
     }
-  }
-
-  void abortInSecondTrial_leavesStaircaseAlone() {
-    testSettings.memtime = 0;
-    ResetTest();
-    StartSubject();
-    subject_.plan = InOrder({0, 1, 2});
-    ui_->onPump = [&] {
-      if (testState.trialsRun == 1 && subject_.escapeAt < 0 && subject_.plan.size() == 3) {
-        subject_.plan.clear();
-        subject_.escapeAt = static_cast<int>(subject_.simTime) + 10;
-      }
-      subject_.OnPump();
-    };
-    QCOMPARE(RunTest(), 0);
-    QCOMPARE(testState.trialsRun, 1);
-    QCOMPARE(testState.trials[1].NItems, 4);
-    QCOMPARE(testState.trials[1].Rev, 0);
+    if (abortIn >= 0) QCOMPARE(testState.trials[abortIn].Rev, 0);
     QCOMPARE(displayState.SurfaceTable.size(), size_t(0));
   }
 };
