@@ -1,7 +1,9 @@
 #include "app/e2e/person.h"
 
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -9,13 +11,13 @@ namespace e2e {
 
 namespace {
 
-constexpr int kCanvasWidth = 1024;
-constexpr int kCanvasHeight = 768;
+constexpr int kCells = 25;
+// Canvas coordinates: the grid's first cell and pitch; inside a cell, where
+// it is read (inside the disc, clear of the number and of the cover's rings),
+// where it is touched and the black gap to its right.
 constexpr int kGridLeft = 137;
 constexpr int kGridTop = 9;
 constexpr int kGridPitch = 150;
-constexpr int kCells = 25;
-// Inside the disc, above the number and outside the cover's outer ring.
 constexpr int kSampleX = 60;
 constexpr int kSampleY = 8;
 constexpr int kDiscCentre = 60;
@@ -24,100 +26,35 @@ constexpr int kOpeningSide = 512;
 // How far below the screen's centre line the opening square may sit: the
 // menu bar pushes the client area down by its height.
 constexpr int kMaxMenuShift = 80;
-constexpr int kPollMs = 2;
 // A tap as a person makes it. Held this long, the press is judged before the
 // release arrives even when the program is slow to pump its messages; the
 // pause after the answer lets it see the release before the next press.
 constexpr int kHoldMs = 100;
 constexpr int kPauseAfterAnswerMs = 100;
+constexpr int kWindowMs = 10000;
 
 void SleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-std::string Format(const char* format, double a, double b = 0, double c = 0) {
-  char text[200];
-  std::snprintf(text, sizeof text, format, a, b, c);
-  return text;
-}
-
-bool Near(QRgb a, QRgb b, int tolerance) {
-  return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
-         std::abs(qBlue(a) - qBlue(b)) <= tolerance;
-}
-
-}  // namespace
-
 double MsBetween(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-CanvasMap::CanvasMap(int screenWidth, int screenHeight) {
-  scale_ = std::min(static_cast<double>(screenWidth) / kCanvasWidth,
-                    static_cast<double>(screenHeight) / kCanvasHeight);
-  left_ = (screenWidth - kCanvasWidth * scale_) / 2;
-  top_ = (screenHeight - kCanvasHeight * scale_) / 2;
-}
-
-QPoint CanvasMap::ToScreen(double x, double y) const {
-  return QPoint(static_cast<int>(left_ + (x + 0.5) * scale_),
-                static_cast<int>(top_ + (y + 0.5) * scale_));
-}
-
-QPoint CanvasMap::Sample(int cell) const {
-  return ToScreen(kGridLeft + kGridPitch * (cell % 5) + kSampleX,
-                  kGridTop + kGridPitch * (cell / 5) + kSampleY);
-}
-
-QPoint CanvasMap::Centre(int cell) const {
-  return ToScreen(kGridLeft + kGridPitch * (cell % 5) + kDiscCentre,
-                  kGridTop + kGridPitch * (cell / 5) + kDiscCentre);
-}
-
-QPoint CanvasMap::Gap(int cell) const {
-  return ToScreen(kGridLeft + kGridPitch * (cell % 5) + kGapX,
-                  kGridTop + kGridPitch * (cell / 5) + kSampleY);
-}
-
 // Strict black and white: the opening picture's dark blue-grey and the
 // dialogs' light grey must not pass for the canvas or a disc.
-Shade Classify(const Rgb& p) {
-  const int high = std::max({p.r, p.g, p.b});
-  const int low = std::min({p.r, p.g, p.b});
-  if (high <= 12) return Shade::Black;
-  if (low >= 245) return Shade::White;
-  if (p.r > 150 && p.g < 90 && p.b < 90) return Shade::Red;
-  if (p.g > 150 && p.r < 90 && p.b < 90) return Shade::Green;
-  if (high - low < 30 && low >= 80 && high <= 180) return Shade::Grey;
-  return Shade::Other;
-}
-
-char ShadeLetter(Shade shade) {
-  switch (shade) {
-    case Shade::Black:
-      return '.';
-    case Shade::Grey:
-      return 'g';
-    case Shade::White:
-      return 'W';
-    case Shade::Red:
-      return 'R';
-    case Shade::Green:
-      return 'G';
-    case Shade::Other:
-      break;
-  }
+char Classify(QRgb p) {
+  const int r = qRed(p), g = qGreen(p), b = qBlue(p);
+  const int high = std::max({r, g, b}), low = std::min({r, g, b});
+  if (high <= 12) return '.';
+  if (low >= 245) return 'W';
+  if (r > 150 && g < 90 && b < 90) return 'R';
+  if (g > 150 && r < 90 && b < 90) return 'G';
+  if (high - low < 30 && low >= 80 && high <= 180) return 'g';
   return '?';
 }
 
-std::string GridText(const Grid& grid) {
-  std::string text;
-  for (size_t i = 0; i < grid.cells.size(); ++i) {
-    if (i > 0 && i % 5 == 0) text += '/';
-    text += ShadeLetter(grid.cells[i]);
-  }
-  return text + (grid.gapsBlack ? "" : " (gaps not black)");
-}
+}  // namespace
 
 double DrivenTrial::Rt1() const {
   return MsBetween(onset, first);
@@ -127,105 +64,156 @@ double DrivenTrial::Rt2() const {
   return MsBetween(lastWrongBeforeFirst ? onset : first, last);
 }
 
-int StaircaseCount::Advance(bool error) {
-  int rev = 0;
-  if ((direction > 0) == error) {
-    reversals += 1;
-    rev = reversals;
-    direction = -direction;
+Person::~Person() {
+  if (process_.state() != QProcess::NotRunning) {
+    process_.kill();
+    process_.waitForFinished(5000);
   }
-  nItems += error ? -1 : 1;
-  return rev;
 }
 
-Person::Person(XScreen& screen, QImage opening)
-    : screen_(screen),
-      opening_(opening.convertToFormat(QImage::Format_RGB32)),
-      map_(screen.Width(), screen.Height()),
-      start_(Clock::now()) {}
+bool Person::Fail(const std::string& what) {
+  error_ = what;
+  return false;
+}
 
 void Person::Note(const std::string& line) {
-  log_ += Format("%8.0f ms  ", MsBetween(start_, Clock::now())) + line + "\n";
+  log_ +=
+      std::to_string(static_cast<long>(MsBetween(start_, Clock::now()))) + " ms  " + line + "\n";
 }
 
-bool Person::ReadGrid(Grid* grid) {
-  grid->cells.assign(kCells, Shade::Other);
-  grid->gapsBlack = true;
-  std::vector<Rgb> row;
-  for (int r = 0; r < 5; ++r) {
-    const QPoint first = map_.Sample(r * 5);
-    const QPoint last = map_.Gap(r * 5 + 4);
-    if (!screen_.ReadRow(first.x(), first.y(), last.x() - first.x() + 1, &row)) return false;
-    const auto at = [&](const QPoint& p) { return row[static_cast<size_t>(p.x() - first.x())]; };
-    for (int c = 0; c < 5; ++c) {
-      grid->cells[static_cast<size_t>(r * 5 + c)] = Classify(at(map_.Sample(r * 5 + c)));
-      if (Classify(at(map_.Gap(r * 5 + c))) != Shade::Black) grid->gapsBlack = false;
+std::string Person::Failure() {
+  const QString path = QDir::current().absoluteFilePath(QStringLiteral("e2e_failure.png"));
+  const bool saved = screen_.Grab().save(path);
+  return error_ + (saved ? " (screen saved to " + path.toStdString() + ")" : "") +
+         "\nwhat the person did:\n" + log_;
+}
+
+bool Person::Start(const QByteArray& earlierLog) {
+  const std::string err = screen_.Open();
+  if (!err.empty()) return Fail(err);
+  opening_ =
+      QImage(QStringLiteral(DORVANE_STIM_DIR "/opening.bmp")).convertToFormat(QImage::Format_RGB32);
+  if (opening_.size() != QSize(kOpeningSide, kOpeningSide)) {
+    return Fail("cannot read a 512 x 512 stim/opening.bmp");
+  }
+  scale_ = std::min(screen_.Width() / 1024.0, screen_.Height() / 768.0);
+  left_ = (screen_.Width() - 1024 * scale_) / 2;
+  top_ = (screen_.Height() - 768 * scale_) / 2;
+
+  const QDir stim(QStringLiteral(DORVANE_STIM_DIR));
+  const QDir work(dir_.path());
+  const QStringList files = stim.entryList(QDir::Files);
+  if (!dir_.isValid() || !work.mkdir(QStringLiteral("stim")) || files.isEmpty()) {
+    return Fail("cannot make the working directory, or no stimuli in " DORVANE_STIM_DIR);
+  }
+  for (const QString& name : files) {
+    if (!QFile::copy(stim.filePath(name), work.filePath(QStringLiteral("stim/") + name))) {
+      return Fail("cannot copy " + name.toStdString());
+    }
+  }
+  if (!earlierLog.isEmpty()) {
+    QFile log(work.filePath(QStringLiteral("ORBEL.txt")));
+    if (!log.open(QIODevice::WriteOnly) || log.write(earlierLog) != earlierLog.size()) {
+      return Fail("cannot write ORBEL.txt");
+    }
+  }
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  process_.setProcessEnvironment(environment);
+  process_.setWorkingDirectory(dir_.path());
+  process_.setProcessChannelMode(QProcess::ForwardedChannels);
+  process_.start(QStringLiteral(DORVANE_EXE), QStringList());
+  if (!process_.waitForStarted(10000)) {
+    return Fail("cannot start " DORVANE_EXE ": " + process_.errorString().toStdString());
+  }
+  return true;
+}
+
+bool Person::WaitFor(const std::function<bool()>& done, int timeoutMs, int pollMs,
+                     const std::string& what) {
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (Clock::now() < deadline) {
+    if (done()) return true;
+    SleepMs(pollMs);
+  }
+  return Fail("timed out waiting for " + what);
+}
+
+QPoint Person::At(int cell, int dx, int dy) const {
+  const double x = kGridLeft + kGridPitch * (cell % 5) + dx;
+  const double y = kGridTop + kGridPitch * (cell / 5) + dy;
+  return QPoint(static_cast<int>(left_ + (x + 0.5) * scale_),
+                static_cast<int>(top_ + (y + 0.5) * scale_));
+}
+
+// One screen row per grid row: the cells and the gaps right of them.
+bool Person::ReadGrid() {
+  grid_.assign(kCells, '?');
+  gapsBlack_ = true;
+  for (int r = 0; r < kCells; r += 5) {
+    const QPoint first = At(r, kSampleX, kSampleY);
+    const QImage row = screen_.Grab(QRect(first, At(r + 4, kGapX, kSampleY)));
+    if (row.isNull()) return false;
+    const auto shade = [&](const QPoint& p) { return Classify(row.pixel(p.x() - first.x(), 0)); };
+    for (int c = r; c < r + 5; ++c) {
+      grid_[static_cast<size_t>(c)] = shade(At(c, kSampleX, kSampleY));
+      gapsBlack_ = gapsBlack_ && shade(At(c, kGapX, kSampleY)) == '.';
     }
   }
   return true;
 }
 
 // Two reads in a row must agree, so that a frame caught half drawn never
-// counts; `seenAt` is when the first of them began. Only a test display
-// counts: black between the cells.
-bool Person::WaitGrid(const std::function<bool(const Grid&)>& done, int timeoutMs,
-                      Clock::time_point* seenAt, Grid* grid, const char* what, std::string* err) {
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+// counts; `seenAt` is when the first of them began.
+bool Person::WaitGrid(const std::function<bool(const std::string&)>& done, int timeoutMs,
+                      const std::string& what, Clock::time_point* seenAt) {
   bool previous = false;
   Clock::time_point previousAt;
-  Grid seen;
-  while (Clock::now() < deadline) {
+  const auto twice = [&] {
     const Clock::time_point at = Clock::now();
-    if (!ReadGrid(&seen)) {
-      *err = std::string("cannot read the screen while waiting for ") + what;
-      return false;
-    }
-    const bool now = seen.gapsBlack && done(seen);
-    if (now && previous) {
-      if (seenAt) *seenAt = previousAt;
-      if (grid) *grid = seen;
-      return true;
-    }
+    const bool now = ReadGrid() && gapsBlack_ && done(grid_);
+    const bool confirmed = now && previous;
+    if (confirmed && seenAt) *seenAt = previousAt;
     if (now && !previous) previousAt = at;
     previous = now;
-    SleepMs(kPollMs);
-  }
-  *err = std::string("timed out waiting for ") + what + "; the grid showed " + GridText(seen);
-  return false;
+    return confirmed;
+  };
+  if (WaitFor(twice, timeoutMs, 2, what)) return true;
+  return Fail(error_ + "; the grid showed " + grid_ + (gapsBlack_ ? "" : " (gaps not black)"));
 }
 
-bool Person::WaitWindow(const std::string& title, bool shown, int timeoutMs, QRect* rect) {
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (Clock::now() < deadline) {
-    const QRect found = screen_.FindWindow(title);
-    if (found.isEmpty() != shown) {
-      if (rect) *rect = found;
-      return true;
+bool Person::WaitWindow(const std::string& title, bool shown, QRect* rect) {
+  const auto found = [&] {
+    for (const TopWindow& w : screen_.TopWindows()) {
+      if (w.title == title) {
+        if (rect) *rect = w.rect;
+        return shown;
+      }
     }
-    SleepMs(20);
-  }
-  return false;
+    return !shown;
+  };
+  return WaitFor(found, kWindowMs, 20, (shown ? "the " : "the end of the ") + title + " window");
 }
 
 // The picture is looked for at every height the menu bar could push it to;
 // nearly every pixel must agree.
 bool Person::OpeningShown() {
-  const int left = screen_.Width() / 2 - kOpeningSide / 2;
-  const int top = screen_.Height() / 2 - kOpeningSide / 2;
-  const QRect area = QRect(left, top, kOpeningSide, kOpeningSide + kMaxMenuShift)
-                         .intersected(QRect(0, 0, screen_.Width(), screen_.Height()));
+  const QRect area =
+      QRect(screen_.Width() / 2 - kOpeningSide / 2, screen_.Height() / 2 - kOpeningSide / 2,
+            kOpeningSide, kOpeningSide + kMaxMenuShift)
+          .intersected(QRect(0, 0, screen_.Width(), screen_.Height()));
   const QImage shot = screen_.Grab(area);
-  if (shot.isNull() || opening_.size() != QSize(kOpeningSide, kOpeningSide)) return false;
   constexpr int kStep = 4;
-  constexpr int kSamples = (kOpeningSide / kStep) * (kOpeningSide / kStep);
-  constexpr int kAllowedMisses = kSamples / 50;
-  for (int shift = 0; shift + kOpeningSide <= shot.height(); ++shift) {
+  constexpr int kAllowedMisses = (kOpeningSide / kStep) * (kOpeningSide / kStep) / 50;
+  const auto near = [](QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) <= 12 && std::abs(qGreen(a) - qGreen(b)) <= 12 &&
+           std::abs(qBlue(a) - qBlue(b)) <= 12;
+  };
+  for (int shift = 0; !shot.isNull() && shift + kOpeningSide <= shot.height(); ++shift) {
     int misses = 0;
     for (int y = 0; y < kOpeningSide && misses <= kAllowedMisses; y += kStep) {
-      const auto* want = reinterpret_cast<const QRgb*>(opening_.constScanLine(y));
-      const auto* have = reinterpret_cast<const QRgb*>(shot.constScanLine(y + shift));
       for (int x = 0; x < kOpeningSide; x += kStep) {
-        if (!Near(want[x], have[x], 12)) ++misses;
+        if (!near(opening_.pixel(x, y), shot.pixel(x, y + shift))) ++misses;
       }
     }
     if (misses <= kAllowedMisses) {
@@ -236,263 +224,187 @@ bool Person::OpeningShown() {
   return false;
 }
 
-bool Person::WaitForOpeningScreen(int timeoutMs, std::string* err) {
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (Clock::now() < deadline) {
-    if (OpeningShown()) {
-      Note("the opening screen is up");
-      return true;
-    }
-    SleepMs(100);
-  }
-  *err = "the opening picture did not appear in the central square";
-  return false;
-}
-
-bool Person::StartTestByClick(std::string* err) {
-  if (openingSquare_.isEmpty() && !WaitForOpeningScreen(10000, err)) return false;
-  const QPoint click = openingSquare_.center();
-  screen_.Click(click.x(), click.y());
-  Note("clicked the opening square");
-  if (!WaitWindow("Subject Information", true, 10000, nullptr)) {
-    *err = "no Subject Information dialog after a click in the opening square";
-    return false;
-  }
-  Note("the Subject Information dialog is up");
+bool Person::WaitForOpeningScreen() {
+  if (!WaitFor([this] { return OpeningShown(); }, 20000, 100, "the opening picture")) return false;
+  Note("the opening screen is up");
   return true;
 }
 
-bool Person::FillSubjectInformation(const SubjectEntry& entry, std::string* err) {
+bool Person::StartTestByClick() {
+  screen_.MoveTo(openingSquare_.center().x(), openingSquare_.center().y());
+  SleepMs(20);
+  screen_.LeftButton(true);
+  SleepMs(40);
+  screen_.LeftButton(false);
+  Note("clicked the opening square");
+  return WaitWindow("Subject Information", true);
+}
+
+bool Person::FillSubjectInformation(const SubjectEntry& entry) {
   QRect dialog;
-  if (!WaitWindow("Subject Information", true, 10000, &dialog)) {
-    *err = "the Subject Information dialog is not shown";
-    return false;
-  }
+  if (!WaitWindow("Subject Information", true, &dialog)) return false;
   // Qt gives the dialog the keyboard itself; the pointer inside it covers a
   // server that sends keys to the window under the pointer instead.
-  screen_.MoveTo(dialog.x() + dialog.width() / 2, dialog.y() + dialog.height() - 4);
+  screen_.MoveTo(dialog.center().x(), dialog.bottom() - 3);
   SleepMs(300);
   // Each field's text is selected on arrival; Ctrl+A makes sure of it.
-  bool ok = screen_.Tap("a", {"Control_L"}) && screen_.Type(entry.subject);
-  ok = ok && screen_.Tap("Tab") && screen_.Tap("a", {"Control_L"}) &&
-       screen_.Type(std::to_string(entry.memtime));
-  ok = ok && screen_.Tap("Tab") && screen_.Tap("a", {"Control_L"}) &&
-       screen_.Type(std::to_string(entry.maxRev));
-  if (ok && entry.showRanking) {
-    // Tab order: Hide Mouse Cursor, Show Feedback, Show Ranking.
-    ok = screen_.Tap("Tab") && screen_.Tap("Tab") && screen_.Tap("Tab") && screen_.Tap("space");
+  const std::string fields[] = {entry.subject, std::to_string(entry.memtime),
+                                std::to_string(entry.maxRev)};
+  bool ok = true;
+  for (int i = 0; i < 3; ++i) {
+    ok = ok && (i == 0 || screen_.Tap({"Tab"})) && screen_.Tap({"Control_L", "a"}) &&
+         screen_.Type(fields[i]);
   }
-  ok = ok && screen_.Tap("Return");
-  if (!ok) {
-    *err = "a key of the entry has no key code on this X server";
-    return false;
+  // Tab order: Hide Mouse Cursor, Show Feedback, Show Ranking.
+  if (entry.showRanking) {
+    ok = ok && screen_.Tap({"Tab"}) && screen_.Tap({"Tab"}) && screen_.Tap({"Tab"}) &&
+         screen_.Tap({"space"});
   }
-  Note("entered subject '" + entry.subject + "', memorisation time " +
-       std::to_string(entry.memtime) + " s, " + std::to_string(entry.maxRev) + " reversals" +
+  if (!ok || !screen_.Tap({"Return"})) return Fail("a key has no key code on this X server");
+  Note("entered '" + entry.subject + "', " + fields[1] + " s, " + fields[2] + " reversals" +
        (entry.showRanking ? ", Show Ranking" : "") + "; pressed Return");
-  if (!WaitWindow("Subject Information", false, 5000, nullptr)) {
-    *err = "Return did not close the Subject Information dialog";
-    return false;
-  }
-  if (!WaitWindow("Experiment Window", true, 10000, nullptr)) {
-    *err = "no test window after the Subject Information dialog";
-    return false;
-  }
-  Note("the test window is up");
-  return true;
+  return WaitWindow("Subject Information", false) && WaitWindow("Experiment Window", true);
 }
 
-bool Person::Touch(int cell, Shade* response, Clock::time_point* at, std::string* err) {
-  const QPoint centre = map_.Centre(cell);
+// Touches the centre of a cell's disc and waits for the disc to answer.
+bool Person::Touch(int cell, Clock::time_point* at) {
+  const QPoint centre = At(cell, kDiscCentre, kDiscCentre);
   screen_.MoveTo(centre.x(), centre.y());
   SleepMs(15);
   *at = Clock::now();
   screen_.LeftButton(true);
   SleepMs(kHoldMs);
   screen_.LeftButton(false);
-  const auto answered = [cell](const Grid& g) {
-    const Shade s = g.At(cell);
-    return s == Shade::White || s == Shade::Red || s == Shade::Green;
+  const auto answered = [cell](const std::string& g) {
+    return std::string("WRG").find(g[static_cast<size_t>(cell)]) != std::string::npos;
   };
-  Grid grid;
-  if (!WaitGrid(answered, 5000, nullptr, &grid, "the answer to a touch", err)) return false;
-  *response = grid.At(cell);
-  return true;
+  return WaitGrid(answered, 5000, "the answer to a touch on cell " + std::to_string(cell));
 }
 
-bool Person::TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trials,
-                      std::string* err) {
-  StaircaseCount stairs;
+bool Person::TakeTrial(int expectedItems, int memtime, DrivenTrial* trial) {
+  // The numbered display: white discs on black, nothing else.
+  const auto numbered = [](const std::string& g) {
+    return g.find('W') != std::string::npos && g.find_first_not_of(".W") == std::string::npos;
+  };
+  if (!WaitGrid(numbered, 15000, "a numbered display", &trial->onset)) return false;
+  std::vector<int> cells;
+  std::string covered = grid_;
+  for (int c = 0; c < kCells; ++c) {
+    if (grid_[static_cast<size_t>(c)] == 'W') cells.push_back(c);
+  }
+  std::replace(covered.begin(), covered.end(), 'W', 'g');
+  trial->nItems = static_cast<int>(cells.size());
+  Note("numbered display " + grid_);
+  if (trial->nItems != expectedItems) {
+    return Fail("the staircase calls for " + std::to_string(expectedItems) + " discs");
+  }
+  if (onMemorisation) {
+    onMemorisation();
+    onMemorisation = nullptr;
+  }
+  const auto isCovered = [&covered](const std::string& g) { return g == covered; };
+  if (!WaitGrid(isCovered, memtime * 1000 + 10000, "the covered display")) return false;
+
+  // Each number is looked for among the discs not yet found, in reading
+  // order, skipping those already tried for it.
+  std::vector<int> found;
+  std::vector<int> tried;
+  const auto in = [](const std::vector<int>& v, int c) {
+    return std::find(v.begin(), v.end(), c) != v.end();
+  };
+  Clock::time_point at;
+  while (found.size() < cells.size()) {
+    const auto next = std::find_if(cells.begin(), cells.end(),
+                                   [&](int c) { return !in(found, c) && !in(tried, c); });
+    if (next == cells.end()) return Fail("every disc was wrong for the next number");
+    const int cell = *next;
+    if (!Touch(cell, &at)) return false;
+    const char answer = grid_[static_cast<size_t>(cell)];
+    Note("touched cell " + std::to_string(cell) + ": " + answer);
+    if (answer == 'R') {
+      trial->error = true;
+      trial->nCorrect = static_cast<int>(found.size());
+      trial->last = at;
+      trial->lastWrongBeforeFirst = found.empty();
+      tried.push_back(cell);
+      const auto coveredAgain = [cell](const std::string& g) { return g[size_t(cell)] == 'g'; };
+      if (!WaitGrid(coveredAgain, 5000, "the red disc to be covered again")) return false;
+    } else {
+      if (found.empty()) trial->first = at;
+      found.push_back(cell);
+      tried.clear();
+      if (answer == 'G' && found.size() < cells.size()) return Fail("all green too early");
+    }
+    SleepMs(kPauseAfterAnswerMs);
+  }
+  if (!trial->error) {
+    trial->nCorrect = trial->nItems;
+    trial->last = at;
+  }
+  const auto allGreen = [&cells](const std::string& g) {
+    return std::all_of(cells.begin(), cells.end(), [&g](int c) { return g[size_t(c)] == 'G'; });
+  };
+  return WaitGrid(allGreen, 5000, "the green completion display");
+}
+
+// Counts the one-up, one-down rule as the person sees it: three discs first,
+// one more after a trial without error, one fewer after one with an error.
+bool Person::TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trials) {
+  int nItems = 3;
+  int direction = 1;
+  int reversals = 0;
   trials->clear();
-  for (int index = 0; index < 200; ++index) {
-    const int number = index + 1;
+  while (reversals < entry.maxRev) {
     DrivenTrial trial;
-    // The numbered display: white discs on black, nothing else.
-    const auto numbered = [](const Grid& g) {
-      const auto whites = std::count(g.cells.begin(), g.cells.end(), Shade::White);
-      const auto blacks = std::count(g.cells.begin(), g.cells.end(), Shade::Black);
-      return whites > 0 && whites + blacks == kCells;
-    };
-    Grid grid;
-    if (!WaitGrid(numbered, 15000, &trial.onset, &grid, "a numbered display", err)) {
-      *err = "trial " + std::to_string(number) + ": " + *err;
-      return false;
+    const std::string name = "trial " + std::to_string(trials->size() + 1);
+    Note(name);
+    if (!TakeTrial(nItems, entry.memtime, &trial)) return Fail(name + ": " + error_);
+    if ((direction > 0) == trial.error) {
+      trial.rev = ++reversals;
+      direction = -direction;
     }
-    std::vector<int> cells;
-    for (int c = 0; c < kCells; ++c) {
-      if (grid.At(c) == Shade::White) cells.push_back(c);
-    }
-    trial.nItems = static_cast<int>(cells.size());
-    std::string where;
-    for (int c : cells) where += " " + std::to_string(c);
-    Note("trial " + std::to_string(number) + ": " + std::to_string(trial.nItems) +
-         " numbered discs at cells" + where);
-    if (trial.nItems != stairs.nItems) {
-      *err = "trial " + std::to_string(number) + " shows " + std::to_string(trial.nItems) +
-             " discs; the staircase calls for " + std::to_string(stairs.nItems);
-      return false;
-    }
-    if (onMemorisation) {
-      onMemorisation();
-      onMemorisation = nullptr;
-    }
-    const auto coveredAll = [&cells](const Grid& g) {
-      for (int c = 0; c < kCells; ++c) {
-        const bool patch = std::find(cells.begin(), cells.end(), c) != cells.end();
-        if (g.At(c) != (patch ? Shade::Grey : Shade::Black)) return false;
-      }
-      return true;
-    };
-    if (!WaitGrid(coveredAll, entry.memtime * 1000 + 10000, nullptr, nullptr, "the covered display",
-                  err)) {
-      *err = "trial " + std::to_string(number) + ": " + *err;
-      return false;
-    }
-    Note("covered");
-
-    // Each number is looked for among the discs not yet found, in reading
-    // order, skipping those already tried for it.
-    std::vector<int> found;
-    std::vector<int> triedForThis;
-    bool firstFound = false;
-    while (static_cast<int>(found.size()) < trial.nItems) {
-      int cell = -1;
-      for (int c : cells) {
-        if (std::find(found.begin(), found.end(), c) == found.end() &&
-            std::find(triedForThis.begin(), triedForThis.end(), c) == triedForThis.end()) {
-          cell = c;
-          break;
-        }
-      }
-      if (cell < 0) {
-        *err = "trial " + std::to_string(number) + ": every disc was wrong for number " +
-               std::to_string(found.size() + 1);
-        return false;
-      }
-      Shade response = Shade::Other;
-      Clock::time_point at;
-      if (!Touch(cell, &response, &at, err)) {
-        *err = "trial " + std::to_string(number) + ", touch on cell " + std::to_string(cell) +
-               ": " + *err;
-        return false;
-      }
-      trial.touches += 1;
-      if (response == Shade::Red) {
-        trial.wrongTouches += 1;
-        trial.error = true;
-        trial.nCorrect = static_cast<int>(found.size());
-        trial.last = at;
-        trial.lastWrongBeforeFirst = !firstFound;
-        triedForThis.push_back(cell);
-        Note("touched cell " + std::to_string(cell) + ": red, not number " +
-             std::to_string(found.size() + 1));
-        const auto coveredAgain = [cell](const Grid& g) { return g.At(cell) == Shade::Grey; };
-        if (!WaitGrid(coveredAgain, 5000, nullptr, nullptr, "the red disc to be covered again",
-                      err)) {
-          *err = "trial " + std::to_string(number) + ": " + *err;
-          return false;
-        }
-      } else {
-        found.push_back(cell);
-        triedForThis.clear();
-        if (!firstFound) {
-          firstFound = true;
-          trial.first = at;
-        }
-        Note("touched cell " + std::to_string(cell) + ": number " + std::to_string(found.size()) +
-             (response == Shade::Green ? " (green: trial complete)" : ""));
-        if (static_cast<int>(found.size()) == trial.nItems) {
-          if (!trial.error) {
-            trial.nCorrect = trial.nItems;
-            trial.last = at;
-          }
-        } else if (response == Shade::Green) {
-          *err = "trial " + std::to_string(number) + ": all green after " +
-                 std::to_string(found.size()) + " of " + std::to_string(trial.nItems) + " discs";
-          return false;
-        }
-      }
-      SleepMs(kPauseAfterAnswerMs);
-    }
-    const auto allGreen = [&cells](const Grid& g) {
-      for (int c : cells) {
-        if (g.At(c) != Shade::Green) return false;
-      }
-      return true;
-    };
-    if (!WaitGrid(allGreen, 5000, nullptr, nullptr, "the green completion display", err)) {
-      *err = "trial " + std::to_string(number) + ": " + *err;
-      return false;
-    }
-    trial.rev = stairs.Advance(trial.error);
-    Note("all green; " + std::to_string(trial.touches) + " touches, " +
-         std::to_string(trial.wrongTouches) + " wrong" +
-         Format(", RT1 %.0f ms, RT2 %.0f ms", trial.Rt1(), trial.Rt2()) +
-         (trial.rev ? ", reversal " + std::to_string(trial.rev) : std::string()));
+    nItems += trial.error ? -1 : 1;
+    Note("all green; RT1 " + std::to_string(static_cast<long>(trial.Rt1())) + " ms, RT2 " +
+         std::to_string(static_cast<long>(trial.Rt2())) + " ms, reversal " +
+         std::to_string(trial.rev));
     trials->push_back(trial);
-    if (stairs.reversals == entry.maxRev) return true;
   }
   return true;
 }
 
-bool Person::CloseResults(std::string* err) {
+bool Person::CloseResults() {
   QRect dialog;
-  if (!WaitWindow("Results", true, 10000, &dialog)) {
-    *err = "the Results dialog did not appear";
-    return false;
-  }
-  Note("the Results dialog is up");
+  if (!WaitWindow("Results", true, &dialog)) return false;
   SleepMs(500);  // let it paint
   if (onResults) onResults(dialog);
-  screen_.MoveTo(dialog.x() + dialog.width() / 2, dialog.y() + dialog.height() - 4);
+  screen_.MoveTo(dialog.center().x(), dialog.bottom() - 3);
   SleepMs(100);
-  screen_.Tap("Return");
-  if (!WaitWindow("Results", false, 5000, nullptr)) {
-    *err = "Return did not close the Results dialog";
-    return false;
-  }
-  Note("closed the Results dialog");
-  return true;
+  screen_.Tap({"Return"});
+  Note("closed the Results dialog with Return");
+  return WaitWindow("Results", false);
 }
 
-bool Person::ExitFromMenu(std::string* err) {
+bool Person::ExitFromMenu() {
   // Over the frame's black margin, away from the opening square.
   screen_.MoveTo(20, screen_.Height() - 20);
   SleepMs(100);
-  const int before = screen_.CountPopups();
-  screen_.Tap("f", {"Alt_L"});
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
-  while (screen_.CountPopups() <= before) {
-    if (Clock::now() >= deadline) {
-      *err = "Alt+F did not open the File menu";
-      return false;
-    }
-    SleepMs(20);
+  const auto popups = [this] {
+    const std::vector<TopWindow> windows = screen_.TopWindows();
+    return std::count_if(windows.begin(), windows.end(),
+                         [](const TopWindow& w) { return w.popup; });
+  };
+  const auto before = popups();
+  screen_.Tap({"Alt_L", "f"});
+  if (!WaitFor([&] { return popups() > before; }, 5000, 20, "the File menu after Alt+F")) {
+    return false;
   }
-  Note("opened the File menu with Alt+F");
   SleepMs(200);
-  screen_.Tap("x");
-  Note("chose Exit with X");
+  screen_.Tap({"x"});
+  Note("chose File -> Exit");
+  if (!process_.waitForFinished(15000)) return Fail("the program did not end after Exit");
+  if (process_.exitStatus() != QProcess::NormalExit || process_.exitCode() != 0) {
+    return Fail("the program crashed or ended with code " + std::to_string(process_.exitCode()));
+  }
   return true;
 }
 

@@ -1,11 +1,13 @@
-// A person at the real program: looks at the screen, clicks, types, and takes
-// a test by finding the covered discs' order by trial and error, keeping its
-// own record of what it did and when.
+// A person at the real program: starts it as an experimenter does, in a
+// working directory of its own holding a copy of the stimuli, then looks at
+// the screen, clicks, types, and takes a test by finding the covered discs'
+// order by trial and error, keeping its own record of what it did and when.
 #pragma once
 
-#include <QImage>
-#include <QPoint>
+#include <QByteArray>
+#include <QProcess>
 #include <QRect>
+#include <QTemporaryDir>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -17,56 +19,11 @@ namespace e2e {
 
 using Clock = std::chrono::steady_clock;
 
-/// Milliseconds from `from` to `to`.
-double MsBetween(Clock::time_point from, Clock::time_point to);
-
-/// Where the 1024 x 768 canvas shows on a screen (stretched, aspect kept,
-/// centred) and where the 25 grid cells are on it.
-class CanvasMap {
- public:
-  /// The map for a screen of this size.
-  CanvasMap(int screenWidth, int screenHeight);
-  /// Screen pixel of canvas point (x, y).
-  QPoint ToScreen(double x, double y) const;
-  /// Screen pixel where cell `cell` (row-major, 0 to 24) is read: inside the
-  /// disc, clear of the number and of the cover's rings.
-  QPoint Sample(int cell) const;
-  /// Screen pixel at the centre of cell `cell`'s disc, where it is touched.
-  QPoint Centre(int cell) const;
-  /// Screen pixel in the gap right of cell `cell`, level with Sample(cell):
-  /// black on every display of a test.
-  QPoint Gap(int cell) const;
-
- private:
-  double left_;
-  double top_;
-  double scale_;
-};
-
-/// What a cell shows.
-enum class Shade { Black, Grey, White, Red, Green, Other };
-/// The shade of one screen pixel.
-Shade Classify(const Rgb& pixel);
-/// One letter per shade (". g W R G ?"), for messages.
-char ShadeLetter(Shade shade);
-
-/// The 25 cells as last seen, and whether every gap between them was black
-/// (which tells a test display from other windows' leftovers).
-struct Grid {
-  std::vector<Shade> cells;
-  bool gapsBlack = false;
-  Shade At(int cell) const { return cells[static_cast<size_t>(cell)]; }
-};
-/// The grid as five rows of letters.
-std::string GridText(const Grid& grid);
-
 /// One trial as the person did it.
 struct DrivenTrial {
-  int nItems = 0;   ///< discs seen on the memorisation display
-  int touches = 0;  ///< every touch, right or wrong
-  int wrongTouches = 0;
-  bool error = false;                 ///< at least one wrong touch
+  int nItems = 0;                     ///< discs seen on the memorisation display
   int nCorrect = 0;                   ///< discs found before the last wrong touch
+  bool error = false;                 ///< at least one wrong touch
   int rev = 0;                        ///< reversal number of this trial, else 0
   Clock::time_point onset;            ///< first sight of the numbered display
   Clock::time_point first;            ///< the touch on disc 1
@@ -80,16 +37,6 @@ struct DrivenTrial {
   double Rt2() const;
 };
 
-/// The one-up, one-down rule as the person keeps count: three discs first,
-/// one more after a trial without error, one fewer after one with an error.
-struct StaircaseCount {
-  int nItems = 3;
-  int direction = 1;
-  int reversals = 0;
-  /// Counts one trial; returns its reversal number (0 when it did not reverse).
-  int Advance(bool error);
-};
-
 /// What the person enters in the Subject Information dialog.
 struct SubjectEntry {
   std::string subject;
@@ -98,48 +45,70 @@ struct SubjectEntry {
   bool showRanking = false;
 };
 
-/// Drives the program through the X server.
+/// Drives the program through the X server. Every step returns false, with
+/// Failure() telling why, when the program does not answer as it should.
 class Person {
  public:
-  /// `opening` is the opening picture as the program should show it.
-  Person(XScreen& screen, QImage opening);
+  ~Person();
 
+  /// Connects to the X server, fills a fresh working directory (with
+  /// `earlierLog` as "ORBEL.txt" when given) and starts the program there.
+  bool Start(const QByteArray& earlierLog = QByteArray());
   /// Waits until the opening picture fills the central square of the screen.
-  bool WaitForOpeningScreen(int timeoutMs, std::string* err);
-  /// Clicks inside the central square and waits for the Subject Information dialog.
-  bool StartTestByClick(std::string* err);
-  /// Types the subject, the memorisation time and the reversals, ticks "Show
-  /// Ranking" when asked, confirms with Return and waits for the test window.
-  bool FillSubjectInformation(const SubjectEntry& entry, std::string* err);
+  bool WaitForOpeningScreen();
+  /// Clicks inside that square and waits for the Subject Information dialog.
+  bool StartTestByClick();
+  /// Types the entry (ticking "Show Ranking" when asked), presses Return and
+  /// waits for the test window.
+  bool FillSubjectInformation(const SubjectEntry& entry);
   /// Takes the test to its end; `trials` gets one entry per trial.
-  bool TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trials, std::string* err);
+  bool TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trials);
   /// Waits for the Results dialog, calls `onResults`, then closes it with Return.
-  bool CloseResults(std::string* err);
-  /// File -> Exit through the menu bar's keyboard interface.
-  bool ExitFromMenu(std::string* err);
+  bool CloseResults();
+  /// File -> Exit from the keyboard; true when the program then ends with code 0.
+  bool ExitFromMenu();
+
+  /// What went wrong and what the person did; keeps the screen in
+  /// "e2e_failure.png" in the current directory.
+  std::string Failure();
+  /// The program's working directory.
+  QString WorkDir() const { return dir_.path(); }
+  /// What the person did, one line per event.
+  const std::string& Log() const { return log_; }
+  /// The X server the person looks at.
+  XScreen& Screen() { return screen_; }
 
   /// Called once, while the first memorisation display is up.
   std::function<void()> onMemorisation;
   /// Called while the Results dialog is up, with its place on the screen.
   std::function<void(const QRect& dialog)> onResults;
 
-  /// What the person did, one line per event.
-  const std::string& Log() const { return log_; }
-
  private:
-  bool ReadGrid(Grid* grid);
-  bool WaitGrid(const std::function<bool(const Grid&)>& done, int timeoutMs,
-                Clock::time_point* seenAt, Grid* grid, const char* what, std::string* err);
-  bool WaitWindow(const std::string& title, bool shown, int timeoutMs, QRect* rect);
-  bool OpeningShown();
-  bool Touch(int cell, Shade* response, Clock::time_point* at, std::string* err);
+  bool Fail(const std::string& what);
   void Note(const std::string& line);
+  bool WaitFor(const std::function<bool()>& done, int timeoutMs, int pollMs,
+               const std::string& what);
+  bool WaitGrid(const std::function<bool(const std::string&)>& done, int timeoutMs,
+                const std::string& what, Clock::time_point* seenAt = nullptr);
+  bool WaitWindow(const std::string& title, bool shown, QRect* rect = nullptr);
+  QPoint At(int cell, int dx, int dy) const;
+  bool ReadGrid();
+  bool OpeningShown();
+  bool Touch(int cell, Clock::time_point* at);
+  bool TakeTrial(int expectedItems, int memtime, DrivenTrial* trial);
 
-  XScreen& screen_;
+  XScreen screen_;
+  QTemporaryDir dir_;
+  QProcess process_;
   QImage opening_;
-  CanvasMap map_;
-  Clock::time_point start_;
-  QRect openingSquare_;  ///< where the opening picture was last seen
+  double left_ = 0;  ///< where the 1024 x 768 canvas shows (stretched, aspect kept, centred)
+  double top_ = 0;
+  double scale_ = 1;
+  std::string grid_;        ///< the 25 cells as last seen, one letter each (". g W R G ?")
+  bool gapsBlack_ = false;  ///< black between the cells: a test display, not a leftover
+  QRect openingSquare_;
+  Clock::time_point start_ = Clock::now();
+  std::string error_;
   std::string log_;
 };
 

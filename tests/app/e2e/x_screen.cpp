@@ -10,104 +10,45 @@
 
 namespace e2e {
 
-namespace {
-
-void SleepMs(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-// The shift of a channel mask's lowest bit, so that 8-bit channels come out
-// whatever order the visual keeps them in.
-int MaskShift(unsigned long mask) {
-  int shift = 0;
-  while (mask != 0 && (mask & 1) == 0) {
-    mask >>= 1;
-    ++shift;
-  }
-  return shift;
-}
-
-Rgb PixelOf(XImage* image, int x, int y) {
-  const unsigned long pixel = XGetPixel(image, x, y);
-  Rgb rgb;
-  rgb.r = static_cast<int>((pixel & image->red_mask) >> MaskShift(image->red_mask));
-  rgb.g = static_cast<int>((pixel & image->green_mask) >> MaskShift(image->green_mask));
-  rgb.b = static_cast<int>((pixel & image->blue_mask) >> MaskShift(image->blue_mask));
-  return rgb;
-}
-
-// A refused request must not end the driver: Xlib's default handler exits.
-int IgnoreError(Display*, XErrorEvent*) {
-  return 0;
-}
-
-}  // namespace
-
-struct XScreen::Impl {
-  Display* display = nullptr;
-  Window root = 0;
-  int width = 0;
-  int height = 0;
-};
-
-XScreen::XScreen() : impl_(std::make_unique<Impl>()) {}
-
 XScreen::~XScreen() {
-  if (impl_->display) XCloseDisplay(impl_->display);
+  if (display_) XCloseDisplay(display_);
 }
 
-bool XScreen::Open(std::string* err) {
-  impl_->display = XOpenDisplay(nullptr);
-  if (!impl_->display) {
-    *err = "cannot connect to the X server (DISPLAY not set?)";
-    return false;
+std::string XScreen::Open() {
+  display_ = XOpenDisplay(nullptr);
+  if (!display_) return "cannot connect to the X server (DISPLAY not set? run under xvfb-run)";
+  // A refused request must not end the driver: Xlib's default handler exits.
+  XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  int unused[4];
+  if (!XTestQueryExtension(display_, &unused[0], &unused[1], &unused[2], &unused[3])) {
+    return "the X server has no XTest extension";
   }
-  XSetErrorHandler(IgnoreError);
-  int eventBase = 0;
-  int errorBase = 0;
-  int major = 0;
-  int minor = 0;
-  if (!XTestQueryExtension(impl_->display, &eventBase, &errorBase, &major, &minor)) {
-    *err = "the X server has no XTest extension";
-    return false;
-  }
-  const int screen = DefaultScreen(impl_->display);
-  impl_->root = RootWindow(impl_->display, screen);
-  impl_->width = DisplayWidth(impl_->display, screen);
-  impl_->height = DisplayHeight(impl_->display, screen);
-  return true;
-}
-
-int XScreen::Width() const {
-  return impl_->width;
-}
-
-int XScreen::Height() const {
-  return impl_->height;
-}
-
-bool XScreen::ReadRow(int x, int y, int width, std::vector<Rgb>* out) {
-  XImage* image = XGetImage(impl_->display, impl_->root, x, y, static_cast<unsigned>(width), 1,
-                            AllPlanes, ZPixmap);
-  if (!image) return false;
-  out->resize(static_cast<size_t>(width));
-  for (int i = 0; i < width; ++i) (*out)[static_cast<size_t>(i)] = PixelOf(image, i, 0);
-  XDestroyImage(image);
-  return true;
+  const int screen = DefaultScreen(display_);
+  root_ = RootWindow(display_, screen);
+  width_ = DisplayWidth(display_, screen);
+  height_ = DisplayHeight(display_, screen);
+  return std::string();
 }
 
 QImage XScreen::Grab(QRect rect) {
-  if (rect.isEmpty()) rect = QRect(0, 0, impl_->width, impl_->height);
-  XImage* image = XGetImage(impl_->display, impl_->root, rect.x(), rect.y(),
-                            static_cast<unsigned>(rect.width()),
-                            static_cast<unsigned>(rect.height()), AllPlanes, ZPixmap);
+  if (rect.isEmpty()) rect = QRect(0, 0, width_, height_);
+  XImage* image =
+      display_ ? XGetImage(display_, root_, rect.x(), rect.y(), static_cast<unsigned>(rect.width()),
+                           static_cast<unsigned>(rect.height()), AllPlanes, ZPixmap)
+               : nullptr;
   if (!image) return QImage();
+  // 8-bit channels wherever the visual keeps them.
+  const auto channel = [](unsigned long pixel, unsigned long mask) {
+    for (; mask != 0 && (mask & 1) == 0; mask >>= 1) pixel >>= 1;
+    return static_cast<int>(pixel & mask);
+  };
   QImage result(rect.size(), QImage::Format_RGB32);
   for (int y = 0; y < rect.height(); ++y) {
     auto* line = reinterpret_cast<QRgb*>(result.scanLine(y));
     for (int x = 0; x < rect.width(); ++x) {
-      const Rgb p = PixelOf(image, x, y);
-      line[x] = qRgb(p.r, p.g, p.b);
+      const unsigned long p = XGetPixel(image, x, y);
+      line[x] = qRgb(channel(p, image->red_mask), channel(p, image->green_mask),
+                     channel(p, image->blue_mask));
     }
   }
   XDestroyImage(image);
@@ -115,55 +56,39 @@ QImage XScreen::Grab(QRect rect) {
 }
 
 void XScreen::MoveTo(int x, int y) {
-  XTestFakeMotionEvent(impl_->display, DefaultScreen(impl_->display), x, y, CurrentTime);
-  Flush();
+  XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
+  XFlush(display_);
 }
 
 void XScreen::LeftButton(bool down) {
-  XTestFakeButtonEvent(impl_->display, 1, down ? True : False, CurrentTime);
-  Flush();
-}
-
-void XScreen::Click(int x, int y, int holdMs) {
-  MoveTo(x, y);
-  SleepMs(20);
-  LeftButton(true);
-  SleepMs(holdMs);
-  LeftButton(false);
+  XTestFakeButtonEvent(display_, 1, down ? True : False, CurrentTime);
+  XFlush(display_);
 }
 
 bool XScreen::Key(unsigned long keysym, bool down) {
-  const KeyCode code = XKeysymToKeycode(impl_->display, keysym);
+  const KeyCode code = XKeysymToKeycode(display_, keysym);
   if (code == 0) return false;
   // A character found only on the shifted level of its key needs Shift.
-  const bool needsShift = XkbKeycodeToKeysym(impl_->display, code, 0, 0) != keysym &&
-                          XkbKeycodeToKeysym(impl_->display, code, 0, 1) == keysym;
-  const KeyCode shift = XKeysymToKeycode(impl_->display, XK_Shift_L);
-  if (down && needsShift) XTestFakeKeyEvent(impl_->display, shift, True, CurrentTime);
-  XTestFakeKeyEvent(impl_->display, code, down ? True : False, CurrentTime);
-  if (!down && needsShift) XTestFakeKeyEvent(impl_->display, shift, False, CurrentTime);
-  Flush();
+  const bool needsShift = XkbKeycodeToKeysym(display_, code, 0, 0) != keysym &&
+                          XkbKeycodeToKeysym(display_, code, 0, 1) == keysym;
+  const KeyCode shift = XKeysymToKeycode(display_, XK_Shift_L);
+  if (down && needsShift) XTestFakeKeyEvent(display_, shift, True, CurrentTime);
+  XTestFakeKeyEvent(display_, code, down ? True : False, CurrentTime);
+  if (!down && needsShift) XTestFakeKeyEvent(display_, shift, False, CurrentTime);
+  XFlush(display_);
+  std::this_thread::sleep_for(std::chrono::milliseconds(15));
   return true;
 }
 
-bool XScreen::Tap(const std::string& key, const std::vector<std::string>& modifiers) {
-  std::vector<unsigned long> held;
-  for (const std::string& name : modifiers) {
-    const KeySym sym = XStringToKeysym(name.c_str());
-    if (sym == NoSymbol) return false;
-    held.push_back(sym);
+bool XScreen::Tap(std::initializer_list<const char*> keys) {
+  std::vector<KeySym> syms;
+  for (const char* name : keys) {
+    syms.push_back(XStringToKeysym(name));
+    if (syms.back() == NoSymbol) return false;
   }
-  const KeySym sym = XStringToKeysym(key.c_str());
-  if (sym == NoSymbol) return false;
   bool ok = true;
-  for (unsigned long m : held) ok = Key(m, true) && ok;
-  SleepMs(10);
-  ok = Key(sym, true) && ok;
-  SleepMs(20);
-  ok = Key(sym, false) && ok;
-  SleepMs(10);
-  for (auto it = held.rbegin(); it != held.rend(); ++it) ok = Key(*it, false) && ok;
-  SleepMs(10);
+  for (KeySym sym : syms) ok = Key(sym, true) && ok;
+  for (auto it = syms.rbegin(); it != syms.rend(); ++it) ok = Key(*it, false) && ok;
   return ok;
 }
 
@@ -171,58 +96,30 @@ bool XScreen::Type(const std::string& text) {
   for (char c : text) {
     // Latin-1 keysyms equal the characters' codes.
     const unsigned long sym = static_cast<unsigned char>(c);
-    if (sym < 0x20 || sym > 0x7E) return false;
-    if (!Key(sym, true)) return false;
-    SleepMs(10);
-    Key(sym, false);
-    SleepMs(10);
+    if (sym < 0x20 || sym > 0x7E || !Key(sym, true) || !Key(sym, false)) return false;
   }
   return true;
 }
 
-QRect XScreen::FindWindow(const std::string& title) {
+std::vector<TopWindow> XScreen::TopWindows() {
+  std::vector<TopWindow> found;
   Window rootReturn = 0;
   Window parent = 0;
   Window* children = nullptr;
   unsigned count = 0;
-  QRect found;
-  if (!XQueryTree(impl_->display, impl_->root, &rootReturn, &parent, &children, &count)) {
-    return found;
-  }
-  for (unsigned i = 0; i < count && found.isEmpty(); ++i) {
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(impl_->display, children[i], &attributes)) continue;
-    if (attributes.map_state != IsViewable) continue;
+  if (!XQueryTree(display_, root_, &rootReturn, &parent, &children, &count)) return found;
+  for (unsigned i = 0; i < count; ++i) {
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(display_, children[i], &a) || a.map_state != IsViewable) continue;
+    found.push_back({std::string(), QRect(a.x, a.y, a.width, a.height), a.override_redirect != 0});
     char* name = nullptr;
-    if (XFetchName(impl_->display, children[i], &name) && name) {
-      if (title == name) {
-        found = QRect(attributes.x, attributes.y, attributes.width, attributes.height);
-      }
+    if (XFetchName(display_, children[i], &name) && name) {
+      found.back().title = name;
       XFree(name);
     }
   }
   if (children) XFree(children);
   return found;
-}
-
-int XScreen::CountPopups() {
-  Window rootReturn = 0;
-  Window parent = 0;
-  Window* children = nullptr;
-  unsigned count = 0;
-  if (!XQueryTree(impl_->display, impl_->root, &rootReturn, &parent, &children, &count)) return 0;
-  int popups = 0;
-  for (unsigned i = 0; i < count; ++i) {
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(impl_->display, children[i], &attributes)) continue;
-    if (attributes.map_state == IsViewable && attributes.override_redirect) ++popups;
-  }
-  if (children) XFree(children);
-  return popups;
-}
-
-void XScreen::Flush() {
-  XFlush(impl_->display);
 }
 
 }  // namespace e2e

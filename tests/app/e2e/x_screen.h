@@ -5,65 +5,55 @@
 
 #include <QImage>
 #include <QRect>
-#include <memory>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
+struct _XDisplay;
+
 namespace e2e {
 
-/// One screen pixel.
-struct Rgb {
-  int r = 0;
-  int g = 0;
-  int b = 0;
+/// A viewable top-level window.
+struct TopWindow {
+  std::string title;
+  QRect rect;
+  bool popup = false;  ///< bypasses window management: a menu or another pop-up
 };
 
-/// A connection to the X server named by DISPLAY, with its root window.
+/// A connection to the X server named by DISPLAY.
 class XScreen {
  public:
-  /// Not connected until Open.
-  XScreen();
+  XScreen() = default;
   ~XScreen();
   XScreen(const XScreen&) = delete;
   XScreen& operator=(const XScreen&) = delete;
 
-  /// Connects and checks for the XTest extension; false with `err` set on failure.
-  bool Open(std::string* err);
+  /// Connects and checks for the XTest extension; empty, or what went wrong.
+  std::string Open();
   /// Screen size in pixels.
-  int Width() const;
-  int Height() const;
-
-  /// Reads `width` pixels of screen row `y` from column `x`; false when the
-  /// server refuses (outside the screen).
-  bool ReadRow(int x, int y, int width, std::vector<Rgb>* out);
-  /// The pixels of `rect` (the whole screen when empty), as RGB32.
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  /// The pixels of `rect` (the whole screen when empty) as RGB32; null when refused.
   QImage Grab(QRect rect = QRect());
-
   /// Moves the pointer to (x, y).
   void MoveTo(int x, int y);
   /// Presses or releases the left button where the pointer is.
   void LeftButton(bool down);
-  /// Moves, presses, holds for `holdMs` and releases.
-  void Click(int x, int y, int holdMs = 40);
-  /// Presses and releases a key given by its keysym name ("Return", "Tab",
-  /// "f"), with the modifiers (keysym names too) held around it.
-  bool Tap(const std::string& key, const std::vector<std::string>& modifiers = {});
+  /// Presses keys named by keysym ("Control_L", "a") in order and releases
+  /// them in reverse; false when one has no key.
+  bool Tap(std::initializer_list<const char*> keys);
   /// Types printable ASCII text, with Shift where a character needs it.
   bool Type(const std::string& text);
-
-  /// Geometry of the viewable top-level window titled `title`; an empty
-  /// rectangle when there is none.
-  QRect FindWindow(const std::string& title);
-  /// Number of viewable top-level windows that bypass window management
-  /// (menus and other pop-ups).
-  int CountPopups();
+  /// The viewable top-level windows.
+  std::vector<TopWindow> TopWindows();
 
  private:
   bool Key(unsigned long keysym, bool down);
-  void Flush();
 
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  _XDisplay* display_ = nullptr;
+  unsigned long root_ = 0;
+  int width_ = 0;
+  int height_ = 0;
 };
 
 }  // namespace e2e
