@@ -13,7 +13,7 @@
 #include "display/layout.h"
 #include "display/presenter.h"
 #include "display/surfaces.h"
-#include "test/staircase.h"
+#include "procedure/staircase.h"
 #include "ui/qt_services.h"
 
 namespace {

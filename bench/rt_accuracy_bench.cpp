@@ -23,10 +23,10 @@
 #include "display/surfaces.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
-#include "test/ms_timer.h"
-#include "test/staircase.h"
-#include "test/touch_list.h"
-#include "test/trial_run.h"
+#include "procedure/ms_timer.h"
+#include "procedure/staircase.h"
+#include "procedure/touch_list.h"
+#include "procedure/trial_run.h"
 
 namespace {
 

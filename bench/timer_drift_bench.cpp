@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "test/ms_timer.h"
+#include "procedure/ms_timer.h"
 
 extern char** environ;
 

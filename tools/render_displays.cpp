@@ -12,8 +12,8 @@
 #include "display/dib_image.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
-#include "test/staircase.h"
-#include "test/trial_run.h"
+#include "procedure/staircase.h"
+#include "procedure/trial_run.h"
 #include "ui/qt_services.h"
 
 namespace {

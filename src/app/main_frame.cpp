@@ -22,8 +22,8 @@
 #include "display/dib_image.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
-#include "test/ms_timer.h"
-#include "test/start_test.h"
+#include "procedure/ms_timer.h"
+#include "procedure/start_test.h"
 #include "ui/qt_services.h"
 #include "ui/surface_dc.h"
 

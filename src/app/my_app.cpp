@@ -9,8 +9,8 @@
 #include "display/surfaces.h"
 #include "settings/settings_store.h"
 #include "settings/test_settings.h"
-#include "test/start_test.h"
-#include "test/touch_list.h"
+#include "procedure/start_test.h"
+#include "procedure/touch_list.h"
 #include "ui/qt_services.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "dialogs/dialog_frame.h"
 #include "dialogs/int_field.h"
 #include "settings/test_settings.h"
-#include "test/staircase.h"
+#include "procedure/staircase.h"
 #include "ui/services.h"
 
 namespace {

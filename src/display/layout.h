@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "display/surfaces.h"
-#include "test/staircase.h"
+#include "procedure/staircase.h"
 
 /// One patch of the current trial: canvas position of its top-left corner
 /// and its three images. Row i carries the number i + 1.

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "procedure/trial_timing.h"
 #include "ui/services.h"
 
 namespace display {
@@ -25,6 +26,10 @@ class Presenter {
   /// refresh; returns when the frame is on its way to the screen.
   virtual bool Present(const uint8_t* pixels, int width, int height, int pitch,
                        const ui::Rect& target) = 0;
+  /// When the frame of the last Present became visible, and how that is known.
+  virtual FrameOnset LastOnset() const { return FrameOnset{}; }
+  /// How frames are presented.
+  virtual PresentationInfo Info() const { return PresentationInfo{}; }
 };
 
 /// Makes the presenter for the window given to InitDisplay.

@@ -198,6 +198,14 @@ int Present() {
              : 0;
 }
 
+FrameOnset LastPresentOnset() {
+  return displayState.presenter ? displayState.presenter->LastOnset() : FrameOnset{};
+}
+
+PresentationInfo DisplayPresentationInfo() {
+  return displayState.presenter ? displayState.presenter->Info() : PresentationInfo{};
+}
+
 void MapScreenToCanvas(int sx, int sy, int* cx, int* cy) {
   const ui::Rect& r = displayState.PresentRect;
   const ui::Rect& c = displayState.CanvasRect;

@@ -88,6 +88,11 @@ int CopyToCanvas(int x, int y, SurfaceId source);
 void WaitVerticalBlank();
 /// Shows the canvas stretched into PresentRect on the next refresh; 1 on success.
 int Present();
+/// When the frame of the last Present became visible (source kNone when
+/// nothing confirmed it).
+FrameOnset LastPresentOnset();
+/// How the display presents frames.
+PresentationInfo DisplayPresentationInfo();
 /// Converts a screen point to canvas coordinates through PresentRect
 /// (points outside it map outside the canvas).
 void MapScreenToCanvas(int sx, int sy, int* cx, int* cy);

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <functional>
 
-#include "test/staircase.h"
+#include "procedure/staircase.h"
 
 /// Puts the main window back over the screen and, when `outcome` is 1, appends
 /// the trial rows to "<subject>.csv", the score line to "ORBEL.txt" and shows

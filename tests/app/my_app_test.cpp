@@ -9,7 +9,7 @@
 #include "display/surfaces.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
-#include "test/start_test.h"
+#include "procedure/start_test.h"
 #include "ui/qt_services.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "dialogs/setup_dialogs.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
-#include "test/staircase.h"
+#include "procedure/staircase.h"
 
 namespace {
 

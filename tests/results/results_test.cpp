@@ -12,7 +12,7 @@
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
 #include "support/file_bytes.h"
-#include "test/staircase.h"
+#include "procedure/staircase.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QWindow>
 #include <vector>
 
-#include "test/touch_list.h"
+#include "procedure/touch_list.h"
 #include "ui/services.h"
 
 class QMouseEvent;

@@ -1,4 +1,4 @@
-#include "test/trial_run.h"
+#include "procedure/trial_run.h"
 
 #include <QtTest>
 #include <deque>
@@ -10,9 +10,9 @@
 #include "display/surfaces.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
-#include "test/ms_timer.h"
-#include "test/staircase.h"
-#include "test/touch_list.h"
+#include "procedure/ms_timer.h"
+#include "procedure/staircase.h"
+#include "procedure/touch_list.h"
 
 Q_DECLARE_METATYPE(std::vector<int>)
 

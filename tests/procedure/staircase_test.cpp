@@ -1,4 +1,4 @@
-#include "test/staircase.h"
+#include "procedure/staircase.h"
 
 #include <QtTest>
 

@@ -1,19 +1,15 @@
-#include "test/trial_run.h"
+#include "procedure/trial_run.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 
 #include "display/layout.h"
 #include "display/surfaces.h"
 #include "settings/test_settings.h"
-#include "test/ms_timer.h"
-#include "test/staircase.h"
-#include "test/touch_list.h"
+#include "procedure/ms_timer.h"
+#include "procedure/staircase.h"
+#include "procedure/touch_list.h"
+#include "procedure/urgent_thread.h"
 #include "ui/services.h"
 
 namespace {
@@ -24,30 +20,6 @@ constexpr int16_t kKeyCounts = static_cast<int16_t>(0x8001);
 constexpr ui::Rect kProgressRect{0, 0, 100, 80};
 constexpr char kClickSound[] = "stim\\click.wav";
 constexpr char kErrorSound[] = "stim\\error.wav";
-
-// Every reaction time includes how late this thread wakes from its 1 ms
-// sleeps; on a busy machine that can be several milliseconds. While a trial
-// runs the thread asks for a larger share of the processor (refused without
-// the right to raise it, which only costs accuracy) and gives it back after.
-class UrgentThread {
- public:
-  UrgentThread() : tid_(static_cast<id_t>(syscall(SYS_gettid))) {
-    errno = 0;
-    previous_ = getpriority(PRIO_PROCESS, tid_);
-    raised_ = errno == 0 && setpriority(PRIO_PROCESS, tid_, kUrgentNice) == 0;
-  }
-  ~UrgentThread() {
-    if (raised_) setpriority(PRIO_PROCESS, tid_, previous_);
-  }
-  UrgentThread(const UrgentThread&) = delete;
-  UrgentThread& operator=(const UrgentThread&) = delete;
-
- private:
-  static constexpr int kUrgentNice = -10;
-  id_t tid_;
-  int previous_ = 0;
-  bool raised_ = false;
-};
 
 bool EscapeCounts() {
   return (ui::Ui().GetAsyncKeyState(ui::kVkEscape) & kKeyCounts) != 0;

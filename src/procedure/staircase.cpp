@@ -1,5 +1,6 @@
-#include "test/staircase.h"
+#include "procedure/staircase.h"
 
+#include "procedure/trial_timing.h"
 #include "settings/test_settings.h"
 
 TestState testState{};
@@ -10,6 +11,7 @@ void ResetTest() {
   testState.direction = +1;
   testState.reversals = 0;
   testState.trialsRun = 0;
+  ResetTrialTimings();
 }
 
 int AdvanceStaircase(int i) { return AdvanceStaircase(testState, i, testSettings.max_rev); }

@@ -1,4 +1,4 @@
-#include "test/ms_timer.h"
+#include "procedure/ms_timer.h"
 
 #include <QtTest>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "test/touch_list.h"
+#include "procedure/touch_list.h"
 
 #include <QtTest>
 #include <vector>

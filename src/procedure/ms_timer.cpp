@@ -1,17 +1,12 @@
-#include "test/ms_timer.h"
-
-#include <pthread.h>
-#include <sched.h>
-#include <sys/prctl.h>
-#include <time.h>
+#include "procedure/ms_timer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <exception>
 #include <limits>
 #include <thread>
 #include <vector>
 
+#include "procedure/tick_clock.h"
 #include "ui/services.h"
 
 std::atomic<int32_t> msTicks{0};
@@ -22,33 +17,12 @@ void TrialTickHook(int32_t) {}
 namespace {
 
 constexpr int64_t kNsPerMs = 1000000;
-constexpr int64_t kNsPerS = 1000000000;
 // Wake-ups sampled by the capability check: about 20 ms at start-up.
 constexpr int kCapsSamples = 20;
 
-int64_t NowNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * kNsPerS + ts.tv_nsec;
-}
-
-void SleepUntil(int64_t deadlineNs) {
-  timespec ts{};
-  ts.tv_sec = static_cast<time_t>(deadlineNs / kNsPerS);
-  ts.tv_nsec = static_cast<long>(deadlineNs % kNsPerS);
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-  }
-}
-
-// The default timer slack (50 us) and ordinary scheduling both add lateness
-// to every wake-up; ask for better and live with a refusal (no CAP_SYS_NICE
-// or RLIMIT_RTPRIO is the usual case).
-void SetUpTickThread() {
-  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-  sched_param param{};
-  param.sched_priority = sched_get_priority_min(SCHED_FIFO);
-  pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-}
+using tick_clock::NowNs;
+using tick_clock::SetUpTickThread;
+using tick_clock::SleepUntilNs;
 
 int32_t AddTicks(int32_t value, int32_t n) {
   // The counter wraps like the atomic does instead of overflowing.
@@ -65,7 +39,7 @@ void RunTicks(const std::atomic<bool>* stop, int64_t startNs) {
   SetUpTickThread();
   int64_t last = startNs;
   while (!stop->load(std::memory_order_relaxed)) {
-    SleepUntil(last + kNsPerMs);
+    SleepUntilNs(last + kNsPerMs);
     const int32_t n = TakeWholeMs(&last, NowNs());
     if (n == 0) continue;
     // An add, never a store, so the trial's reset to 0 is never undone.
@@ -137,9 +111,7 @@ int32_t TakeWholeMs(int64_t* lastNs, int64_t nowNs) {
 
 TimerCaps MeasureTimerCaps() {
   TimerCaps caps;
-  timespec res{};
-  if (clock_getres(CLOCK_MONOTONIC, &res) != 0) return caps;
-  caps.resolutionNs = static_cast<int64_t>(res.tv_sec) * kNsPerS + res.tv_nsec;
+  if (!tick_clock::ResolutionNs(&caps.resolutionNs)) return caps;
 
   // Measured on a thread set up like the tick thread, since its wake-ups are
   // what the counter depends on.
@@ -151,7 +123,7 @@ TimerCaps MeasureTimerCaps() {
       int64_t deadline = NowNs();
       for (int i = 0; i < kCapsSamples; ++i) {
         deadline += kNsPerMs;
-        SleepUntil(deadline);
+        SleepUntilNs(deadline);
         const int64_t now = NowNs();
         lateness.push_back(now - deadline);
         deadline = now;

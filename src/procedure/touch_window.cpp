@@ -1,4 +1,4 @@
-#include "test/touch_window.h"
+#include "procedure/touch_window.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "test/start_test.h"
+#include "procedure/start_test.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,9 +13,9 @@
 #include "display/surfaces.h"
 #include "results/result_files.h"
 #include "settings/test_settings.h"
-#include "test/touch_list.h"
-#include "test/touch_window.h"
-#include "test/trial_run.h"
+#include "procedure/touch_list.h"
+#include "procedure/touch_window.h"
+#include "procedure/trial_run.h"
 
 namespace {
 
