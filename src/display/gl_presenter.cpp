@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "procedure/tick_clock.h"
+
 #ifndef GL_BGRA
 #define GL_BGRA 0x80E1
 #endif
@@ -29,6 +31,40 @@ constexpr double kDefaultRefreshHz = 60.0;
 // Swaps timed at start-up to tell a driver that waits for the refresh from one
 // that does not (Mesa under a virtual X server returns at once).
 constexpr int kCalibrationSwaps = 6;
+// Swaps the blocking decision looks back on, once calibrated: one odd pair
+// (queued swaps after an idle spell return at once) must not decide it.
+constexpr size_t kSwapWindow = 8;
+// How long a frame may take to be confirmed, in refresh periods.
+constexpr double kConfirmPeriods = 6.0;
+// Half-side of the square around a spot that must be one colour, canvas pixels.
+constexpr int kSpotRadius = 2;
+
+int64_t ToNs(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+}
+
+uint32_t CanvasRgb(const uint8_t* pixels, int pitch, int x, int y) {
+  const uint8_t* p = pixels + static_cast<size_t>(y) * pitch + 4 * static_cast<size_t>(x);
+  return uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+}
+
+// The colour of the square of side 2r + 1 around (x, y), when it has one.
+bool UniformAt(const uint8_t* pixels, int pitch, int x, int y, uint32_t* rgb) {
+  const uint32_t c = CanvasRgb(pixels, pitch, x, y);
+  for (int dy = -kSpotRadius; dy <= kSpotRadius; ++dy) {
+    for (int dx = -kSpotRadius; dx <= kSpotRadius; ++dx) {
+      if (CanvasRgb(pixels, pitch, x + dx, y + dy) != c) return false;
+    }
+  }
+  *rgb = c;
+  return true;
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
 
 double Milliseconds(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
@@ -73,9 +109,52 @@ void GlPresenter::BindWindow(ui::WindowHandle window) {
   window_ = next;
   calibrated_ = false;
   swapsBlock_ = false;
+  swapDurations_.clear();
+  swapIntervals_.clear();
+  glFailed_ = false;
   backingStore_.reset();
   backingStoreHandle_ = nullptr;
   last_ = Last::kNothing;
+  probe_.reset();
+  probeWindow_ = nullptr;
+  shown_.clear();
+  shownIsFill_ = true;
+  shownFill_ = 0;
+  onset_ = FrameOnset{};
+}
+
+PresentationInfo GlPresenter::Info() const {
+  PresentationInfo info;
+  QWindow* window = window_.data();
+  const Target target = TargetOf(window);
+  info.path = target == Target::kOpenGl ? (swapsBlock_ ? "opengl-vsync" : "opengl-clock")
+              : target == Target::kRaster ? "raster"
+                                          : "none";
+  info.nominalRefreshS = RefreshPeriod();
+  if (swapsBlock_) {
+    info.measuredRefreshS = Median(std::vector<double>(swapIntervals_.begin(), swapIntervals_.end()));
+  }
+  info.fellBackToRaster = fellBack_;
+  return info;
+}
+
+bool GlPresenter::TargetSize(int* width, int* height) const {
+  QWindow* window = window_.data();
+  if (TargetOf(window) == Target::kNone) return false;
+  const QSize size = PhysicalSize(window);
+  if (size.isEmpty()) return false;
+  *width = size.width();
+  *height = size.height();
+  return true;
+}
+
+void GlPresenter::GlFailed() {
+  // A window OpenGL cannot draw into is drawn through the raster path for the
+  // rest of its life: a blank test is worse than a slower one.
+  glFailed_ = true;
+  fellBack_ = true;
+  calibrated_ = false;
+  swapsBlock_ = false;
 }
 
 double GlPresenter::RefreshPeriod() const {
@@ -91,35 +170,60 @@ GlPresenter::Target GlPresenter::TargetOf(QWindow* window) const {
   // A widget's window is painted by the widget's own backing store; drawing
   // into it as well would fight over its content.
   if (window->inherits("QWidgetWindow")) return Target::kNone;
-  if (!forceRaster_ && !glUnavailable_ && window->supportsOpenGL()) return Target::kOpenGl;
+  if (!forceRaster_ && !glUnavailable_ && !glFailed_ && window->supportsOpenGL()) {
+    return Target::kOpenGl;
+  }
   return Target::kRaster;
 }
 
-void GlPresenter::SleepToNextBoundary() {
+GlPresenter::Clock::time_point GlPresenter::NextBoundary(Clock::time_point from) const {
   const auto period =
       std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(RefreshPeriod()));
-  const Clock::time_point now = Clock::now();
-  if (phase_ == Clock::time_point{} || now < phase_) phase_ = now;
+  if (phase_ == Clock::time_point{} || from < phase_) return from + period;
   // Boundaries are whole periods from one fixed phase, so oversleeping one
   // wait does not push the later ones back.
-  const auto periods = (now - phase_) / period + 1;
-  std::this_thread::sleep_until(phase_ + periods * period);
+  const auto periods = (from - phase_) / period + 1;
+  return phase_ + periods * period;
 }
 
-void GlPresenter::NoteSwap() {
+GlPresenter::Clock::time_point GlPresenter::SleepToNextBoundary() {
   const Clock::time_point now = Clock::now();
-  if (swapsBlock_) {
-    // Two swaps less than half a period apart cannot both have waited for a
-    // refresh: from here on the clock keeps the pace.
-    const auto halfPeriod = std::chrono::duration<double>(0.5 * RefreshPeriod());
-    if (lastSwap_ != Clock::time_point{} && now - lastSwap_ < halfPeriod) {
-      swapsBlock_ = false;
-    } else {
-      // A swap that waited marks a real boundary: keep the clock in step
-      // with it for the times the clock has to stand in.
-      phase_ = now;
+  if (phase_ == Clock::time_point{} || now < phase_) phase_ = now;
+  const Clock::time_point boundary = NextBoundary(now);
+  std::this_thread::sleep_until(boundary);
+  return boundary;
+}
+
+void GlPresenter::NoteSwapDuration(double seconds) {
+  swapDurations_.push_back(seconds);
+  while (swapDurations_.size() > kSwapWindow) swapDurations_.pop_front();
+  // Decided from a window of swaps: after an idle spell the driver's queue
+  // takes one or two swaps at once, which says nothing about the refresh.
+  if (swapDurations_.size() >= kSwapWindow / 2) {
+    const double median =
+        Median(std::vector<double>(swapDurations_.begin(), swapDurations_.end()));
+    swapsBlock_ = median > 0.25 * RefreshPeriod();
+  }
+}
+
+// `started` is when the swap was called, the frame already drawn.
+void GlPresenter::NoteSwap(Clock::time_point started) {
+  const Clock::time_point now = Clock::now();
+  const double period = RefreshPeriod();
+  // Only a swap that follows the previous one closely has a full queue in
+  // front of it and so shows whether swaps wait for the refresh.
+  const bool backToBack = lastSwap_ != Clock::time_point{} &&
+                          std::chrono::duration<double>(started - lastSwap_).count() < period;
+  if (backToBack) {
+    NoteSwapDuration(std::chrono::duration<double>(now - started).count());
+    if (swapsBlock_) {
+      swapIntervals_.push_back(std::chrono::duration<double>(now - lastSwap_).count());
+      while (swapIntervals_.size() > 4 * kSwapWindow) swapIntervals_.pop_front();
     }
   }
+  // A swap that waited marks a real boundary: keep the clock in step with it
+  // for the times the clock has to stand in.
+  if (swapsBlock_) phase_ = now;
   lastSwap_ = now;
 }
 
@@ -135,24 +239,31 @@ bool GlPresenter::MakeCurrent() {
       if (!context->create()) {
         // No OpenGL here: the raster path takes over for good.
         glUnavailable_ = true;
+        fellBack_ = true;
         return false;
       }
       context_ = std::move(context);
       calibrated_ = false;
     }
-    if (context_->makeCurrent(window)) {
+    if (!failGlForTesting_ && context_->makeCurrent(window)) {
       if (!blitter_) {
         blitter_ = std::make_unique<QOpenGLTextureBlitter>();
         if (!blitter_->create()) {
           blitter_.reset();
+          GlFailed();
           return false;
         }
       }
       return true;
     }
-    // Only a lost context is worth a new one; otherwise this frame is skipped.
-    if (context_->isValid()) return false;
+    // Only a lost context is worth a new one; a valid one that cannot draw
+    // into the window hands it to the raster path.
+    if (context_->isValid()) {
+      GlFailed();
+      return false;
+    }
   }
+  GlFailed();
   return false;
 }
 
@@ -257,12 +368,14 @@ void GlPresenter::DrawLastGl() {
   gl->glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
-bool GlPresenter::SwapGl() {
+// Returns how long the swap itself took, in seconds.
+double GlPresenter::SwapGl() {
+  const Clock::time_point start = Clock::now();
   context_->swapBuffers(window_.data());
   // Returning only once the GPU is done makes Present's return mean that the
   // frame is on its way, not merely queued.
   context_->functions()->glFinish();
-  return true;
+  return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 bool GlPresenter::CalibrateSwaps() {
@@ -273,17 +386,22 @@ bool GlPresenter::CalibrateSwaps() {
   // Only the swaps are timed, with the drawing already done: a slow renderer
   // must not pass for one that waits for the refresh.
   std::vector<double> swaps;
+  swapDurations_.clear();
+  swapIntervals_.clear();
+  Clock::time_point previous = Clock::now();
   for (int i = 0; i < kCalibrationSwaps; ++i) {
     DrawLastGl();
     context_->functions()->glFinish();
-    const Clock::time_point start = Clock::now();
-    SwapGl();
-    swaps.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    swaps.push_back(SwapGl());
+    const Clock::time_point now = Clock::now();
+    swapIntervals_.push_back(std::chrono::duration<double>(now - previous).count());
+    previous = now;
   }
-  std::sort(swaps.begin(), swaps.end());
-  swapsBlock_ = swaps[swaps.size() / 2] > 0.5 * RefreshPeriod();
-  lastSwap_ = Clock::time_point{};
-  NoteSwap();
+  swapsBlock_ = Median(swaps) > 0.5 * RefreshPeriod();
+  swapDurations_.assign(swaps.begin(), swaps.end());
+  if (!swapsBlock_) swapIntervals_.clear();
+  lastSwap_ = previous;
+  if (swapsBlock_) phase_ = previous;
   return swapsBlock_;
 }
 
@@ -337,8 +455,10 @@ void GlPresenter::FlushRaster() {
 void GlPresenter::WaitVerticalBlank() {
   if (ReadyForGl() && swapsBlock_) {
     DrawLastGl();
+    context_->functions()->glFinish();
+    const Clock::time_point started = Clock::now();
     SwapGl();
-    NoteSwap();
+    NoteSwap(started);
     return;
   }
   SleepToNextBoundary();
@@ -353,67 +473,172 @@ bool GlPresenter::FillScreen(uint32_t colour) {
     last_ = Last::kFill;
     fillColour_ = colour;
     DrawLastGl();
-    shown = SwapGl();
-    NoteSwap();
+    context_->functions()->glFinish();
+    const Clock::time_point started = Clock::now();
+    SwapGl();
+    NoteSwap(started);
+    shown = true;
     lastFrameGl_ = true;
-  } else if (ReadyForRaster()) {
+  }
+  if (!shown && ReadyForRaster()) {
     last_ = Last::kFill;
     fillColour_ = colour;
     PaintRaster(nullptr);
     FlushRaster();
     shown = true;
   }
+  if (shown) {
+    shownIsFill_ = true;
+    shownFill_ = (colour & 0xFF) << 16 | (colour & 0xFF00) | (colour >> 16 & 0xFF);
+  }
   timing_.drawMs = Milliseconds(Clock::now() - start);
   return shown;
+}
+
+// A point of the canvas where the new frame shows one colour over a small
+// square and the screen shows another: its pixel on the screen changes when
+// the frame arrives, whatever the scaler does at edges. The focus (the patch
+// the frame is about) is searched first, then the whole canvas.
+OnsetSpot GlPresenter::FindSpot(const uint8_t* pixels, int width, int height, int pitch,
+                                const ui::Rect& target) const {
+  OnsetSpot spot;
+  if (target.Width() <= 0 || target.Height() <= 0) return spot;
+  const bool oldCanvas = !shownIsFill_ && shownWidth_ == width && shownHeight_ == height &&
+                         shownTarget_ == target && !shown_.empty();
+  if (!shownIsFill_ && !oldCanvas) return spot;  // what the screen shows is not known
+  auto search = [&](ui::Rect area, int step) {
+    area.left = std::max(area.left, kSpotRadius);
+    area.top = std::max(area.top, kSpotRadius);
+    area.right = std::min(area.right, width - kSpotRadius);
+    area.bottom = std::min(area.bottom, height - kSpotRadius);
+    for (int y = area.top; y < area.bottom; y += step) {
+      for (int x = area.left; x < area.right; x += step) {
+        uint32_t now = 0;
+        uint32_t before = shownFill_;
+        if (!UniformAt(pixels, pitch, x, y, &now)) continue;
+        if (oldCanvas && !UniformAt(shown_.data(), 4 * width, x, y, &before)) continue;
+        if (SameColour(now, before)) continue;
+        spot.valid = true;
+        spot.newRgb = now;
+        spot.oldRgb = before;
+        // The window pixel whose centre maps to the centre of canvas pixel (x, y).
+        spot.x = target.left + static_cast<int>((x + 0.5) * target.Width() / width);
+        spot.y = target.top + static_cast<int>((y + 0.5) * target.Height() / height);
+        return true;
+      }
+    }
+    return false;
+  };
+  if (focus_.Width() > 0 && focus_.Height() > 0 && search(focus_, 2)) return spot;
+  search(ui::Rect{0, 0, width, height}, 6);
+  return spot;
+}
+
+void GlPresenter::ArmProbe(const OnsetSpot& spot) {
+  QWindow* window = window_.data();
+  if (probeWindow_ != window || !probe_) {
+    probe_ = MakeOnsetProbe(window);
+    probeWindow_ = window;
+  }
+  probeArmed_ = probe_ != nullptr;
+  if (probe_) probe_->Arm(spot, static_cast<int64_t>(kConfirmPeriods * RefreshPeriod() * 1e9));
+}
+
+// The frame is handed over; its onset is what the probe confirmed, or the
+// hand-over itself, flagged. `meantFor` is the refresh it was meant to catch.
+void GlPresenter::FinishOnset(Clock::time_point meantFor) {
+  onset_.returnNs = tick_clock::NowNs();
+  FrameOnset confirmed;
+  if (probeArmed_) confirmed = probe_->Await();
+  probeArmed_ = false;
+  if (confirmed.Confirmed()) {
+    onset_.onsetNs = confirmed.onsetNs;
+    onset_.uncertaintyNs = confirmed.uncertaintyNs;
+    onset_.source = confirmed.source;
+  } else {
+    onset_.onsetNs = onset_.returnNs;
+    onset_.source = OnsetSource::kNone;
+  }
+  // steady_clock is the monotonic clock here, the onsets' timeline.
+  const int64_t late = onset_.onsetNs - ToNs(meantFor);
+  const double period = RefreshPeriod() * 1e9;
+  onset_.missedRefreshes = late > 0 ? static_cast<int32_t>(late / period) : 0;
+}
+
+void GlPresenter::KeepShown(const uint8_t* pixels, int width, int height, int pitch,
+                            const ui::Rect& target) {
+  shown_.resize(static_cast<size_t>(width) * height * 4);
+  for (int y = 0; y < height; ++y) {
+    std::copy_n(pixels + static_cast<size_t>(y) * pitch, static_cast<size_t>(width) * 4,
+                shown_.begin() + static_cast<ptrdiff_t>(y) * width * 4);
+  }
+  shownWidth_ = width;
+  shownHeight_ = height;
+  shownTarget_ = target;
+  shownIsFill_ = false;
 }
 
 bool GlPresenter::Present(const uint8_t* pixels, int width, int height, int pitch,
                           const ui::Rect& target) {
   timing_ = FrameTiming{};
   lastFrameGl_ = false;
+  onset_ = FrameOnset{};
+  onset_.requestNs = tick_clock::NowNs();
+  const ui::Rect focus = focus_;
+  focus_ = ui::Rect{};
   Clock::time_point start = Clock::now();
   if (!pixels || width <= 0 || height <= 0 || pitch < width * 4) {
     // A bad frame is not shown, but it still takes its refresh.
-    SleepToNextBoundary();
+    FinishOnset(SleepToNextBoundary());
     return false;
   }
   auto waitForBoundary = [&] {
     const Clock::time_point before = Clock::now();
-    SleepToNextBoundary();
+    const Clock::time_point boundary = SleepToNextBoundary();
     const Clock::time_point after = Clock::now();
     timing_.waitMs = Milliseconds(after - before);
     start += after - before;
+    return boundary;
   };
+  focus_ = focus;
+  const OnsetSpot spot = FindSpot(pixels, width, height, pitch, target);
+  focus_ = ui::Rect{};
   if (ReadyForGl()) {
     UploadCanvas(pixels, width, height, pitch);
     last_ = Last::kCanvas;
     canvasTarget_ = target;
     DrawLastGl();
-    if (!swapsBlock_) {
-      // The frame is rendered before the wait, so that only the swap is left
-      // for after the boundary: a software renderer can take longer than a
-      // period to draw, and the frame should still appear at the boundary.
-      context_->functions()->glFinish();
-      waitForBoundary();
-    }
-    const bool shown = SwapGl();
-    NoteSwap();
+    Clock::time_point meantFor = NextBoundary(Clock::now());
+    // The frame is rendered before the wait, so that only the swap is left
+    // for after the boundary: a software renderer can take longer than a
+    // period to draw, and the frame should still appear at the boundary.
+    context_->functions()->glFinish();
+    if (!swapsBlock_) meantFor = waitForBoundary();
+    ArmProbe(spot);
+    const Clock::time_point started = Clock::now();
+    SwapGl();
+    NoteSwap(started);
+    FinishOnset(meantFor);
     lastFrameGl_ = true;
+    KeepShown(pixels, width, height, pitch, target);
     timing_.drawMs = Milliseconds(Clock::now() - start);
-    return shown;
+    return true;
   }
   if (ReadyForRaster()) {
     const QImage canvas = CanvasImage(pixels, width, height, pitch);
     last_ = Last::kCanvas;
     canvasTarget_ = target;
     PaintRaster(&canvas);
-    waitForBoundary();
+    const Clock::time_point meantFor = waitForBoundary();
+    ArmProbe(spot);
     FlushRaster();
+    FinishOnset(meantFor);
+    KeepShown(pixels, width, height, pitch, target);
     timing_.drawMs = Milliseconds(Clock::now() - start);
     return true;
   }
   // Nothing to draw into (no window, hidden, or a widget's own): keep the pace.
-  SleepToNextBoundary();
+  FinishOnset(SleepToNextBoundary());
   return false;
 }
 

@@ -8,8 +8,11 @@
 #include <QWindow>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <vector>
 
+#include "display/onset_probe.h"
 #include "display/presenter.h"
 
 class QBackingStore;
@@ -50,6 +53,16 @@ class GlPresenter : public Presenter {
   bool FillScreen(uint32_t colour) override;
   bool Present(const uint8_t* pixels, int width, int height, int pitch,
                const ui::Rect& target) override;
+  void SetOnsetSpot(const ui::Rect& canvasArea) override { focus_ = canvasArea; }
+  FrameOnset LastOnset() const override { return onset_; }
+  PresentationInfo Info() const override;
+  bool TargetSize(int* width, int* height) const override;
+
+  /// For tests: OpenGL fails to draw (make-current or blitter set-up), as a
+  /// broken driver does on a valid context.
+  void FailOpenGlForTesting() { failGlForTesting_ = true; }
+  /// For tests: swap durations as if measured, fed to the blocking decision.
+  void NoteSwapDurationForTesting(double seconds) { NoteSwapDuration(seconds); }
 
   /// True when the last frame was drawn through OpenGL.
   bool LastFrameUsedOpenGl() const { return lastFrameGl_; }
@@ -71,17 +84,28 @@ class GlPresenter : public Presenter {
   bool MakeCurrent();
   void ReleaseGl();
   bool CalibrateSwaps();
-  void SleepToNextBoundary();
-  void NoteSwap();
+  Clock::time_point SleepToNextBoundary();
+  Clock::time_point NextBoundary(Clock::time_point from) const;
+  void NoteSwap(Clock::time_point started);
+  void NoteSwapDuration(double seconds);
+  void GlFailed();
+  OnsetSpot FindSpot(const uint8_t* pixels, int width, int height, int pitch,
+                     const ui::Rect& target) const;
+  void ArmProbe(const OnsetSpot& spot);
+  void FinishOnset(Clock::time_point meantFor);
+  void KeepShown(const uint8_t* pixels, int width, int height, int pitch, const ui::Rect& target);
   void UploadCanvas(const uint8_t* pixels, int width, int height, int pitch);
   void DrawLastGl();
-  bool SwapGl();
+  double SwapGl();
   void PaintRaster(const QImage* canvas);
   void FlushRaster();
 
   QPointer<QWindow> window_;
   bool forceRaster_ = false;
   bool glUnavailable_ = false;
+  bool glFailed_ = false;  // OpenGL could not draw into this window: raster for good
+  bool fellBack_ = false;
+  bool failGlForTesting_ = false;
 
   std::unique_ptr<QOpenGLContext> context_;
   std::unique_ptr<QOpenGLTextureBlitter> blitter_;
@@ -103,8 +127,24 @@ class GlPresenter : public Presenter {
 
   Clock::time_point lastSwap_;  // when the last swap returned
   Clock::time_point phase_;     // a refresh boundary; the others are whole periods away
+  std::deque<double> swapDurations_;   // of recent back-to-back swaps, seconds
+  std::deque<double> swapIntervals_;   // between the returns of blocking back-to-back swaps
   bool lastFrameGl_ = false;
   FrameTiming timing_;
+
+  // Onsets: where the next frame is about, what the screen shows now, and
+  // the probe that confirms frames in the bound window.
+  ui::Rect focus_;
+  std::vector<uint8_t> shown_;  // the canvas on the screen, 4 x width per row
+  int shownWidth_ = 0;
+  int shownHeight_ = 0;
+  ui::Rect shownTarget_;
+  bool shownIsFill_ = true;
+  uint32_t shownFill_ = 0;
+  std::unique_ptr<OnsetProbe> probe_;
+  QWindow* probeWindow_ = nullptr;
+  bool probeArmed_ = false;
+  FrameOnset onset_;
 };
 
 /// Makes the presenter InitDisplay installs for the main window.

@@ -26,10 +26,19 @@ class Presenter {
   /// refresh; returns when the frame is on its way to the screen.
   virtual bool Present(const uint8_t* pixels, int width, int height, int pitch,
                        const ui::Rect& target) = 0;
+  /// The part of the canvas the next frame is about (the patch it changes):
+  /// where its onset is best confirmed.
+  virtual void SetOnsetSpot(const ui::Rect& canvasArea) { (void)canvasArea; }
   /// When the frame of the last Present became visible, and how that is known.
   virtual FrameOnset LastOnset() const { return FrameOnset{}; }
   /// How frames are presented.
   virtual PresentationInfo Info() const { return PresentationInfo{}; }
+  /// The bound window's size in physical pixels, where frames are drawn into it.
+  virtual bool TargetSize(int* width, int* height) const {
+    (void)width;
+    (void)height;
+    return false;
+  }
 };
 
 /// Makes the presenter for the window given to InitDisplay.

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "display/presenter_factory.h"
+#include "procedure/ms_timer.h"
 
 DisplayState displayState;
 
@@ -187,19 +188,51 @@ void WaitVerticalBlank() {
   if (displayState.presenter) displayState.presenter->WaitVerticalBlank();
 }
 
+namespace {
+
+// The picture and the hit areas share one rectangle: the one that fits the
+// window the frames really go to, which a window manager or a compositor may
+// have given another size than the screen's.
+void FitPresentRect() {
+  DisplayState& d = displayState;
+  int width = 0;
+  int height = 0;
+  if (d.presenter && d.presenter->TargetSize(&width, &height)) {
+    d.PresentRect = ComputePresentRect(width, height);
+  } else if (d.screenWidth > 0 && d.screenHeight > 0) {
+    d.PresentRect = ComputePresentRect(d.screenWidth, d.screenHeight);
+  }
+}
+
+}  // namespace
+
 // The presenter shows the frame on the next refresh itself, so no separate
 // wait for the vertical blank comes first (it would cost a whole frame).
 int Present() {
   DisplayState& d = displayState;
   if (!d.presenter || d.canvas.buffer.empty()) return 0;
-  return d.presenter->Present(d.canvas.buffer.data(), d.canvas.width, d.canvas.height,
-                              d.canvas.pitch, d.PresentRect)
-             ? 1
-             : 0;
+  FitPresentRect();
+  const int64_t requested = MsTimerNowNs();
+  const bool shown = d.presenter->Present(d.canvas.buffer.data(), d.canvas.width,
+                                          d.canvas.height, d.canvas.pitch, d.PresentRect);
+  FrameOnset onset = d.presenter->LastOnset();
+  if (onset.requestNs == 0) {
+    // A presenter that keeps no times of its own: the call is all there is.
+    onset.requestNs = requested;
+    onset.returnNs = MsTimerNowNs();
+    if (!onset.Confirmed()) onset.onsetNs = onset.returnNs;
+  }
+  d.lastOnset = onset;
+  return shown ? 1 : 0;
+}
+
+int Present(const ui::Rect& focus) {
+  if (displayState.presenter) displayState.presenter->SetOnsetSpot(focus);
+  return Present();
 }
 
 FrameOnset LastPresentOnset() {
-  return displayState.presenter ? displayState.presenter->LastOnset() : FrameOnset{};
+  return displayState.lastOnset;
 }
 
 PresentationInfo DisplayPresentationInfo() {
@@ -222,7 +255,9 @@ void MapScreenToCanvas(int sx, int sy, int* cx, int* cy) {
 }
 
 void BindClipperToWindow(ui::WindowHandle window) {
-  if (displayState.presenter) displayState.presenter->BindWindow(window);
+  if (!displayState.presenter) return;
+  displayState.presenter->BindWindow(window);
+  FitPresentRect();
 }
 
 void ShutDownDisplay() {

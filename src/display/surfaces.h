@@ -53,6 +53,7 @@ struct DisplayState {
   ui::Rect PresentRect;  ///< where the canvas shows on the screen
   ui::Rect CanvasRect;   ///< the whole canvas
   std::vector<SurfaceRecord> SurfaceTable;
+  FrameOnset lastOnset;  ///< of the last Present
 };
 
 /// The one display state; empty until InitDisplay.
@@ -86,10 +87,15 @@ int ReleaseSurfaceDC(SurfaceId id, DcHolder* holder);
 int CopyToCanvas(int x, int y, SurfaceId source);
 /// Blocks until the end of the next vertical blank.
 void WaitVerticalBlank();
-/// Shows the canvas stretched into PresentRect on the next refresh; 1 on success.
+/// Shows the canvas stretched into PresentRect on the next refresh; 1 on
+/// success. Returns once the frame's onset is known (LastPresentOnset).
 int Present();
+/// The same, for a frame about `focus` of the canvas (the patch it changes),
+/// where its onset is best confirmed.
+int Present(const ui::Rect& focus);
 /// When the frame of the last Present became visible (source kNone when
-/// nothing confirmed it).
+/// nothing confirmed it: then its time is the hand-over's), on the clock of
+/// MsTimerNowNs.
 FrameOnset LastPresentOnset();
 /// How the display presents frames.
 PresentationInfo DisplayPresentationInfo();

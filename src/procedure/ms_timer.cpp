@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -29,24 +30,51 @@ int32_t AddTicks(int32_t value, int32_t n) {
   return static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(n));
 }
 
+// Where the counter stands on the clock: msTicks holds the whole
+// milliseconds from `base` minus the fraction not yet counted. The tick thread
+// and a restart both move it under the lock, so a restart is never followed
+// by milliseconds that passed before it.
+std::mutex baseMutex;
+int64_t base = 0;
+
+bool manualClock = false;
+// Starts well past 0, so that no time it gives can pass for "not set".
+int64_t manualNowNs = 1000000000000;
+
+int64_t ClockNow() {
+  return manualClock ? manualNowNs : NowNs();
+}
+
+// Counts what passed since `base` by `nowNs`; returns the new count.
+int32_t CountTo(int64_t nowNs, int32_t* added) {
+  std::lock_guard<std::mutex> lock(baseMutex);
+  const int32_t n = TakeWholeMs(&base, nowNs);
+  *added = n;
+  // An add, never a store, so a plain store of 0 by a user is not undone.
+  return n == 0 ? msTicks.load() : AddTicks(msTicks.fetch_add(n), n);
+}
+
+void CallHook(int32_t reached, int32_t n) {
+  for (int32_t k = n - 1; k >= 0; --k) {
+    if (TickHook hook = tickHook.load()) hook(AddTicks(reached, -k));
+  }
+}
+
 // Counts the whole milliseconds that really passed since the last count, so a
 // late wake-up loses nothing and early ones count nothing: the counter follows
 // the monotonic clock instead of the number of wake-ups.
-// Counting starts at `startNs`, the moment the timer was started, not when
-// the new thread first runs: on a busy machine that can be many
-// milliseconds later, and they would be lost from every reaction time.
-void RunTicks(const std::atomic<bool>* stop, int64_t startNs) {
+void RunTicks(const std::atomic<bool>* stop) {
   SetUpTickThread();
-  int64_t last = startNs;
   while (!stop->load(std::memory_order_relaxed)) {
-    SleepUntilNs(last + kNsPerMs);
-    const int32_t n = TakeWholeMs(&last, NowNs());
-    if (n == 0) continue;
-    // An add, never a store, so the trial's reset to 0 is never undone.
-    const int32_t reached = AddTicks(msTicks.fetch_add(n), n);
-    for (int32_t k = n - 1; k >= 0; --k) {
-      if (TickHook hook = tickHook.load()) hook(AddTicks(reached, -k));
+    int64_t deadline;
+    {
+      std::lock_guard<std::mutex> lock(baseMutex);
+      deadline = base + kNsPerMs;
     }
+    SleepUntilNs(deadline);
+    int32_t n = 0;
+    const int32_t reached = CountTo(NowNs(), &n);
+    if (n > 0) CallHook(reached, n);
   }
 }
 
@@ -61,10 +89,16 @@ class TickThread {
   void Start() {
     if (thread_.joinable() || id_ != 0) return;
     if (failStarts) return;
-    if (!manual) {
+    {
+      // Counting starts now, not when the new thread first runs: on a busy
+      // machine that can be many milliseconds later, and they would be lost.
+      std::lock_guard<std::mutex> lock(baseMutex);
+      base = ClockNow();
+    }
+    if (!manualClock) {
       stop_.store(false);
       try {
-        thread_ = std::thread(RunTicks, &stop_, NowNs());
+        thread_ = std::thread(RunTicks, &stop_);
       } catch (const std::exception&) {
         return;  // stays stopped; MsTimerRunning tells the trial
       }
@@ -81,7 +115,6 @@ class TickThread {
     id_ = 0;
   }
 
-  bool manual = false;
   bool failStarts = false;
 
   uint32_t Id() const { return id_; }
@@ -177,9 +210,29 @@ uint32_t MsTimerId() {
   return tickThread.Id();
 }
 
+int64_t MsTimerNowNs() {
+  return ClockNow();
+}
+
+void MsTimerRestartAt(int64_t zeroNs) {
+  const int64_t now = ClockNow();
+  std::lock_guard<std::mutex> lock(baseMutex);
+  base = zeroNs;
+  msTicks.store(TakeWholeMs(&base, now));
+}
+
 void MsTimerUseManualTicks(bool manual) {
   tickThread.Stop();
-  tickThread.manual = manual;
+  manualClock = manual;
+}
+
+void MsTimerAdvanceManualClock(int64_t ns) {
+  if (!manualClock || ns <= 0) return;
+  manualNowNs += ns;
+  if (tickThread.Id() == 0) return;
+  int32_t n = 0;
+  const int32_t reached = CountTo(manualNowNs, &n);
+  if (n > 0) CallHook(reached, n);
 }
 
 void MsTimerFailStartsForTesting(bool fail) {

@@ -58,9 +58,23 @@ uint32_t MsTimerId();
 /// over counts towards the next call and no time is lost or counted twice.
 int32_t TakeWholeMs(int64_t* lastNs, int64_t nowNs);
 
+/// Nanoseconds of the clock the counter follows: the monotonic clock
+/// (tick_clock::NowNs), or the manual clock of MsTimerUseManualTicks.
+int64_t MsTimerNowNs();
+
+/// Restarts the count at `zeroNs`, a moment of MsTimerNowNs (usually just
+/// past): msTicks becomes the whole milliseconds since then, and the tick
+/// source counts on from there, so no millisecond from before the restart is
+/// ever added after it, however late the tick thread wakes.
+void MsTimerRestartAt(int64_t zeroNs);
+
 /// For tests that drive time themselves: the timer starts and stops as usual
-/// but no thread counts; the test advances msTicks.
+/// but no thread counts; MsTimerAdvanceManualClock moves the clock and
+/// counts the milliseconds that pass while the timer runs.
 void MsTimerUseManualTicks(bool manual);
+
+/// Advances the manual clock by `ns`; nothing outside manual mode.
+void MsTimerAdvanceManualClock(int64_t ns);
 
 /// For tests: every start fails as if no thread could be created.
 void MsTimerFailStartsForTesting(bool fail);

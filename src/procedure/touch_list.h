@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <vector>
+
+#include "procedure/trial_timing.h"
 
 /// A position in screen pixels.
 struct TouchPoint {
@@ -27,6 +30,31 @@ struct TouchInput {
   uint32_t id;     ///< contact identifier, stable while the contact lasts
 };
 
+/// When an input event happened on the timer's clock (MsTimerNowNs), and how
+/// that is known.
+struct InputTime {
+  int64_t ns = 0;
+  TouchTimeSource source = TouchTimeSource::kSample;
+};
+
+/// The time of an event handled now that carries no usable stamp.
+InputTime SampledNow();
+
+/// The moment of an input event's own stamp (milliseconds of the monotonic
+/// clock, as X and Wayland stamp them, possibly cut to 32 bits) on the
+/// timer's clock, given when the event was received. False when the stamp
+/// cannot be on that clock: later than its receipt, or older than any
+/// handling delay could make it. The stamp's millisecond is taken at its middle.
+bool StampToClock(uint64_t stampMs, int64_t receivedNs, int64_t* ns);
+
+/// A contact that came down while nothing else touched the screen: one
+/// response for the trial to judge, even when it was lifted before the
+/// trial looked.
+struct PendingPress {
+  TouchPoint point;  ///< where it came down, screen pixels
+  InputTime time;
+};
+
 /// The input state of the test window. It outlives the window, which is
 /// created for each test; it needs no window to be driven or read.
 class CTouchWnd {
@@ -39,19 +67,26 @@ class CTouchWnd {
   /// Touch event with `count` contacts (`inputs` null: could not be read).
   /// Lists the contacts that are not being lifted, x / 100 and y / 100;
   /// returns 0, or -1 with the list unchanged when nothing could be read.
-  int OnTouch(const TouchInput* inputs, int count);
+  int OnTouch(const TouchInput* inputs, int count, InputTime time = SampledNow());
   /// The system gave up the touch sequence: no contact remains.
   void OnTouchCancel();
   /// Left button pressed at a client position.
-  void OnLButtonDown(int32_t x, int32_t y);
+  void OnLButtonDown(int32_t x, int32_t y, InputTime time = SampledNow());
   /// Mouse moved to a client position.
-  void OnMouseMove(bool leftDown, int32_t x, int32_t y);
+  void OnMouseMove(bool leftDown, int32_t x, int32_t y, InputTime time = SampledNow());
   /// Left button released.
   void OnLButtonUp();
-  /// Window activated (true) or deactivated (false).
+  /// Window activated (true) or deactivated (false). A window that loses its
+  /// activation no longer sees the releases, so its contacts are dropped.
   void OnActivate(bool active);
   /// The window is gone: contacts on it can no longer be followed.
   void OnDestroy();
+
+  /// Takes the oldest press not yet judged; false when there is none.
+  bool TakePress(PendingPress* press);
+  /// Forgets every press not yet judged, and every press still on its way
+  /// that happened before `beforeNs` (input discarded before and after a trial).
+  void DiscardPresses(int64_t beforeNs);
 
   int32_t touchReady = 0;          ///< 1 if a touch digitiser is ready for input
   int32_t touchRegistered = 0;     ///< 1 while registered for touch input
@@ -60,9 +95,12 @@ class CTouchWnd {
   std::vector<TouchPoint> points;  ///< current positions, screen pixels
   int32_t inputCount = 0;          ///< entries in inputs
   std::vector<TouchInput> inputs;  ///< raw contacts of the last touch event
+  std::deque<PendingPress> presses;  ///< presses not yet judged, oldest first
+  int64_t discardedBeforeNs = 0;     ///< presses that happened before this are not taken
 
  private:
-  void SetSinglePoint(int32_t x, int32_t y);
+  void SetSinglePoint(int32_t x, int32_t y, InputTime time);
+  void NotePress(int32_t countBefore, InputTime time);
   void ClearPoints();
 };
 

@@ -20,6 +20,17 @@ bool IsFromTouch(const QMouseEvent* event) {
   return device != nullptr && device->type() == QInputDevice::DeviceType::TouchScreen;
 }
 
+// The event's own stamp where it is on the timer's clock, else the moment
+// it is handled.
+InputTime TimeOf(const QInputEvent* event) {
+  const InputTime received = SampledNow();
+  InputTime time = received;
+  if (StampToClock(event->timestamp(), received.ns, &time.ns)) {
+    time.source = TouchTimeSource::kStamp;
+  }
+  return time;
+}
+
 uint32_t TouchFlags(QEventPoint::State state) {
   switch (state) {
     case QEventPoint::Pressed:
@@ -61,6 +72,8 @@ bool TouchWindow::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) {
     state_.OnActivate(true);
   } else if (event->type() == QEvent::WindowDeactivate) {
+    // The releases now go elsewhere: no contact may stay down for good.
+    contacts_.clear();
     state_.OnActivate(false);
   }
   return handled;
@@ -92,7 +105,11 @@ void TouchWindow::touchEvent(QTouchEvent* event) {
     it->x = static_cast<int32_t>(std::lround(pos.x() * 100.0));
     it->y = static_cast<int32_t>(std::lround(pos.y() * 100.0));
   }
-  state_.OnTouch(contacts_.data(), static_cast<int>(contacts_.size()));
+  // An end leaves no contact, whatever an earlier, lost update said.
+  if (event->type() == QEvent::TouchEnd) {
+    for (TouchInput& contact : contacts_) contact.flags = kTouchEventfUp;
+  }
+  state_.OnTouch(contacts_.data(), static_cast<int>(contacts_.size()), TimeOf(event));
   contacts_.erase(std::remove_if(contacts_.begin(), contacts_.end(),
                                  [](const TouchInput& c) { return c.flags & kTouchEventfUp; }),
                   contacts_.end());
@@ -102,14 +119,14 @@ void TouchWindow::mousePressEvent(QMouseEvent* event) {
   event->accept();
   if (IsFromTouch(event) || event->button() != Qt::LeftButton) return;
   const QPoint p = PhysicalPixel(event->position());
-  state_.OnLButtonDown(p.x(), p.y());
+  state_.OnLButtonDown(p.x(), p.y(), TimeOf(event));
 }
 
 void TouchWindow::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
   if (IsFromTouch(event)) return;
   const QPoint p = PhysicalPixel(event->position());
-  state_.OnMouseMove((event->buttons() & Qt::LeftButton) != 0, p.x(), p.y());
+  state_.OnMouseMove((event->buttons() & Qt::LeftButton) != 0, p.x(), p.y(), TimeOf(event));
 }
 
 void TouchWindow::mouseReleaseEvent(QMouseEvent* event) {

@@ -9,12 +9,14 @@
 #include "procedure/ms_timer.h"
 #include "procedure/staircase.h"
 #include "procedure/touch_list.h"
+#include "procedure/trial_timing.h"
 #include "procedure/urgent_thread.h"
 #include "ui/services.h"
 
 namespace {
 
 constexpr int kErrorDisplayRefreshes = 30;
+constexpr int kGridColumns = 5;
 constexpr int32_t kCompletedDisplayMs = 1000;
 constexpr int16_t kKeyCounts = static_cast<int16_t>(0x8001);
 constexpr ui::Rect kProgressRect{0, 0, 100, 80};
@@ -67,6 +69,57 @@ bool Hit(const PatchEntry& p, int x, int y) {
   return x > p.x && x < p.x + kPatchSize && y > p.y && y < p.y + kPatchSize;
 }
 
+ui::Rect PatchArea(int k) {
+  if (k < 0) return ui::Rect{};
+  return ui::Rect{PatchLayout[k].x, PatchLayout[k].y, PatchLayout[k].x + kPatchSize,
+                  PatchLayout[k].y + kPatchSize};
+}
+
+// Presents the canvas as a frame about patch `k` and records when it showed.
+FrameOnset ShowFrame(TrialTiming* timing, FrameKind kind, int k) {
+  Present(PatchArea(k));
+  const FrameOnset onset = LastPresentOnset();
+  timing->frames.push_back(FrameRecord{kind, k, onset});
+  return onset;
+}
+
+// The moment a count starts from: the frame's confirmed onset, or where
+// nothing confirmed it, the moment it was handed over (flagged in its record).
+int64_t ZeroOf(const FrameOnset& onset) {
+  return onset.Confirmed() ? onset.onsetNs : onset.returnNs;
+}
+
+// Whole milliseconds from one moment to another, rounded to the nearest.
+int32_t MsBetween(int64_t fromNs, int64_t toNs) {
+  constexpr int64_t kNsPerMs = 1000000;
+  const int64_t d = toNs - fromNs;
+  const int64_t ms = d >= 0 ? (d + kNsPerMs / 2) / kNsPerMs : -((-d + kNsPerMs / 2) / kNsPerMs);
+  if (ms > INT32_MAX) return INT32_MAX;
+  if (ms < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(ms);
+}
+
+// What a touch at canvas (x, y) hits: the first remaining patch from `found`
+// on, else a patch found earlier, else none.
+int HitPatch(int x, int y, int found, int n, TouchJudgement* judgement) {
+  for (int k = found; k < n; ++k) {
+    if (!Hit(PatchLayout[k], x, y)) continue;
+    *judgement = k == found ? TouchJudgement::kCorrect : TouchJudgement::kWrong;
+    return k;
+  }
+  for (int k = 0; k < found && k < n; ++k) {
+    if (!Hit(PatchLayout[k], x, y)) continue;
+    *judgement = TouchJudgement::kAlreadyFound;
+    return k;
+  }
+  *judgement = TouchJudgement::kNoPatch;
+  return -1;
+}
+
+int32_t CellOf(const PatchEntry& p) {
+  return (p.y - kGridTop) / kGridPitch * kGridColumns + (p.x - kGridLeft) / kGridPitch;
+}
+
 }  // namespace
 
 std::string ProgressText(int reversals, int maxRev) {
@@ -98,7 +151,10 @@ int RunTrial(int i) {
   UrgentThread urgent;
   ui::Services& ui = ui::Ui();
   TrialRecord& record = testState.trials[i];
+  TrialTiming& timing = trialTimings[static_cast<size_t>(i)];
+  timing = TrialTiming{};
   const int n = record.NItems < kMaxPatches ? record.NItems : kMaxPatches;
+  for (int k = 0; k < n; ++k) timing.cells.push_back(CellOf(PatchLayout[k]));
 
   // Preparation: the subject sees a black screen.
   WaitVerticalBlank();
@@ -109,56 +165,66 @@ int RunTrial(int i) {
   WaitEscapeReleased();
   WaitAllLifted();
   ui.DiscardInput();
+  touchWnd.DiscardPresses(MsTimerNowNs());
 
-  // Memorisation display.
-  Present();
+  // Memorisation display. RT1 counts from the moment it was on the screen.
+  const FrameOnset shown = ShowFrame(&timing, FrameKind::kMemorisation, 0);
   MsTimerStart();
   if (!MsTimerRunning()) {
     MsTimerStop();
     return kTrialFailed;
   }
+  timing.rt1ZeroNs = ZeroOf(shown);
+  MsTimerRestartAt(timing.rt1ZeroNs);
+  int64_t zeroNs = timing.rt1ZeroNs;  // where msTicks counts from
   // 64 bits: a large memorisation time must not wrap to a negative limit.
   const int64_t limit = static_cast<int64_t>(testSettings.memtime) * 1000;
   int found = 0;
   bool covered = false;
   bool aborted = false;
-  int32_t now = 0;
-  msTicks.store(0);
+  int64_t completedNs = 0;  // when the touch that completed the trial came
   record.Error = 0;
   const bool hideMouse = testSettings.hide_mouse != 0;
-  if (hideMouse) {
-    ui.ShowCursor(false);
-    now = msTicks.load();
-  }
+  if (hideMouse) ui.ShowCursor(false);
+  int32_t now = msTicks.load();
 
   for (;;) {
     if (now >= limit && !covered) {
       CoverAllExcept(-1, n);
-      Present();
+      ShowFrame(&timing, FrameKind::kCover, -1);
       covered = true;
     }
-    if (touchWnd.pointCount > 0) {
-      int x = 0;
-      int y = 0;
-      MapScreenToCanvas(touchWnd.points[0].x, touchWnd.points[0].y, &x, &y);
-      int k = found;
-      while (k < n && !Hit(PatchLayout[k], x, y)) ++k;
-      if (k < n && k == found) {
+    PendingPress press;
+    if (touchWnd.TakePress(&press)) {
+      // Judged at the place and time the contact came down, even when it has
+      // been lifted since: a response made during a frame's waits or a stall
+      // is neither lost nor timed late.
+      TouchRecord touch;
+      touch.timeNs = press.time.ns;
+      touch.source = press.time.source;
+      touch.screenX = press.point.x;
+      touch.screenY = press.point.y;
+      MapScreenToCanvas(press.point.x, press.point.y, &touch.canvasX, &touch.canvasY);
+      const int k = HitPatch(touch.canvasX, touch.canvasY, found, n, &touch.judgement);
+      touch.patch = k;
+      timing.touches.push_back(touch);
+      if (touch.judgement == TouchJudgement::kCorrect) {
         ui.PlaySound(kClickSound, ui::kSndAsync | ui::kSndNoDefault);
         covered = true;
         WaitVerticalBlank();
         DrawPatch(k, PatchLayout[k].numberedImage);
         if (k == 0) CoverAllExcept(0, n);
-        Present();
+        const FrameOnset answer = ShowFrame(&timing, FrameKind::kAnswer, k);
         found += 1;
         if (k == 0) {
-          record.RT1 = now;
-          msTicks.store(0);
-          // On the restarted counter the touch on patch 1 happened at 0; a
-          // one-patch trial completes with it and holds from there.
-          now = 0;
+          record.RT1 = MsBetween(timing.rt1ZeroNs, touch.timeNs);
+          // RT2 counts from the answer to patch 1 as the subject saw it.
+          timing.rt2ZeroNs = ZeroOf(answer);
+          zeroNs = timing.rt2ZeroNs;
+          MsTimerRestartAt(zeroNs);
         }
-      } else if (k < n) {
+        if (found == n) completedNs = touch.timeNs;
+      } else if (touch.judgement == TouchJudgement::kWrong) {
         ui.PlaySound(kErrorSound, ui::kSndAsync | ui::kSndNoDefault);
         if (!covered) {
           covered = true;
@@ -166,17 +232,18 @@ int RunTrial(int i) {
           CoverAllExcept(k, n);
         }
         DrawPatch(k, PatchLayout[k].errorImage);
-        Present();
+        ShowFrame(&timing, FrameKind::kError, k);
         record.NCorrect = found;
-        record.RT2 = now;
+        // Before patch 1 the count still runs from the memorisation onset.
+        record.RT2 = MsBetween(found == 0 ? timing.rt1ZeroNs : timing.rt2ZeroNs, touch.timeNs);
         record.Error = 1;
         for (int r = 0; r < kErrorDisplayRefreshes; ++r) WaitVerticalBlank();
         DrawPatch(k, coverImage);
-        Present();
+        ShowFrame(&timing, FrameKind::kErrorCover, k);
       }
       if (found == n) break;
       WaitAllLifted();
-    } else if (EscapeCounts()) {
+    } else if (touchWnd.pointCount <= 0 && EscapeCounts()) {
       aborted = true;
       break;
     }
@@ -187,16 +254,21 @@ int RunTrial(int i) {
   if (!aborted) {
     if (record.Error == 0) {
       record.NCorrect = found;
-      record.RT2 = now;
+      // A one-patch trial ends with the touch that started RT2: no time passed.
+      record.RT2 = n > 1 ? MsBetween(timing.rt2ZeroNs, completedNs) : 0;
     }
     DrawAllExcept(-1, &PatchEntry::finalImage, n);
-    Present();
-    while (msTicks.load() < static_cast<int64_t>(now) + kCompletedDisplayMs) PumpOnce();
+    ShowFrame(&timing, FrameKind::kCompletion, 0);
+    // Held for a second from the completing touch, on the counter.
+    const int64_t holdUntil =
+        static_cast<int64_t>(MsBetween(zeroNs, completedNs)) + kCompletedDisplayMs;
+    while (msTicks.load() < holdUntil) PumpOnce();
   }
 
   if (hideMouse) ui.ShowCursor(true);
   MsTimerStop();
   WaitEscapeReleased();
   ui.DiscardInput();
+  touchWnd.DiscardPresses(MsTimerNowNs());
   return aborted ? 0 : 1;
 }

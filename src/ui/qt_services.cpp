@@ -37,10 +37,12 @@ int VirtualKeyOf(int qtKey) {
   }
 }
 
-// Input that DiscardInput throws away. Releases (key, button, touch end and
-// cancel) are let through on purpose: a window that saw the press before the
-// discard and never sees the release would keep the key or the contact down
-// for good, and the trial waits for every contact to be lifted.
+// Input that DiscardInput throws away: keyboard and mouse presses and moves.
+// Releases are let through on purpose: a window that saw the press before the
+// discard and never sees the release would keep the key or the button down
+// for good, and the trial waits for every contact to be lifted. Touch events
+// always pass: an update may carry the release of one contact among others,
+// and the touch list itself forgets the presses made before a discard.
 bool IsDiscardable(QEvent::Type type) {
   switch (type) {
     case QEvent::KeyPress:
@@ -50,8 +52,6 @@ bool IsDiscardable(QEvent::Type type) {
     case QEvent::MouseMove:
     case QEvent::HoverMove:
     case QEvent::Wheel:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
     case QEvent::TabletPress:
     case QEvent::TabletMove:
       return true;

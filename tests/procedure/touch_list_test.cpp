@@ -83,6 +83,106 @@ class TouchListTest : public QObject {
     QCOMPARE(w.touching, touching);
     QCOMPARE(last, result);
   }
+
+  // Every contact that comes down while nothing else touches the screen is
+  // one press to judge, kept until the trial takes it.
+  void presses_data() {
+    QTest::addColumn<std::vector<Ev>>("events");
+    QTest::addColumn<QList<QPoint>>("presses");
+    using P = QList<QPoint>;
+    const Ev finger{'t', {{10000, 10000, kDown, 1}}};
+    const Ev lifted{'t', {{10000, 10000, kUp, 1}}};
+    const Ev second{'t', {{10000, 10000, kMove, 1}, {50000, 50000, kDown, 2}}};
+    QTest::newRow("tap lifted before anyone looked") << std::vector{finger, lifted} << P{{100, 100}};
+    QTest::newRow("second finger is not a new press")
+        << std::vector{finger, second, lifted} << P{{100, 100}};
+    QTest::newRow("two taps") << std::vector{finger, lifted, finger, lifted}
+                              << P{{100, 100}, {100, 100}};
+    QTest::newRow("click and drag: the place it came down")
+        << std::vector{Input('d', 1, 2), Input('m', 30, 40), Input('r')} << P{{1, 2}};
+    QTest::newRow("drag whose press was discarded")
+        << std::vector{Input('m', 7, 8), Input('m', 9, 9)} << P{{7, 8}};
+    QTest::newRow("move without button") << std::vector{Input('h', 5, 5)} << P{};
+    QTest::newRow("unreadable touch") << std::vector{Input('u')} << P{};
+  }
+
+  void presses() {
+    QFETCH(std::vector<Ev>, events);
+    QFETCH(QList<QPoint>, presses);
+    CTouchWnd w;
+    int64_t t = 1000;
+    for (const Ev& e : events) {
+      const InputTime at{t += 1000, TouchTimeSource::kStamp};
+      if (e.kind == 't') w.OnTouch(e.inputs.data(), static_cast<int>(e.inputs.size()), at);
+      if (e.kind == 'u') w.OnTouch(nullptr, 2, at);
+      if (e.kind == 'd') w.OnLButtonDown(e.x, e.y, at);
+      if (e.kind == 'm' || e.kind == 'h') w.OnMouseMove(e.kind == 'm', e.x, e.y, at);
+      if (e.kind == 'r') w.OnLButtonUp();
+    }
+    QList<QPoint> got;
+    PendingPress p;
+    int64_t previous = 0;
+    while (w.TakePress(&p)) {
+      got << QPoint(p.point.x, p.point.y);
+      QVERIFY(p.time.ns > previous);  // oldest first, each with its own time
+      previous = p.time.ns;
+    }
+    QCOMPARE(got, presses);
+  }
+
+  void discard_dropsQueuedAndEarlierPresses() {
+    CTouchWnd w;
+    w.OnLButtonDown(1, 1, {100, TouchTimeSource::kStamp});
+    w.OnLButtonUp();
+    w.DiscardPresses(500);
+    w.OnLButtonDown(2, 2, {400, TouchTimeSource::kStamp});  // on its way at the discard
+    w.OnLButtonUp();
+    w.OnLButtonDown(3, 3, {600, TouchTimeSource::kStamp});
+    PendingPress p;
+    QVERIFY(w.TakePress(&p));
+    QCOMPARE(p.point.x, 3);
+    QVERIFY(!w.TakePress(&p));
+  }
+
+  void lostActivation_leavesNoContactDown() {
+    CTouchWnd w;
+    w.OnTouch(std::vector<TouchInput>{{100, 100, kDown, 1}}.data(), 1);
+    w.OnActivate(false);
+    QCOMPARE(w.pointCount, 0);
+    QCOMPARE(w.touching, 0);
+    w.OnLButtonDown(5, 5);  // the mouse is no longer ignored
+    QCOMPARE(w.pointCount, 1);
+  }
+
+  void stampToClock_data() {
+    QTest::addColumn<quint64>("stampMs");
+    QTest::addColumn<qint64>("receivedNs");
+    QTest::addColumn<qint64>("expected");  // -1: not on the clock
+    const qint64 ms = 1000000;
+    const qint64 t = 123456789 * ms + 700000;  // received 0.7 ms into a millisecond
+    QTest::newRow("same millisecond") << quint64(123456789) << t << 123456789 * ms + ms / 2;
+    QTest::newRow("40 ms old") << quint64(123456749) << t << 123456749 * ms + ms / 2;
+    QTest::newRow("in the future") << quint64(123456790) << t << qint64(-1);
+    QTest::newRow("older than any delay") << quint64(123456789 - 6000) << t << qint64(-1);
+    QTest::newRow("none") << quint64(0) << t << qint64(-1);
+    QTest::newRow("another clock") << quint64(77) << t << qint64(-1);
+    // 32-bit stamps wrap every 49.7 days; the age still tells.
+    const qint64 wrapped = (qint64(1) << 32) + 10;
+    QTest::newRow("cut to 32 bits after a wrap")
+        << quint64(5) << wrapped * ms << (wrapped - 5) * ms + ms / 2;
+    QTest::newRow("full width") << quint64(wrapped - 5) << wrapped * ms
+                                << (wrapped - 5) * ms + ms / 2;
+    QTest::newRow("full width, future") << quint64(wrapped + 5) << wrapped * ms << qint64(-1);
+  }
+
+  void stampToClock() {
+    QFETCH(quint64, stampMs);
+    QFETCH(qint64, receivedNs);
+    QFETCH(qint64, expected);
+    int64_t ns = -1;
+    QCOMPARE(StampToClock(stampMs, receivedNs, &ns), expected >= 0);
+    if (expected >= 0) QCOMPARE(ns, expected);
+  }
 };
 
 QTEST_APPLESS_MAIN(TouchListTest)

@@ -1,7 +1,9 @@
 #include "procedure/trial_run.h"
 
 #include <QtTest>
+#include <cmath>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "display/bmp_builder.h"
@@ -31,50 +33,91 @@ char PatchState(const uint8_t* pixels, int pitch, const PatchEntry& p) {
                            : '?';
 }
 
+constexpr int64_t kMs = 1000000;
+// A simulated display: a frame takes 7 ms to hand over and shows 3.3 ms after
+// it was asked for; a refresh is 16.7 ms. Any zero that is not the onset, or
+// is a refresh late, shows in every reaction time.
+constexpr int64_t kHandOverNs = 7 * kMs;
+constexpr int64_t kOnsetAfterNs = 3300000;
+constexpr int64_t kRefreshNs = 16700000;
+
 struct Frames {
   std::vector<std::string> shown;  // one string of patch states per Present
+  std::vector<int64_t> onsets;     // when each showed
+  std::vector<int> trial;          // the trial each belongs to
   int waits = 0;
+  std::function<void()> onWait;  // a person acting while the trial waits for a refresh
+  std::function<void()> onPresent;  // ... or while a frame is on its way
 };
 
 class RecordingPresenter : public display::Presenter {
  public:
   explicit RecordingPresenter(Frames* frames) : frames_(frames) {}
   void BindWindow(ui::WindowHandle) override {}
-  void WaitVerticalBlank() override { ++frames_->waits; }
+  void WaitVerticalBlank() override {
+    ++frames_->waits;
+    MsTimerAdvanceManualClock(kRefreshNs);
+    if (frames_->onWait) frames_->onWait();
+  }
   bool FillScreen(uint32_t) override { return true; }
   bool Present(const uint8_t* pixels, int, int, int pitch, const ui::Rect&) override {
     std::string s;
     const int n = testState.trials[testState.trialsRun].NItems;
     for (int k = 0; k < n; ++k) s += PatchState(pixels, pitch, PatchLayout[k]);
     frames_->shown.push_back(s);
+    onset_ = FrameOnset{};
+    onset_.requestNs = MsTimerNowNs();
+    onset_.onsetNs = onset_.requestNs + kOnsetAfterNs;
+    onset_.source = OnsetSource::kSimulated;
+    MsTimerAdvanceManualClock(kHandOverNs);
+    if (frames_->onPresent) frames_->onPresent();
+    onset_.returnNs = MsTimerNowNs();
+    frames_->onsets.push_back(onset_.onsetNs);
+    frames_->trial.push_back(testState.trialsRun);
     return true;
   }
+  FrameOnset LastOnset() const override { return onset_; }
 
  private:
   Frames* frames_;
+  FrameOnset onset_;
 };
+
+// Whole milliseconds from one moment to another, rounded to the nearest.
+int32_t Ms(int64_t from, int64_t to) {
+  return static_cast<int32_t>(std::llround(static_cast<double>(to - from) / kMs));
+}
 
 // A person in front of the screen: touches patches (by index, or at an
 // offset from a patch's corner) one after another, holding each touch for a
-// while, on a simulated clock that advances 1 ms per sleep of the trial.
+// while, on the timer's manual clock, which the trial's 1 ms sleeps and the
+// simulated display advance. Its presses reach the window 3 ms after they
+// happened, stamped with their own time, as a windowing system delivers them.
 struct Subject {
   struct Touch {
     int patch;    // -1: the empty place at (5, 700)
     int dx = 60;  // offset from the patch's top-left corner
     int dy = 60;
   };
+  static constexpr int64_t kDeliveryDelayNs = 3 * kMs;
   std::vector<Touch> plan;
   size_t next = 0;
   int startAfter = 50;
-  int hold = 30;
+  int hold = 30;  // 0: pressed and lifted before the trial can look
   int escapeAt = -1;  // simulated time at which Escape is pressed
+  int64_t startNs = 0;
   int64_t simTime = 0;
   int64_t nextAt = 50;
   int64_t releaseAt = -1;
-  std::vector<int32_t> ticksAtPress;
+  std::vector<int64_t> stamps;      // when each press happened
+  std::vector<size_t> framesAtPress;  // frames presented before each press
+  Frames* frames = nullptr;
   testing::FakeUi* ui = nullptr;
 
+  void Tick() { simTime = (MsTimerNowNs() - startNs) / kMs; }
+
   void OnPump() {
+    Tick();
     if (escapeAt >= 0 && simTime >= escapeAt) {
       // Down, and down at every poll until the trial's exit has seen it.
       ui->escapeStates = {int16_t(0x8001), int16_t(0x8000), 0};
@@ -96,14 +139,21 @@ struct Subject {
         x = PatchLayout[t.patch].x + t.dx;
         y = PatchLayout[t.patch].y + t.dy;
       }
-      ticksAtPress.push_back(msTicks.load());
-      touchWnd.OnLButtonDown(x, y);
-      releaseAt = simTime + hold;
+      const int64_t stamp = MsTimerNowNs() - kDeliveryDelayNs;
+      stamps.push_back(stamp);
+      framesAtPress.push_back(frames->shown.size());
+      touchWnd.OnLButtonDown(x, y, InputTime{stamp, TouchTimeSource::kStamp});
+      if (hold == 0) {
+        touchWnd.OnLButtonUp();
+        nextAt = simTime + 40;
+      } else {
+        releaseAt = simTime + hold;
+      }
     }
   }
   void OnSleep(int ms) {
-    simTime += ms;
-    msTicks.fetch_add(ms);
+    MsTimerAdvanceManualClock(ms * kMs);
+    Tick();
   }
 };
 
@@ -125,6 +175,8 @@ class TrialRunTest : public QObject {
 
   void StartSubject() {
     subject_.ui = ui_;
+    subject_.frames = &frames_;
+    subject_.startNs = MsTimerNowNs();
     subject_.nextAt = subject_.startAfter;
     ui_->onPump = [this] { subject_.OnPump(); };
     ui_->onSleep = [this](int ms) { subject_.OnSleep(ms); };
@@ -158,6 +210,7 @@ class TrialRunTest : public QObject {
     patchBitmapLoaded = patchBitmap.LoadFromMemory(bmp.data(), bmp.size());
     QVERIFY(patchBitmapLoaded);
     touchWnd.OnLButtonUp();
+    touchWnd.DiscardPresses(0);
     testSettings = TestSettings{};
     testSettings.memtime = 1;
     MsTimerUseManualTicks(true);
@@ -197,15 +250,21 @@ class TrialRunTest : public QObject {
     subject_.plan = InOrder(touches);
     QCOMPARE(RunOneTrial(4), 1);
     const TrialRecord& r = testState.trials[0];
-    const std::vector<int32_t>& t = subject_.ticksAtPress;
+    const std::vector<int64_t>& t = subject_.stamps;
     QCOMPARE(r.NCorrect, nCorrect);
     QCOMPARE(r.Error, lastWrong >= 0 ? 1 : 0);
-    // Each time is the tick count at the end of the pass before the touch
-    // was judged: the press happened during that pass's pump.
-    const int first =
-        static_cast<int>(std::find(touches.begin(), touches.end(), 0) - touches.begin());
-    QCOMPARE(r.RT1, t[first] + 1);
-    QCOMPARE(r.RT2, lastWrong >= 0 ? t[lastWrong] + 1 : t.back() + 1);
+    // RT1 runs from the memorisation display's onset to the press's own
+    // stamp; RT2 from the onset of the answer to patch 1 (or, for a wrong
+    // touch before it, from the memorisation onset).
+    const size_t first = std::find(touches.begin(), touches.end(), 0) - touches.begin();
+    const int64_t memorisation = frames_.onsets[0];
+    const int64_t answer = frames_.onsets[subject_.framesAtPress[first]];
+    QCOMPARE(r.RT1, Ms(memorisation, t[first]));
+    if (lastWrong >= 0) {
+      QCOMPARE(r.RT2, Ms(size_t(lastWrong) < first ? memorisation : answer, t[lastWrong]));
+    } else {
+      QCOMPARE(r.RT2, Ms(answer, t.back()));
+    }
     const auto played = [this](const char* sound) {
       return static_cast<int>(std::count(ui_->sounds.begin(), ui_->sounds.end(), sound));
     };
@@ -282,11 +341,13 @@ class TrialRunTest : public QObject {
     subject_.hold = 5;
     QCOMPARE(RunOneTrial(1), 1);
     const TrialRecord& r = testState.trials[0];
-    QCOMPARE(r.RT1, subject_.ticksAtPress[0] + 1);
+    QCOMPARE(r.RT1, Ms(frames_.onsets[0], subject_.stamps[0]));
     QCOMPARE(r.RT2, 0);
     QCOMPARE(r.NCorrect, 1);
     QCOMPARE(r.Error, 0);
-    QCOMPARE(msTicks.load(), 1000);
+    // The green display is held a second from the touch.
+    const int64_t held = MsTimerNowNs() - subject_.stamps[0];
+    QVERIFY2(held >= 1000 * kMs && held < 1002 * kMs, qPrintable(QString::number(held)));
   }
 
   void escapeAndCursor_data() {
@@ -319,6 +380,95 @@ class TrialRunTest : public QObject {
     if (fingerOnEmpty) QVERIFY(subject_.simTime >= subject_.startAfter + subject_.hold);
     QCOMPARE(ui_->cursorCalls, hideMouse ? 2 : 0);
     QCOMPARE(ui_->cursorCount, 0);
+  }
+
+  void pressLiftedBeforeTheTrialLooks_isJudgedAtItsOwnTime_data() {
+    QTest::addColumn<bool>("duringErrorDisplay");
+    QTest::newRow("between two passes") << false;
+    QTest::newRow("during the error display") << true;
+  }
+
+  void pressLiftedBeforeTheTrialLooks_isJudgedAtItsOwnTime() {
+    QFETCH(bool, duringErrorDisplay);
+    testSettings.memtime = 0;
+    subject_.hold = 0;
+    subject_.escapeAt = 20000;  // ends a trial that would wait for ever
+    // A wrong touch on patch 2, then patch 1 tapped and lifted while the
+    // error display is still up (or later, between two passes), then 2.
+    std::vector<int64_t> tapped;
+    if (duringErrorDisplay) {
+      subject_.plan = InOrder({1});
+      frames_.onWait = [&] {
+        if (frames_.waits != 10 + 3) return;  // the tenth refresh of the error display
+        const int64_t at = MsTimerNowNs();
+        tapped.push_back(at);
+        touchWnd.OnLButtonDown(PatchLayout[0].x + 60, PatchLayout[0].y + 60,
+                               InputTime{at, TouchTimeSource::kStamp});
+        touchWnd.OnLButtonUp();
+      };
+      subject_.plan.push_back({1});
+    } else {
+      subject_.plan = InOrder({1, 0, 1});
+    }
+    QCOMPARE(RunOneTrial(2), 1);
+    const TrialTiming& timing = trialTimings[0];
+    QStringList judged;
+    for (const TouchRecord& t : timing.touches) judged << TouchJudgementName(t.judgement);
+    QCOMPARE(judged, QStringList({"wrong", "correct", "correct"}));
+    const int64_t onPatch1 = duringErrorDisplay ? tapped.at(0) : subject_.stamps.at(1);
+    QCOMPARE(timing.touches[1].timeNs, onPatch1);
+    QCOMPARE(testState.trials[0].RT1, Ms(frames_.onsets[0], onPatch1));
+  }
+
+  void pressMadeBeforeTheDisplay_isNeverJudged() {
+    testSettings.memtime = 0;
+    ResetTest();
+    testState.trials[0].NItems = 2;
+    QVERIFY(LayOutTrial(0));
+    // A tap left from before the trial, and one still on its way when the
+    // memorisation display goes up, stamped before the input was discarded.
+    touchWnd.OnLButtonDown(PatchLayout[0].x + 60, PatchLayout[0].y + 60);
+    touchWnd.OnLButtonUp();
+    const int64_t beforeDisplay = MsTimerNowNs();
+    frames_.onPresent = [&] {
+      if (frames_.shown.size() != 1) return;
+      touchWnd.OnLButtonDown(PatchLayout[0].x + 60, PatchLayout[0].y + 60,
+                             InputTime{beforeDisplay, TouchTimeSource::kStamp});
+      touchWnd.OnLButtonUp();
+    };
+    subject_.plan = InOrder({0, 1});
+    StartSubject();
+    QCOMPARE(RunTrial(0), 1);
+    ReleasePatchSurfaces();
+    QCOMPARE(trialTimings[0].touches.size(), size_t(2));
+    QCOMPARE(trialTimings[0].touches[0].timeNs, subject_.stamps.at(0));
+  }
+
+  void timingRecord_framesAndTouchesAsShownAndJudged() {
+    testSettings.memtime = 1;
+    subject_.plan = {{-1}, {0}, {0}, {2}, {1}, {2}};
+    QCOMPARE(RunOneTrial(3), 1);
+    const TrialTiming& timing = trialTimings[0];
+    QStringList frames, touches;
+    for (const FrameRecord& f : timing.frames)
+      frames << QString("%1 %2").arg(FrameKindName(f.kind)).arg(f.patch);
+    QCOMPARE(frames, QStringList({"memorisation 0", "answer 0", "error 2", "error-cover 2",
+                                  "answer 1", "answer 2", "completion 0"}));
+    for (size_t k = 0; k < timing.frames.size(); ++k)
+      QCOMPARE(timing.frames[k].onset.onsetNs, frames_.onsets[k]);
+    for (const TouchRecord& t : timing.touches)
+      touches << QString("%1 %2 %3").arg(TouchJudgementName(t.judgement)).arg(t.patch).arg(
+                     t.source == TouchTimeSource::kStamp ? "stamp" : "sample");
+    QCOMPARE(touches, QStringList({"no-patch -1 stamp", "correct 0 stamp", "already-found 0 stamp",
+                                   "wrong 2 stamp", "correct 1 stamp", "correct 2 stamp"}));
+    QCOMPARE(timing.rt1ZeroNs, frames_.onsets[0]);
+    QCOMPARE(timing.rt2ZeroNs, frames_.onsets[1]);
+    for (size_t k = 0; k < 3; ++k) {
+      const PatchEntry& p = PatchLayout[k];
+      QCOMPARE(timing.cells[k], (p.y - 9) / 150 * 5 + (p.x - 137) / 150);
+      QCOMPARE(timing.touches[k + 1].canvasX, k == 0 || k == 1 ? PatchLayout[0].x + 60
+                                                                : PatchLayout[2].x + 60);
+    }
   }
 
   void progressText_oneStarPerReversal() {
@@ -364,7 +514,8 @@ class TrialRunTest : public QObject {
     testSettings.memtime = 0;
     testSettings.max_rev = 3;
     ResetTest();
-    std::vector<std::vector<int32_t>> pressTicks;
+    std::vector<std::vector<int64_t>> pressStamps;
+    std::vector<std::vector<size_t>> pressFrames;
     const std::vector<int> errorTrials{2, 4};
     const auto isError = [&](int i) {
       return std::count(errorTrials.begin(), errorTrials.end(), i) > 0;
@@ -382,8 +533,10 @@ class TrialRunTest : public QObject {
           order.clear();
           subject_.escapeAt = static_cast<int>(subject_.simTime) + 10;
         }
-        pressTicks.push_back(subject_.ticksAtPress);
-        subject_.ticksAtPress.clear();
+        pressStamps.push_back(subject_.stamps);
+        pressFrames.push_back(subject_.framesAtPress);
+        subject_.stamps.clear();
+        subject_.framesAtPress.clear();
         subject_.plan = InOrder(order);
         subject_.next = 0;
         subject_.nextAt = subject_.simTime + 20;
@@ -391,8 +544,10 @@ class TrialRunTest : public QObject {
       subject_.OnPump();
     };
     QCOMPARE(RunTest(), abortIn < 0 ? 1 : 0);
-    pressTicks.push_back(subject_.ticksAtPress);
-    pressTicks.erase(pressTicks.begin());
+    pressStamps.push_back(subject_.stamps);
+    pressStamps.erase(pressStamps.begin());
+    pressFrames.push_back(subject_.framesAtPress);
+    pressFrames.erase(pressFrames.begin());
 
     // Outcomes correct, correct, error, correct, error: 3, 4, 5, 4, 5 patches,
     // reversals on trials 3, 4 and 5. An aborted trial advances nothing.
@@ -402,13 +557,17 @@ class TrialRunTest : public QObject {
     const int rev[] = {0, 0, 1, 2, 3};
     for (int i = 0; i < run; ++i) {
       const TrialRecord& r = testState.trials[i];
-      const std::vector<int32_t>& t = pressTicks[i];
+      const std::vector<int64_t>& t = pressStamps[i];
+      const size_t memorisation =
+          std::find(frames_.trial.begin(), frames_.trial.end(), i) - frames_.trial.begin();
+      const size_t first = isError(i) ? 1 : 0;  // the press on patch 1
+      const int64_t answer = frames_.onsets[pressFrames[i][first]];
       QCOMPARE(r.Trial, i + 1);
       QCOMPARE(r.NItems, nItems[i]);
       QCOMPARE(r.Error, isError(i) ? 1 : 0);
       QCOMPARE(r.NCorrect, isError(i) ? 0 : nItems[i]);
-      QCOMPARE(r.RT1, t[isError(i) ? 1 : 0] + 1);
-      QCOMPARE(r.RT2, isError(i) ? t[0] + 1 : t.back() + 1);
+      QCOMPARE(r.RT1, Ms(frames_.onsets[memorisation], t[first]));
+      QCOMPARE(r.RT2, isError(i) ? Ms(frames_.onsets[memorisation], t[0]) : Ms(answer, t.back()));
       QCOMPARE(r.Rev, rev[i]);
     }
     if (abortIn >= 0) QCOMPARE(testState.trials[abortIn].Rev, 0);
