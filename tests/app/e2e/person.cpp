@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcessEnvironment>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -56,12 +57,21 @@ char Classify(QRgb p) {
 
 }  // namespace
 
-double DrivenTrial::Rt1() const {
-  return MsBetween(onset, first);
+namespace {
+
+// From one moment to a later one, the shortest and the longest it can have been.
+Bounds Between(const ServerMoment& from, const ServerMoment& to) {
+  return Bounds{MsBetween(from.answered, to.sent), MsBetween(from.sent, to.answered)};
 }
 
-double DrivenTrial::Rt2() const {
-  return MsBetween(lastWrongBeforeFirst ? onset : first, last);
+}  // namespace
+
+Bounds DrivenTrial::Rt1() const {
+  return Between(onset, first);
+}
+
+Bounds DrivenTrial::Rt2() const {
+  return Between(lastWrongBeforeFirst ? onset : answer, last);
 }
 
 Person::~Person() {
@@ -263,22 +273,57 @@ bool Person::FillSubjectInformation(const SubjectEntry& entry) {
   if (!ok || !screen_.Tap({"Return"})) return Fail("a key has no key code on this X server");
   Note("entered '" + entry.subject + "', " + fields[1] + " s, " + fields[2] + " reversals" +
        (entry.showRanking ? ", Show Ranking" : "") + "; pressed Return");
-  return WaitWindow("Subject Information", false) && WaitWindow("Experiment Window", true);
+  // The test window is looked for once its first display has been timed:
+  // looking for windows first could miss that display's onset.
+  return true;
 }
 
-// Touches the centre of a cell's disc and waits for the disc to answer.
-bool Person::Touch(int cell, Clock::time_point* at) {
+// Reads every cell's sample point, in one round trip, until `seen` holds
+// for their shades. The frame that made it so reached the screen between the
+// last read that did not see it and the first that did.
+bool Person::WatchCells(const std::function<bool(const std::string&)>& seen, int timeoutMs,
+                        const std::string& what, ServerMoment* when) {
+  std::vector<QPoint> points;
+  for (int c = 0; c < kCells; ++c) points.push_back(At(c, kSampleX, kSampleY));
+  std::vector<QRgb> colours;
+  std::string shades(kCells, '?');
+  ServerMoment read;
+  ServerMoment previous;
+  bool first = true;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (Clock::now() < deadline) {
+    if (!screen_.ReadPoints(points, &colours, &read)) return Fail("the X server refused a read");
+    for (int c = 0; c < kCells; ++c) shades[static_cast<size_t>(c)] = Classify(colours[size_t(c)]);
+    if (seen(shades)) {
+      when->sent = previous.sent;
+      when->answered = read.answered;
+      when->known = !first;
+      return true;
+    }
+    previous = read;
+    first = false;
+  }
+  return Fail("timed out watching for " + what + "; the cells showed " + shades);
+}
+
+// Touches the centre of a cell's disc, watches the disc answer, and lifts
+// the finger after a person's usual hold.
+bool Person::Touch(int cell, DrivenTouch* touch) {
+  touch->cell = cell;
   const QPoint centre = At(cell, kDiscCentre, kDiscCentre);
   screen_.MoveTo(centre.x(), centre.y());
   SleepMs(15);
-  *at = Clock::now();
-  screen_.LeftButton(true);
-  SleepMs(kHoldMs);
-  screen_.LeftButton(false);
-  const auto answered = [cell](const std::string& g) {
+  touch->press = screen_.LeftButtonTaken(true);
+  const auto changed = [cell](const std::string& g) {
     return std::string("WRG").find(g[static_cast<size_t>(cell)]) != std::string::npos;
   };
-  return WaitGrid(answered, 5000, "the answer to a touch on cell " + std::to_string(cell));
+  const std::string what = "the answer to a touch on cell " + std::to_string(cell);
+  if (!WatchCells(changed, 5000, what, &touch->answerSeen)) return false;
+  std::this_thread::sleep_until(touch->press.answered + std::chrono::milliseconds(kHoldMs));
+  screen_.LeftButton(false);
+  if (!WaitGrid(changed, 5000, what)) return false;
+  touch->answer = grid_[static_cast<size_t>(cell)];
+  return true;
 }
 
 bool Person::TakeTrial(int expectedItems, int memtime, DrivenTrial* trial) {
@@ -286,7 +331,12 @@ bool Person::TakeTrial(int expectedItems, int memtime, DrivenTrial* trial) {
   const auto numbered = [](const std::string& g) {
     return g.find('W') != std::string::npos && g.find_first_not_of(".W") == std::string::npos;
   };
-  if (!WaitGrid(numbered, 15000, "a numbered display", &trial->onset)) return false;
+  const auto firstNumbered = [](const std::string& g) {
+    return g.find('W') != std::string::npos && g.find_first_not_of(".W") == std::string::npos;
+  };
+  if (!WatchCells(firstNumbered, 15000, "a numbered display", &trial->onset)) return false;
+  if (!WaitGrid(numbered, 5000, "a numbered display")) return false;
+  if (!WaitWindow("Experiment Window", true)) return false;
   std::vector<int> cells;
   std::string covered = grid_;
   for (int c = 0; c < kCells; ++c) {
@@ -294,6 +344,7 @@ bool Person::TakeTrial(int expectedItems, int memtime, DrivenTrial* trial) {
   }
   std::replace(covered.begin(), covered.end(), 'W', 'g');
   trial->nItems = static_cast<int>(cells.size());
+  trial->cells = cells;
   Note("numbered display " + grid_);
   if (trial->nItems != expectedItems) {
     return Fail("the staircase calls for " + std::to_string(expectedItems) + " discs");
@@ -312,14 +363,17 @@ bool Person::TakeTrial(int expectedItems, int memtime, DrivenTrial* trial) {
   const auto in = [](const std::vector<int>& v, int c) {
     return std::find(v.begin(), v.end(), c) != v.end();
   };
-  Clock::time_point at;
+  ServerMoment at;
   while (found.size() < cells.size()) {
     const auto next = std::find_if(cells.begin(), cells.end(),
                                    [&](int c) { return !in(found, c) && !in(tried, c); });
     if (next == cells.end()) return Fail("every disc was wrong for the next number");
     const int cell = *next;
-    if (!Touch(cell, &at)) return false;
-    const char answer = grid_[static_cast<size_t>(cell)];
+    DrivenTouch touch;
+    if (!Touch(cell, &touch)) return false;
+    trial->touches.push_back(touch);
+    at = touch.press;
+    const char answer = touch.answer;
     Note("touched cell " + std::to_string(cell) + ": " + answer);
     if (answer == 'R') {
       trial->error = true;
@@ -330,7 +384,10 @@ bool Person::TakeTrial(int expectedItems, int memtime, DrivenTrial* trial) {
       const auto coveredAgain = [cell](const std::string& g) { return g[size_t(cell)] == 'g'; };
       if (!WaitGrid(coveredAgain, 5000, "the red disc to be covered again")) return false;
     } else {
-      if (found.empty()) trial->first = at;
+      if (found.empty()) {
+        trial->first = at;
+        trial->answer = touch.answerSeen;
+      }
       found.push_back(cell);
       tried.clear();
       if (answer == 'G' && found.size() < cells.size()) return Fail("all green too early");
@@ -364,8 +421,12 @@ bool Person::TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trial
       direction = -direction;
     }
     nItems += trial.error ? -1 : 1;
-    Note("all green; RT1 " + std::to_string(static_cast<long>(trial.Rt1())) + " ms, RT2 " +
-         std::to_string(static_cast<long>(trial.Rt2())) + " ms, reversal " +
+    const auto range = [](const Bounds& b) {
+      char text[64];
+      std::snprintf(text, sizeof text, "%.1f-%.1f ms", b.low, b.high);
+      return std::string(text);
+    };
+    Note("all green; RT1 " + range(trial.Rt1()) + ", RT2 " + range(trial.Rt2()) + ", reversal " +
          std::to_string(trial.rev));
     trials->push_back(trial);
   }

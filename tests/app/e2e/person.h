@@ -19,22 +19,42 @@ namespace e2e {
 
 using Clock = std::chrono::steady_clock;
 
-/// One trial as the person did it.
+/// The shortest and the longest a time can have been, in milliseconds.
+struct Bounds {
+  double low = 0;
+  double high = 0;
+  double Middle() const { return (low + high) / 2; }
+};
+
+/// One touch as the person made it.
+struct DrivenTouch {
+  int cell = 0;            ///< grid cell (row * 5 + column)
+  char answer = '?';       ///< what the disc showed then: 'W', 'R' or 'G'
+  ServerMoment press;      ///< when the server took the press
+  ServerMoment answerSeen; ///< when the answer frame was first seen on the screen
+};
+
+/// One trial as the person did it. Every moment is bounded by the X
+/// requests around it: the press by the XTest request and its round trip,
+/// a frame's onset by the last read that did not show it and the first that did.
 struct DrivenTrial {
   int nItems = 0;                     ///< discs seen on the memorisation display
   int nCorrect = 0;                   ///< discs found before the last wrong touch
   bool error = false;                 ///< at least one wrong touch
   int rev = 0;                        ///< reversal number of this trial, else 0
-  Clock::time_point onset;            ///< first sight of the numbered display
-  Clock::time_point first;            ///< the touch on disc 1
-  Clock::time_point last;             ///< the last wrong touch, or the completing one
+  std::vector<int> cells;             ///< cells of the discs, in reading order
+  ServerMoment onset;                 ///< the numbered display reached the screen
+  ServerMoment first;                 ///< the touch on disc 1
+  ServerMoment answer;                ///< the answer to the touch on disc 1 reached the screen
+  ServerMoment last;                  ///< the last wrong touch, or the completing one
   bool lastWrongBeforeFirst = false;  ///< the last wrong touch came before disc 1
+  std::vector<DrivenTouch> touches;   ///< in order
 
-  /// Milliseconds from onset to the touch on disc 1.
-  double Rt1() const;
-  /// Milliseconds from disc 1 (or from the onset, for a wrong touch before
+  /// From the onset to the touch on disc 1.
+  Bounds Rt1() const;
+  /// From the answer to disc 1 (or from the onset, for a wrong touch before
   /// disc 1) to the last wrong or the completing touch.
-  double Rt2() const;
+  Bounds Rt2() const;
 };
 
 /// What the person enters in the Subject Information dialog.
@@ -58,8 +78,8 @@ class Person {
   bool WaitForOpeningScreen();
   /// Clicks inside that square and waits for the Subject Information dialog.
   bool StartTestByClick();
-  /// Types the entry (ticking "Show Ranking" when asked), presses Return and
-  /// waits for the test window.
+  /// Types the entry (ticking "Show Ranking" when asked) and presses Return;
+  /// the test window is checked for when its first display is up.
   bool FillSubjectInformation(const SubjectEntry& entry);
   /// Takes the test to its end; `trials` gets one entry per trial.
   bool TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trials);
@@ -94,7 +114,9 @@ class Person {
   QPoint At(int cell, int dx, int dy) const;
   bool ReadGrid();
   bool OpeningShown();
-  bool Touch(int cell, Clock::time_point* at);
+  bool Touch(int cell, DrivenTouch* touch);
+  bool WatchCells(const std::function<bool(const std::string&)>& seen, int timeoutMs,
+                  const std::string& what, ServerMoment* when);
   bool TakeTrial(int expectedItems, int memtime, DrivenTrial* trial);
 
   XScreen screen_;

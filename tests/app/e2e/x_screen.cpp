@@ -3,9 +3,12 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/extensions/XTest.h>
+#include <xcb/xcb.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 namespace e2e {
@@ -63,6 +66,45 @@ void XScreen::MoveTo(int x, int y) {
 void XScreen::LeftButton(bool down) {
   XTestFakeButtonEvent(display_, 1, down ? True : False, CurrentTime);
   XFlush(display_);
+}
+
+ServerMoment XScreen::LeftButtonTaken(bool down) {
+  ServerMoment moment;
+  moment.sent = std::chrono::steady_clock::now();
+  XTestFakeButtonEvent(display_, 1, down ? True : False, CurrentTime);
+  XSync(display_, False);  // the server handles requests in order
+  moment.answered = std::chrono::steady_clock::now();
+  return moment;
+}
+
+bool XScreen::ReadPoints(const std::vector<QPoint>& points, std::vector<QRgb>* colours,
+                         ServerMoment* moment) {
+  xcb_connection_t* c = XGetXCBConnection(display_);
+  std::vector<xcb_get_image_cookie_t> cookies;
+  cookies.reserve(points.size());
+  moment->sent = std::chrono::steady_clock::now();
+  for (const QPoint& p : points) {
+    cookies.push_back(xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, static_cast<xcb_window_t>(root_),
+                                    static_cast<int16_t>(p.x()), static_cast<int16_t>(p.y()), 1, 1,
+                                    0xFFFFFFFFu));
+  }
+  colours->clear();
+  bool ok = true;
+  for (const xcb_get_image_cookie_t& cookie : cookies) {
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_image_reply_t* image = xcb_get_image_reply(c, cookie, &error);
+    std::free(error);
+    if (!image || xcb_get_image_data_length(image) < 4) {
+      ok = false;
+    } else {
+      // 24-bit true colour in 32-bit little-endian pixels, as a virtual server keeps it.
+      const uint8_t* px = xcb_get_image_data(image);
+      colours->push_back(qRgb(px[2], px[1], px[0]));
+    }
+    std::free(image);
+  }
+  moment->answered = std::chrono::steady_clock::now();
+  return ok;
 }
 
 bool XScreen::Key(unsigned long keysym, bool down) {

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <chrono>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -12,6 +13,15 @@
 struct _XDisplay;
 
 namespace e2e {
+
+/// A moment the X server went through, bounded by when the request that
+/// marks it was sent and when its answer came back (steady clock, which is
+/// the monotonic clock the program measures on).
+struct ServerMoment {
+  std::chrono::steady_clock::time_point sent;
+  std::chrono::steady_clock::time_point answered;
+  bool known = true;  ///< false: it happened before anyone looked; no lower bound
+};
 
 /// A viewable top-level window.
 struct TopWindow {
@@ -39,6 +49,12 @@ class XScreen {
   void MoveTo(int x, int y);
   /// Presses or releases the left button where the pointer is.
   void LeftButton(bool down);
+  /// The same, returning once the server has taken it, with when that was.
+  ServerMoment LeftButtonTaken(bool down);
+  /// The colours of single pixels, all read in one round trip; false when
+  /// refused. `moment` is when the server read them.
+  bool ReadPoints(const std::vector<QPoint>& points, std::vector<QRgb>* colours,
+                  ServerMoment* moment);
   /// Presses keys named by keysym ("Control_L", "a") in order and releases
   /// them in reverse; false when one has no key.
   bool Tap(std::initializer_list<const char*> keys);
