@@ -226,10 +226,10 @@ void MsTimerUseManualTicks(bool manual) {
   manualClock = manual;
 }
 
-void MsTimerAdvanceManualClock(int64_t ns) {
-  if (!manualClock || ns <= 0) return;
+void MsTimerAdvanceManualClock(int64_t ns, bool count) {
+  if (!manualClock || ns < 0) return;
   manualNowNs += ns;
-  if (tickThread.Id() == 0) return;
+  if (tickThread.Id() == 0 || !count) return;
   int32_t n = 0;
   const int32_t reached = CountTo(manualNowNs, &n);
   if (n > 0) CallHook(reached, n);

@@ -73,8 +73,9 @@ void MsTimerRestartAt(int64_t zeroNs);
 /// counts the milliseconds that pass while the timer runs.
 void MsTimerUseManualTicks(bool manual);
 
-/// Advances the manual clock by `ns`; nothing outside manual mode.
-void MsTimerAdvanceManualClock(int64_t ns);
+/// Advances the manual clock by `ns` and, unless `count` is false (a tick
+/// source that wakes late), counts what passed; nothing outside manual mode.
+void MsTimerAdvanceManualClock(int64_t ns, bool count = true);
 
 /// For tests: every start fails as if no thread could be created.
 void MsTimerFailStartsForTesting(bool fail);

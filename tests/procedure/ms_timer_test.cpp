@@ -73,6 +73,35 @@ class MsTimerTest : public QObject {
     QVERIFY2(ticks < since.elapsed() + 150, qPrintable(QString::number(ticks)));
   }
 
+  // A restart at a moment just past (a frame's confirmed onset) counts from
+  // that moment, and what passed before it is never added afterwards, even
+  // when the tick source counts it only after the restart.
+  void restartAt_movesTheBaseline_data() {
+    QTest::addColumn<qint64>("beforeNs");   // passed, not yet counted, before the restart
+    QTest::addColumn<qint64>("zeroAgoNs");  // how long ago the zero lies at the restart
+    QTest::addColumn<qint64>("afterNs");    // passed after the restart
+    QTest::addColumn<int>("ticks");
+    QTest::newRow("late tick source, zero now") << 5500 * kMs / 1000 << qint64(0) << qint64(0) << 0;
+    QTest::newRow("zero 3.2 ms ago") << qint64(0) << 3200 * kMs / 1000 << qint64(0) << 3;
+    QTest::newRow("fraction carries") << 7 * kMs << 200 * kMs / 1000 << 900 * kMs / 1000 << 1;
+    QTest::newRow("whole ms after") << 2 * kMs << qint64(0) << 10 * kMs << 10;
+  }
+
+  void restartAt_movesTheBaseline() {
+    QFETCH(qint64, beforeNs);
+    QFETCH(qint64, zeroAgoNs);
+    QFETCH(qint64, afterNs);
+    QFETCH(int, ticks);
+    MsTimerUseManualTicks(true);
+    MsTimerStart();
+    MsTimerAdvanceManualClock(beforeNs, false);
+    MsTimerRestartAt(MsTimerNowNs() - zeroAgoNs);
+    MsTimerAdvanceManualClock(afterNs);
+    QCOMPARE(msTicks.load(), ticks);
+    MsTimerStop();
+    MsTimerUseManualTicks(false);
+  }
+
   void check_data() {
     QTest::addColumn<bool>("available");
     QTest::addColumn<qint64>("resolutionNs");

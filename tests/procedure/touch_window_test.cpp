@@ -1,5 +1,7 @@
 #include "procedure/touch_window.h"
 
+#include "procedure/ms_timer.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QtTest>
@@ -93,6 +95,68 @@ class TouchWindowTest : public QObject {
       }
     }
     QCOMPARE(state.pointCount, 0);  // the contacts of a destroyed window are gone
+  }
+
+  // However the sequence went, its end and a lost activation leave no
+  // contact down: the trial waits for every contact to be lifted.
+  void noContactStaysDown_data() {
+    QTest::addColumn<bool>("deactivate");
+    QTest::newRow("an update's release lost, then the end") << false;
+    QTest::newRow("the window loses its activation") << true;
+  }
+
+  void noContactStaysDown() {
+    QFETCH(bool, deactivate);
+    CTouchWnd state;
+    TouchWindow window(state, QSurface::RasterSurface, 800, 600);
+    window.ShowFullScreen();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::touchEvent(&window, touchScreen_).press(1, {10, 10}).press(2, {50, 50});
+    QCOMPARE(state.pointCount, 2);
+    if (deactivate) {
+      QEvent lost(QEvent::WindowDeactivate);
+      QCoreApplication::sendEvent(&window, &lost);
+    } else {
+      // Only contact 2's end arrives: contact 1's release went missing.
+      QTouchEvent end(QEvent::TouchEnd, touchScreen_, Qt::NoModifier,
+                      {QEventPoint(2, QEventPoint::Released, {50, 50}, {50, 50})});
+      QCoreApplication::sendEvent(&window, &end);
+    }
+    QCOMPARE(state.pointCount, 0);
+    QCOMPARE(state.touching, 0);
+  }
+
+  // A press is timed by its event's own stamp where the stamp is on the
+  // monotonic clock, else when it is handled.
+  void pressTime_fromTheEventsStamp_data() {
+    QTest::addColumn<qint64>("ageMs");  // of the stamp when the event is handled; -1: none
+    QTest::addColumn<bool>("stamped");
+    QTest::newRow("stamped 40 ms ago") << qint64(40) << true;
+    QTest::newRow("no stamp") << qint64(-1) << false;
+  }
+
+  void pressTime_fromTheEventsStamp() {
+    QFETCH(qint64, ageMs);
+    QFETCH(bool, stamped);
+    CTouchWnd state;
+    TouchWindow window(state, QSurface::RasterSurface, 800, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const qint64 handled = MsTimerNowNs();
+    const quint64 stamp = ageMs < 0 ? 0 : quint64(handled / 1000000 - ageMs);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(20, 30), QPointF(20, 30), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    press.setTimestamp(stamp);
+    QCoreApplication::sendEvent(&window, &press);
+    PendingPress taken;
+    QVERIFY(state.TakePress(&taken));
+    QCOMPARE(taken.point.x, 20 * kScale);
+    QCOMPARE(taken.time.source, stamped ? TouchTimeSource::kStamp : TouchTimeSource::kSample);
+    if (stamped) {
+      QCOMPARE(taken.time.ns, qint64(stamp) * 1000000 + 500000);
+    } else {
+      QVERIFY(taken.time.ns >= handled && taken.time.ns <= MsTimerNowNs());
+    }
   }
 };
 
