@@ -40,7 +40,20 @@ struct NullPresenter : display::Presenter {
   void BindWindow(ui::WindowHandle) override {}
   void WaitVerticalBlank() override {}
   bool FillScreen(uint32_t) override { return true; }
-  bool Present(const uint8_t*, int, int, int, const ui::Rect&) override { return true; }
+  bool Present(const uint8_t*, int, int, int, const ui::Rect& target) override {
+    drawnInto = target;
+    return true;
+  }
+  bool TargetSize(int* w, int* h) const override {
+    if (windowWidth <= 0) return false;
+    *w = windowWidth;
+    *h = windowHeight;
+    return true;
+  }
+  // The window frames go to, when it is not the screen's size (0: unknown).
+  int windowWidth = 0;
+  int windowHeight = 0;
+  ui::Rect drawnInto;
 };
 
 // Blue, green and red of a pixel read as 0x00RRGGBB; the painter may set the fourth byte.
@@ -142,6 +155,33 @@ class DisplayTest : public QObject {
       MapScreenToCanvas(p.x(), p.y(), &got[got.size() - 2], &got.last());
     }
     QCOMPARE(got, v + V({0, 0, 1023, 767}));
+  }
+
+  // A window manager or compositor may give the test window another size
+  // than the screen's: the picture and the hit areas then both fit the window.
+  void surfaces_pictureAndHitsFitTheWindow() {
+    ui_.screenWidth = 1920;
+    ui_.screenHeight = 1080;
+    NullPresenter* presenter = nullptr;
+    display::SetPresenterFactory([&presenter](ui::WindowHandle) {
+      auto made = std::make_unique<NullPresenter>();
+      presenter = made.get();
+      return made;
+    });
+    QVERIFY(InitDisplay(nullptr));
+    presenter->windowWidth = 1280;
+    presenter->windowHeight = 1024;
+    QVERIFY(Present());
+    const ui::Rect fitted{0, 32, 1280, 992};
+    QCOMPARE(presenter->drawnInto, fitted);
+    QCOMPARE(displayState.PresentRect, fitted);
+    int x = 0, y = 0;
+    MapScreenToCanvas(1279, 991, &x, &y);
+    QCOMPARE(QPoint(x, y), QPoint(1023, 767));
+    // Bound to a window of unknown size again: the screen's rectangle.
+    presenter->windowWidth = 0;
+    BindClipperToWindow(nullptr);
+    QCOMPARE(displayState.PresentRect, (ui::Rect{240, 0, 1680, 1080}));
   }
 
   void surfaces_idsLocksShutdownCopyAndMissingPresenter() {

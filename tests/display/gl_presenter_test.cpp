@@ -2,6 +2,8 @@
 // read back from the X server, as a subject would see it.
 #include "display/gl_presenter.h"
 
+#include "procedure/tick_clock.h"
+
 #include <QScreen>
 #include <QtTest>
 #include <array>
@@ -100,6 +102,78 @@ class GlPresenterTest : public QObject {
     for (int i = 0; i < 30; ++i) i % 2 ? void(show(picture, t)) : presenter.WaitVerticalBlank();
     QVERIFY2(timer.nsecsElapsed() / 1e9 >= 25 * period,
              qPrintable(QString("30 calls took %1 ms").arg(timer.elapsed())));
+  }
+
+  // Each frame's onset is confirmed through the X server (its pixels read
+  // back), lies between the call and its return, and the frame is on the
+  // screen once Present returns. A frame that changes nothing cannot be
+  // confirmed, and says so.
+  void onsets_confirmedAndFlagged_data() {
+    QTest::addColumn<GlPresenter::Path>("path");
+    QTest::newRow("opengl") << GlPresenter::Path::kAuto;
+    QTest::newRow("raster") << GlPresenter::Path::kRaster;
+  }
+  void onsets_confirmedAndFlagged() {
+    QFETCH(GlPresenter::Path, path);
+    QWindow window;
+    window.setSurfaceType(QSurface::OpenGLSurface);
+    window.setFlags(Qt::Window | Qt::FramelessWindowHint);
+    window.setGeometry(0, 0, 1920, 1080);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    GlPresenter presenter(&window, path);
+    QVERIFY(presenter.FillScreen(0));
+    const ui::Rect target{240, 0, 1680, 1080};
+    for (const Quadrants& q : {kPicture, Quadrants{Qt::blue, Qt::red, Qt::yellow, Qt::green}}) {
+      const std::vector<uint8_t> canvas = Canvas(q);
+      presenter.SetOnsetSpot(ui::Rect{600, 500, 720, 620});  // in the bottom-right quadrant
+      QVERIFY(presenter.Present(canvas.data(), kWidth, kHeight, kPitch, target));
+      const int64_t returned = tick_clock::NowNs();
+      const FrameOnset onset = presenter.LastOnset();
+      QCOMPARE(OnsetSourceName(onset.source), "readback");
+      QVERIFY(onset.requestNs <= onset.onsetNs && onset.onsetNs <= returned);
+      QCOMPARE(Mismatches(window, {{{target.right - 2, target.bottom - 2}, q[3]}}), QString());
+    }
+    const std::vector<uint8_t> same = Canvas({Qt::blue, Qt::red, Qt::yellow, Qt::green});
+    QVERIFY(presenter.Present(same.data(), kWidth, kHeight, kPitch, target));
+    QCOMPARE(OnsetSourceName(presenter.LastOnset().source), "none");
+    QCOMPARE(presenter.LastOnset().onsetNs, presenter.LastOnset().returnNs);
+  }
+
+  // OpenGL that cannot draw into the window hands it to the raster path for
+  // good, in the same call: the subject never sees a blank test.
+  void brokenOpenGl_rasterTakesOver() {
+    QWindow window;
+    window.setSurfaceType(QSurface::OpenGLSurface);
+    window.setFlags(Qt::Window | Qt::FramelessWindowHint);
+    window.setGeometry(0, 0, 1920, 1080);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    GlPresenter presenter(&window);
+    presenter.FailOpenGlForTesting();
+    const std::vector<uint8_t> picture = Canvas(kPicture);
+    const ui::Rect t{240, 0, 1680, 1080};
+    QVERIFY(presenter.Present(picture.data(), kWidth, kHeight, kPitch, t));
+    QVERIFY(!presenter.LastFrameUsedOpenGl());
+    QCOMPARE(Mismatches(window, {{{t.left, t.top}, kPicture[0]}, {{t.right - 1, t.bottom - 1}, kPicture[3]}}),
+             QString());
+    QCOMPARE(QString::fromStdString(presenter.Info().path), QString("raster"));
+    QVERIFY(presenter.Info().fellBackToRaster);
+  }
+
+  // Whether swaps wait for the refresh is decided from a window of swaps:
+  // one fast pair (a queue filling after an idle spell) changes nothing.
+  void swapsBlock_decidedFromAWindow() {
+    QWindow window;
+    GlPresenter presenter(&window, GlPresenter::Path::kRaster);
+    const double period = presenter.RefreshPeriod();
+    for (int i = 0; i < 8; ++i) presenter.NoteSwapDurationForTesting(0.8 * period);
+    QVERIFY(!presenter.PacedByClock());
+    presenter.NoteSwapDurationForTesting(0.0001);
+    presenter.NoteSwapDurationForTesting(0.0001);
+    QVERIFY(!presenter.PacedByClock());
+    for (int i = 0; i < 4; ++i) presenter.NoteSwapDurationForTesting(0.0001);
+    QVERIFY(presenter.PacedByClock());
   }
 };
 
