@@ -10,7 +10,8 @@ DORVANE_PACKAGES=(
   qt6-qpa-plugins libxkbcommon-x11-0 libxcb-cursor0
   fonts-ipafont-gothic fontconfig
   xvfb xauth x11-utils
-  libx11-dev libxtst-dev
+  libx11-dev libxtst-dev libx11-xcb-dev libxcb1-dev libxcb-present-dev
+  libwayland-dev libwayland-bin wayland-protocols qt6-base-private-dev qt6-wayland weston
 )
 
 dorvane_install_deps() {
