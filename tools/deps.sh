@@ -12,6 +12,7 @@ DORVANE_PACKAGES=(
   xvfb xauth x11-utils
   libx11-dev libxtst-dev libx11-xcb-dev libxcb1-dev libxcb-present-dev
   libwayland-dev libwayland-bin wayland-protocols qt6-base-private-dev qt6-wayland weston
+  libxcb-xtest0-dev libxcb-randr0-dev qt6-charts-dev
 )
 
 dorvane_install_deps() {

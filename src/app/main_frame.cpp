@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "check/timing_check_dialog.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/results_dialog.h"
 #include "dialogs/setup_dialogs.h"
@@ -157,6 +158,7 @@ void CMainFrame::BuildMenu() {
   add(test, QStringLiteral("結果を見る(&R)"), kCmdViewResults);
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   add(help, QStringLiteral("&About"), kCmdAbout);
+  add(help, QStringLiteral("Timing Check…"), kCmdTimingCheck);
 }
 
 QAction* CMainFrame::CommandAction(int id) const {
@@ -193,6 +195,11 @@ void CMainFrame::OnCommand(int id) {
       break;
     case kCmdOptions:
       EditOptions();
+      TakeBackFocus(this);
+      break;
+    case kCmdTimingCheck:
+      if (!TestRunning()) check::RunTimingCheckFromMenu(this);
+      ui::Ui().PlaceTopmost(ui::HandleOf(this), ScreenSize.width, ScreenSize.height);
       TakeBackFocus(this);
       break;
     default:

@@ -18,6 +18,8 @@ constexpr int kCmdStartTest = 40005;
 constexpr int kCmdViewResults = 40007;
 /// The Option dialog: no menu item, only the frame's OptionsShortcut().
 constexpr int kCmdOptions = 40008;
+/// The timing check of the Help menu.
+constexpr int kCmdTimingCheck = 40101;
 
 /// The line the opening screen shows when the opening bitmap is missing.
 extern const char kTitleText[];

@@ -142,19 +142,17 @@ int32_t TakeWholeMs(int64_t* lastNs, int64_t nowNs) {
   return static_cast<int32_t>(whole);
 }
 
-TimerCaps MeasureTimerCaps() {
-  TimerCaps caps;
-  if (!tick_clock::ResolutionNs(&caps.resolutionNs)) return caps;
-
+std::vector<int64_t> SampleTickLateness(int samples, bool* realTime) {
   // Measured on a thread set up like the tick thread, since its wake-ups are
   // what the counter depends on.
   std::vector<int64_t> lateness;
-  lateness.reserve(kCapsSamples);
+  lateness.reserve(static_cast<size_t>(samples > 0 ? samples : 0));
+  bool granted = false;
   try {
-    std::thread probe([&lateness] {
-      SetUpTickThread();
+    std::thread probe([&lateness, &granted, samples] {
+      granted = SetUpTickThread();
       int64_t deadline = NowNs();
-      for (int i = 0; i < kCapsSamples; ++i) {
+      for (int i = 0; i < samples; ++i) {
         deadline += kNsPerMs;
         SleepUntilNs(deadline);
         const int64_t now = NowNs();
@@ -164,8 +162,17 @@ TimerCaps MeasureTimerCaps() {
     });
     probe.join();
   } catch (const std::exception&) {
-    return caps;  // no thread, no tick: not available
+    lateness.clear();  // no thread, no tick
   }
+  if (realTime) *realTime = granted;
+  return lateness;
+}
+
+TimerCaps MeasureTimerCaps() {
+  TimerCaps caps;
+  if (!tick_clock::ResolutionNs(&caps.resolutionNs)) return caps;
+  std::vector<int64_t> lateness = SampleTickLateness(kCapsSamples, nullptr);
+  if (lateness.empty()) return caps;  // not available
   std::nth_element(lateness.begin(), lateness.begin() + kCapsSamples / 2, lateness.end());
   caps.medianLatenessNs = lateness[kCapsSamples / 2];
   caps.available = true;

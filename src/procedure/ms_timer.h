@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 /// Milliseconds counted while the timer runs. The tick thread only adds to it;
 /// the trial run reads it and sets it to 0. Not reset by start or stop.
@@ -26,6 +27,11 @@ struct TimerCaps {
   int64_t resolutionNs = 0;      ///< clock_getres of CLOCK_MONOTONIC
   int64_t medianLatenessNs = 0;  ///< median lateness of 1 ms absolute-deadline sleeps
 };
+
+/// How late `samples` successive 1 ms absolute-deadline sleeps wake, in ns,
+/// on a thread set up like the tick thread; `*realTime` (may be null) tells
+/// whether that thread got real-time priority. Empty when no thread could run.
+std::vector<int64_t> SampleTickLateness(int samples, bool* realTime);
 
 /// Measures the monotonic clock's resolution and the tick thread's wake-up
 /// lateness (about 20 ms of sleeps on a thread set up like the tick thread).

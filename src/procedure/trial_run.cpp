@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 #include "display/layout.h"
 #include "display/surfaces.h"
@@ -75,11 +76,15 @@ ui::Rect PatchArea(int k) {
                   PatchLayout[k].y + kPatchSize};
 }
 
+FrameObserver frameObserver;
+int64_t memorisationMsOverride = -1;
+
 // Presents the canvas as a frame about patch `k` and records when it showed.
 FrameOnset ShowFrame(TrialTiming* timing, FrameKind kind, int k) {
   Present(PatchArea(k));
   const FrameOnset onset = LastPresentOnset();
   timing->frames.push_back(FrameRecord{kind, k, onset});
+  if (frameObserver) frameObserver(static_cast<int>(timing - trialTimings.data()), timing->frames.back());
   return onset;
 }
 
@@ -121,6 +126,14 @@ int32_t CellOf(const PatchEntry& p) {
 }
 
 }  // namespace
+
+FrameObserver SetFrameObserver(FrameObserver observer) {
+  return std::exchange(frameObserver, std::move(observer));
+}
+
+void SetMemorisationMsOverride(int64_t ms) {
+  memorisationMsOverride = ms;
+}
 
 std::string ProgressText(int reversals, int maxRev) {
   char tail[40];
@@ -178,7 +191,9 @@ int RunTrial(int i) {
   MsTimerRestartAt(timing.rt1ZeroNs);
   int64_t zeroNs = timing.rt1ZeroNs;  // where msTicks counts from
   // 64 bits: a large memorisation time must not wrap to a negative limit.
-  const int64_t limit = static_cast<int64_t>(testSettings.memtime) * 1000;
+  const int64_t limit = memorisationMsOverride >= 0
+                            ? memorisationMsOverride
+                            : static_cast<int64_t>(testSettings.memtime) * 1000;
   int found = 0;
   bool covered = false;
   bool aborted = false;

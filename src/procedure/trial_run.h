@@ -3,7 +3,11 @@
 // times, and the Escape abort.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
+
+#include "procedure/trial_timing.h"
 
 /// RunTrial's result when the trial could not run at all (no tick source or
 /// no patch surfaces); the test stops with a message.
@@ -21,3 +25,15 @@ int RunTrial(int i);
 /// The text shown in the top-left corner during a trial: one "*" per reversal
 /// so far, then " (reversals/max_rev)".
 std::string ProgressText(int reversals, int maxRev);
+
+/// Sees every frame of a trial once it is on the screen, on the trial's
+/// thread: trial index and the frame's record.
+using FrameObserver = std::function<void(int trial, const FrameRecord& frame)>;
+
+/// Installs the observer (empty: none); returns the previous one. For the
+/// timing check, whose scripted subject acts on what the screen shows.
+FrameObserver SetFrameObserver(FrameObserver observer);
+
+/// A memorisation time in milliseconds for the trials that follow, in place
+/// of memtime's whole seconds; negative: memtime again. For the timing check.
+void SetMemorisationMsOverride(int64_t ms);

@@ -1,0 +1,58 @@
+#include "check/check_command.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "check/timing_check.h"
+#include "display/gl_presenter.h"
+#include "display/surfaces.h"
+#include "procedure/touch_list.h"
+#include "ui/qt_services.h"
+
+namespace check {
+
+int RunCheckCommand(int argc, char** argv) {
+  CheckOptions options;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--frames") == 0) options.frames = std::atoi(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--trials") == 0) options.trials = std::atoi(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--span") == 0) options.tickSpanS = std::atof(argv[i + 1]);
+    else {
+      std::fprintf(stderr, "usage: %s [--frames N] [--trials N] [--span SECONDS]\n", argv[0]);
+      return 2;
+    }
+  }
+  ui::QtServices services;
+  ui::Services* previous = ui::SetUi(&services);
+  ui::SetApplicationNameFromPath(argc > 0 ? argv[0] : "dorvane-check");
+  display::SetPresenterFactory(display::MakeGlPresenter);
+  InitTouchReady();
+  ScreenSize = {services.ScreenWidth(), services.ScreenHeight()};
+  int code = 2;
+  if (!InitDisplay(nullptr)) {
+    std::fputs("dorvane-check: the display could not be set up\n", stderr);
+  } else {
+    std::string stamp;
+    LocalStamp(&stamp, nullptr);
+    const TimingCheck check = RunTimingCheck(options, nullptr);
+    const Verdict verdict = Judge(check);
+    const std::string report = FormatReport(check, verdict);
+    std::fputs(report.c_str(), stdout);
+    std::string textPath, pngPath, error;
+    if (SaveTimingCheck(check, report, stamp, &textPath, &pngPath, &error)) {
+      std::printf("\nSaved as %s and %s\n", textPath.c_str(), pngPath.c_str());
+    } else {
+      std::fprintf(stderr, "dorvane-check: %s\n", error.c_str());
+    }
+    code = verdict.pass ? 0 : 1;
+  }
+  ShutDownDisplay();
+  display::SetPresenterFactory(nullptr);
+  ui::SetUi(previous);
+  return code;
+}
+
+}  // namespace check

@@ -1,0 +1,13 @@
+// dorvane-check: the timing check as a program of its own, for a lab's IT
+// to run on every PC. Prints the report, saves it with its charts in the
+// working directory, and exits 0 when the check passes, 1 when it fails
+// (2 when it could not run at all).
+#pragma once
+
+namespace check {
+
+/// The program's body; needs a running QApplication. Options: --frames N,
+/// --trials N, --span SECONDS (shorter checks, for tests).
+int RunCheckCommand(int argc, char** argv);
+
+}  // namespace check

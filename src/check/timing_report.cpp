@@ -1,0 +1,241 @@
+#include "check/timing_report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <map>
+
+namespace check {
+namespace {
+
+std::string Format(const char* format, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
+void Line(std::string* out, const char* label, const std::string& value) {
+  *out += Format("  %-28s %s\n", label, value.c_str());
+}
+
+std::string SpreadText(const Spread& s, const char* unit, int decimals) {
+  return Format("median %.*f %s, 99th percentile %.*f %s, worst %.*f %s (n %d)", decimals,
+                s.median, unit, decimals, s.p99, unit, decimals, s.worst, unit, s.count);
+}
+
+std::string ErrorText(const Spread& s) {
+  return Format("mean %+.2f ms, median %+.2f ms, from %+.2f to %+.2f ms (n %d)", s.mean, s.median,
+                s.least, s.worst, s.count);
+}
+
+bool OutsideGoal(double error) {
+  return error < kEarliestRtMs || error > kLatestRtMs;
+}
+
+}  // namespace
+
+Spread SpreadOf(std::vector<double> values) {
+  Spread s;
+  if (values.empty()) return s;
+  std::sort(values.begin(), values.end());
+  s.count = static_cast<int>(values.size());
+  s.median = values[values.size() / 2];
+  s.p99 = values[std::min(values.size() - 1, values.size() * 99 / 100)];
+  s.worst = values.back();
+  s.least = values.front();
+  double sum = 0;
+  for (double v : values) sum += v;
+  s.mean = sum / s.count;
+  double squares = 0;
+  for (double v : values) squares += (v - s.mean) * (v - s.mean);
+  s.sd = s.count > 1 ? std::sqrt(squares / (s.count - 1)) : 0;
+  return s;
+}
+
+Verdict Judge(const TimingCheck& c) {
+  Verdict v;
+  const DisplayFacts& d = c.display;
+  const TrialFacts& t = c.trial;
+  const SystemFacts& sys = c.system;
+
+  int rts = 0;
+  int outside = 0;
+  double worst = 0;
+  for (const TrialError& e : t.errors) {
+    for (int k = 0; k < (e.hasRt2 ? 2 : 1); ++k) {
+      const double error = k == 0 ? e.rt1 : e.rt2;
+      ++rts;
+      if (OutsideGoal(error)) ++outside;
+      if (std::fabs(error) > std::fabs(worst)) worst = error;
+    }
+  }
+  bool lateFrames = false;
+  if (d.frames == 0) v.failures.push_back("Display: no frame could be presented.");
+  if (d.missedRefreshes > 0) {
+    v.failures.push_back(Format("Display: %d of %d frames missed their refresh.",
+                                d.missedRefreshes, d.frames));
+    lateFrames = true;
+  }
+  if (t.missedRefreshes > 0) {
+    v.failures.push_back(
+        Format("Trial loop: %d frames of the trials missed their refresh.", t.missedRefreshes));
+    lateFrames = true;
+  }
+  const int unconfirmed = d.unconfirmed + t.unconfirmed;
+  if (unconfirmed > 0) {
+    v.failures.push_back(Format(
+        "%d frames could not be confirmed on the screen: their onsets are only the moments they "
+        "were handed over.",
+        unconfirmed));
+  }
+  if (t.errors.empty()) {
+    v.failures.push_back("Trial loop: no trial could be measured.");
+  } else if (outside > 0) {
+    v.failures.push_back(Format(
+        "Trial loop: %d of %d reaction times are outside [%+.0f, %+.0f] ms of the truth "
+        "(worst %+.2f ms).",
+        outside, rts, kEarliestRtMs, kLatestRtMs, worst));
+  }
+  v.pass = v.failures.empty();
+
+  if (!v.pass) {
+    if (sys.compositor == "running") {
+      v.advice.push_back(
+          "A compositor is running: switch it off, or at least its effects, while tests run. It "
+          "holds every frame back and makes its timing uneven.");
+    }
+    if (lateFrames && !d.swapsWait && !sys.virtualDisplay) {
+      v.advice.push_back(
+          "Buffer swaps do not wait for the refresh: vsync is off in the driver. Switch on "
+          "\"sync to vblank\" in the graphics driver's settings.");
+    }
+    if (sys.softwareRendering && !sys.virtualDisplay) {
+      v.advice.push_back("OpenGL runs in software (" + sys.glRenderer +
+                         "): install the graphics card's own driver.");
+    }
+    if (sys.governor == "powersave" || sys.governor == "conservative") {
+      v.advice.push_back("The processor's frequency governor is \"" + sys.governor +
+                         "\": set it to \"performance\" while tests run.");
+    }
+    if (!c.ticks.realTimeGranted && c.ticks.latenessUs.p99 > 500) {
+      v.advice.push_back(
+          "The tick thread was refused real-time priority and wakes late: allow the user "
+          "real-time priority (an rtprio limit in /etc/security/limits.conf), or run fewer "
+          "programs beside the test.");
+    }
+    if (t.sampledTouches > 0) {
+      v.advice.push_back(
+          "Some presses carried no usable time stamp, so their times were taken when the "
+          "program handled them: run the program on the machine the screen belongs to, not "
+          "over a remote display.");
+    }
+    if (outside > 0 && lateFrames) {
+      v.advice.push_back("Close other programs, and check that the PC is not busy while tests run.");
+    }
+  }
+  if (sys.virtualDisplay) {
+    v.notes.push_back(
+        "This is a virtual display: onsets are confirmed by read-back only, and nothing reaches "
+        "a monitor. Check the lab's own screen with the lab's own display.");
+  }
+  if (v.pass && sys.compositor == "running") {
+    v.notes.push_back("A compositor is running: its own latency is not seen by read-back.");
+  }
+  if (c.trial.injection != "XTest" && !c.trial.injection.empty()) {
+    v.notes.push_back(
+        "Presses were put into the program's input queue, so the path from the input device to "
+        "the program was not part of the check.");
+  }
+  return v;
+}
+
+std::string FormatReport(const TimingCheck& c, const Verdict& v) {
+  std::string out = "Dorvane timing check, " + c.when + "\n\n";
+  const SystemFacts& s = c.system;
+  out += "System\n";
+  Line(&out, "display server:", s.displayServer);
+  Line(&out, "compositor:", s.compositor);
+  Line(&out, "virtual display:", s.virtualDisplay ? "yes" : "no");
+  Line(&out, "OpenGL renderer:", s.glRenderer + (s.softwareRendering ? " (software)" : ""));
+  Line(&out, "screen:", Format("%d x %d pixels at %.2f Hz", s.screenWidth, s.screenHeight,
+                               s.nominalRefreshHz));
+  Line(&out, "processor governor:", s.governor);
+
+  const DisplayFacts& d = c.display;
+  out += Format("\nDisplay (%d frames, one per refresh)\n", d.frames);
+  Line(&out, "presentation path:", d.path);
+  Line(&out, "onset source:", d.onsetSource);
+  Line(&out, "swaps wait for the refresh:", d.swapsWait ? "yes" : "no");
+  Line(&out, "refresh period:", Format("nominal %.3f ms, measured %.3f ms (median)",
+                                       d.nominalPeriodMs, d.intervalMs.median));
+  Line(&out, "jitter:", Format("%.3f ms (standard deviation); shortest %.3f ms, longest %.3f ms",
+                               d.intervalMs.sd, d.intervalMs.least, d.intervalMs.worst));
+  Line(&out, "missed refreshes:", Format("%d", d.missedRefreshes));
+  Line(&out, "unconfirmed frames:", Format("%d", d.unconfirmed));
+  Line(&out, "Present's return to onset:", SpreadText(d.returnToOnsetMs, "ms", 3));
+
+  const TickFacts& t = c.ticks;
+  out += "\nTick source\n";
+  Line(&out, "drift:", Format("%+.3f ms over %.1f s (%+.5f %%)", t.driftMs, t.spanS,
+                              t.spanS > 0 ? t.driftMs / (t.spanS * 10.0) : 0.0));
+  Line(&out, "wake-up lateness:", SpreadText(t.latenessUs, "us", 0));
+  Line(&out, "real-time priority:", t.realTimeGranted ? "granted" : "refused");
+
+  const TrialFacts& r = c.trial;
+  out += Format("\nTrial loop (%d trials, scripted subject, presses injected through %s)\n",
+                r.trials, r.injection.c_str());
+  std::vector<double> rt1, rt2;
+  for (const TrialError& e : r.errors) {
+    rt1.push_back(e.rt1);
+    if (e.hasRt2) rt2.push_back(e.rt2);
+  }
+  Line(&out, "RT1 recorded minus true:", ErrorText(SpreadOf(rt1)));
+  Line(&out, "RT2 recorded minus true:", ErrorText(SpreadOf(rt2)));
+  Line(&out, "touches with their own stamp:",
+       Format("%d of %d", r.stampedTouches, r.stampedTouches + r.sampledTouches));
+  Line(&out, "missed refreshes:", Format("%d", r.missedRefreshes));
+  Line(&out, "unconfirmed frames:", Format("%d", r.unconfirmed));
+
+  out += std::string("\nVerdict: ") + (v.pass ? "PASS" : "FAIL") + "\n";
+  if (v.pass) {
+    out += "  Every reaction time was within [-1, +3] ms of the truth and every frame met its "
+           "refresh.\n";
+  }
+  for (const std::string& f : v.failures) out += "  fails: " + f + "\n";
+  for (const std::string& a : v.advice) out += "  advice: " + a + "\n";
+  for (const std::string& n : v.notes) out += "  note: " + n + "\n";
+  return out;
+}
+
+std::string ReportFileName(const std::string& stamp) {
+  return "timing-check-" + stamp + ".txt";
+}
+
+TestTimingSummary SummariseTest(const std::vector<TrialTiming>& timings, int trials) {
+  TestTimingSummary s;
+  std::map<std::string, int> sources;
+  std::vector<double> delays;
+  const int n = std::min<int>(trials, static_cast<int>(timings.size()));
+  for (int i = 0; i < n; ++i) {
+    for (const FrameRecord& f : timings[static_cast<size_t>(i)].frames) {
+      ++s.frames;
+      ++sources[OnsetSourceName(f.onset.source)];
+      if (!f.onset.Confirmed()) ++s.unconfirmed;
+      if (f.onset.missedRefreshes > 0) ++s.missedRefreshes;
+      s.worstUncertaintyMs = std::max(s.worstUncertaintyMs, f.onset.uncertaintyNs / 1e6);
+      if (f.onset.Confirmed()) delays.push_back((f.onset.onsetNs - f.onset.returnNs) / 1e6);
+    }
+    for (const TouchRecord& t : timings[static_cast<size_t>(i)].touches) {
+      (t.source == TouchTimeSource::kStamp ? s.stampedTouches : s.sampledTouches) += 1;
+    }
+  }
+  s.sources.assign(sources.begin(), sources.end());
+  s.returnToOnsetMs = SpreadOf(delays);
+  return s;
+}
+
+}  // namespace check
