@@ -45,9 +45,10 @@ void Report(const char* name, std::vector<double> e) {
   double sum = 0;
   for (double v : e) sum += v;
   const auto inGoal = std::count_if(e.begin(), e.end(), [](double v) { return v >= -1 && v <= 3; });
-  std::printf("  %-4s  n %3zu  mean %+6.2f  median %+6.2f  min %+6.2f  max %+6.2f  in [-1, +3]: %ld/%zu\n",
-              name, e.size(), sum / e.size(), e[e.size() / 2], e.front(), e.back(),
-              static_cast<long>(inGoal), e.size());
+  std::printf(
+      "  %-4s  n %3zu  mean %+6.2f  median %+6.2f  min %+6.2f  max %+6.2f  in [-1, +3]: %ld/%zu\n",
+      name, e.size(), sum / e.size(), e[e.size() / 2], e.front(), e.back(),
+      static_cast<long>(inGoal), e.size());
 }
 
 std::vector<pid_t> BusyEveryCore() {

@@ -17,9 +17,12 @@ namespace check {
 int RunCheckCommand(int argc, char** argv) {
   CheckOptions options;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--frames") == 0) options.frames = std::atoi(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--trials") == 0) options.trials = std::atoi(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--span") == 0) options.tickSpanS = std::atof(argv[i + 1]);
+    if (std::strcmp(argv[i], "--frames") == 0)
+      options.frames = std::atoi(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--trials") == 0)
+      options.trials = std::atoi(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--span") == 0)
+      options.tickSpanS = std::atof(argv[i + 1]);
     else {
       std::fprintf(stderr, "usage: %s [--frames N] [--trials N] [--span SECONDS]\n", argv[0]);
       return 2;

@@ -34,8 +34,8 @@ class QueueSubject : public ScriptedSubject {
     const qreal ratio = window->devicePixelRatio();
     const QPointF at(x / ratio, y / ratio);
     const int64_t now = tick_clock::NowNs();
-    auto* press = new QMouseEvent(QEvent::MouseButtonPress, at, at, Qt::LeftButton,
-                                  Qt::LeftButton, Qt::NoModifier);
+    auto* press = new QMouseEvent(QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton,
+                                  Qt::NoModifier);
     press->setTimestamp(static_cast<quint64>(now / kNsPerMs));
     QCoreApplication::postEvent(window, press);
     // The stamp keeps whole milliseconds: the press is within the one it names.

@@ -30,8 +30,9 @@ class X11Subject : public ScriptedSubject {
   bool Tap(int x, int y, int holdMs, PressTruth* truth) override {
     std::lock_guard<std::mutex> lock(mutex_);
     auto moved = xcb_translate_coordinates_reply(
-        c_, xcb_translate_coordinates(c_, window_, root_, static_cast<int16_t>(x),
-                                      static_cast<int16_t>(y)),
+        c_,
+        xcb_translate_coordinates(c_, window_, root_, static_cast<int16_t>(x),
+                                  static_cast<int16_t>(y)),
         nullptr);
     if (!moved) return false;
     const int16_t rx = moved->dst_x;
@@ -65,8 +66,8 @@ class X11Subject : public ScriptedSubject {
     const xcb_setup_t* setup = xcb_get_setup(c_);
     const uint8_t first = setup->min_keycode;
     const uint8_t count = static_cast<uint8_t>(setup->max_keycode - setup->min_keycode + 1);
-    auto map = xcb_get_keyboard_mapping_reply(c_, xcb_get_keyboard_mapping(c_, first, count),
-                                              nullptr);
+    auto map =
+        xcb_get_keyboard_mapping_reply(c_, xcb_get_keyboard_mapping(c_, first, count), nullptr);
     if (!map) return 0;
     const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
     const int per = map->keysyms_per_keycode;

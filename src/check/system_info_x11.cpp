@@ -37,8 +37,8 @@ bool X11Facts(bool* compositor, bool* virtualServer, bool* xwayland) {
   auto atom = Own(xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, 12, "_NET_WM_CM_S0"), nullptr));
   *compositor = false;
   if (atom && atom->atom != XCB_ATOM_NONE) {
-    auto owner = Own(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom),
-                                                   nullptr));
+    auto owner =
+        Own(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr));
     *compositor = owner && owner->owner != XCB_WINDOW_NONE;
   }
   *xwayland = HasExtension(c, "XWAYLAND");
@@ -57,8 +57,9 @@ bool X11Facts(bool* compositor, bool* virtualServer, bool* xwayland) {
       auto info = Own(xcb_randr_get_output_info_reply(
           c, xcb_randr_get_output_info(c, outputs[i], resources->config_timestamp), nullptr));
       if (!info) continue;
-      const std::string name(reinterpret_cast<const char*>(xcb_randr_get_output_info_name(info.get())),
-                             static_cast<size_t>(xcb_randr_get_output_info_name_length(info.get())));
+      const std::string name(
+          reinterpret_cast<const char*>(xcb_randr_get_output_info_name(info.get())),
+          static_cast<size_t>(xcb_randr_get_output_info_name_length(info.get())));
       if (name != "screen" && name.rfind("VNC", 0) != 0) allVirtual = false;
     }
     *virtualServer = *virtualServer || allVirtual;

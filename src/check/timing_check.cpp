@@ -60,11 +60,11 @@ class FrameFeed {
   // Waits for a frame of `trial` of `kind` (and `patch`, unless negative).
   bool Wait(int trial, FrameKind kind, int patch, int64_t timeoutNs, FrameRecord* out) {
     std::unique_lock<std::mutex> lock(mutex_);
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::nanoseconds(timeoutNs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(timeoutNs);
     for (;;) {
       for (auto it = frames_.begin(); it != frames_.end(); ++it) {
-        if (it->first == trial && it->second.kind == kind && (patch < 0 || it->second.patch == patch)) {
+        if (it->first == trial && it->second.kind == kind &&
+            (patch < 0 || it->second.patch == patch)) {
           *out = it->second;
           frames_.erase(frames_.begin(), it + 1);
           return true;

@@ -13,10 +13,10 @@ namespace check {
 
 /// How much the check measures. The defaults take about 45 s.
 struct CheckOptions {
-  int frames = 300;          ///< presented back to back, one per refresh
-  double tickSpanS = 10.0;   ///< drift of the tick source over this long
+  int frames = 300;         ///< presented back to back, one per refresh
+  double tickSpanS = 10.0;  ///< drift of the tick source over this long
   int latenessSamples = 1000;
-  int trials = 20;           ///< real trials with the scripted subject
+  int trials = 20;  ///< real trials with the scripted subject
   int memorisationMs = 500;
 };
 

@@ -23,8 +23,8 @@ void Line(std::string* out, const char* label, const std::string& value) {
 }
 
 std::string SpreadText(const Spread& s, const char* unit, int decimals) {
-  return Format("median %.*f %s, 99th percentile %.*f %s, worst %.*f %s (n %d)", decimals,
-                s.median, unit, decimals, s.p99, unit, decimals, s.worst, unit, s.count);
+  return Format("median %.*f %s, 99th percentile %.*f %s, worst %.*f %s (n %d)", decimals, s.median,
+                unit, decimals, s.p99, unit, decimals, s.worst, unit, s.count);
 }
 
 std::string ErrorText(const Spread& s) {
@@ -76,8 +76,8 @@ Verdict Judge(const TimingCheck& c) {
   bool lateFrames = false;
   if (d.frames == 0) v.failures.push_back("Display: no frame could be presented.");
   if (d.missedRefreshes > 0) {
-    v.failures.push_back(Format("Display: %d of %d frames missed their refresh.",
-                                d.missedRefreshes, d.frames));
+    v.failures.push_back(
+        Format("Display: %d of %d frames missed their refresh.", d.missedRefreshes, d.frames));
     lateFrames = true;
   }
   if (t.missedRefreshes > 0) {
@@ -95,10 +95,10 @@ Verdict Judge(const TimingCheck& c) {
   if (t.errors.empty()) {
     v.failures.push_back("Trial loop: no trial could be measured.");
   } else if (outside > 0) {
-    v.failures.push_back(Format(
-        "Trial loop: %d of %d reaction times are outside [%+.0f, %+.0f] ms of the truth "
-        "(worst %+.2f ms).",
-        outside, rts, kEarliestRtMs, kLatestRtMs, worst));
+    v.failures.push_back(
+        Format("Trial loop: %d of %d reaction times are outside [%+.0f, %+.0f] ms of the truth "
+               "(worst %+.2f ms).",
+               outside, rts, kEarliestRtMs, kLatestRtMs, worst));
   }
   v.pass = v.failures.empty();
 
@@ -134,7 +134,8 @@ Verdict Judge(const TimingCheck& c) {
           "over a remote display.");
     }
     if (outside > 0 && lateFrames) {
-      v.advice.push_back("Close other programs, and check that the PC is not busy while tests run.");
+      v.advice.push_back(
+          "Close other programs, and check that the PC is not busy while tests run.");
     }
   }
   if (sys.virtualDisplay) {
@@ -161,8 +162,8 @@ std::string FormatReport(const TimingCheck& c, const Verdict& v) {
   Line(&out, "compositor:", s.compositor);
   Line(&out, "virtual display:", s.virtualDisplay ? "yes" : "no");
   Line(&out, "OpenGL renderer:", s.glRenderer + (s.softwareRendering ? " (software)" : ""));
-  Line(&out, "screen:", Format("%d x %d pixels at %.2f Hz", s.screenWidth, s.screenHeight,
-                               s.nominalRefreshHz));
+  Line(&out, "screen:",
+       Format("%d x %d pixels at %.2f Hz", s.screenWidth, s.screenHeight, s.nominalRefreshHz));
   Line(&out, "processor governor:", s.governor);
 
   const DisplayFacts& d = c.display;
@@ -170,18 +171,21 @@ std::string FormatReport(const TimingCheck& c, const Verdict& v) {
   Line(&out, "presentation path:", d.path);
   Line(&out, "onset source:", d.onsetSource);
   Line(&out, "swaps wait for the refresh:", d.swapsWait ? "yes" : "no");
-  Line(&out, "refresh period:", Format("nominal %.3f ms, measured %.3f ms (median)",
-                                       d.nominalPeriodMs, d.intervalMs.median));
-  Line(&out, "jitter:", Format("%.3f ms (standard deviation); shortest %.3f ms, longest %.3f ms",
-                               d.intervalMs.sd, d.intervalMs.least, d.intervalMs.worst));
+  Line(
+      &out, "refresh period:",
+      Format("nominal %.3f ms, measured %.3f ms (median)", d.nominalPeriodMs, d.intervalMs.median));
+  Line(&out, "jitter:",
+       Format("%.3f ms (standard deviation); shortest %.3f ms, longest %.3f ms", d.intervalMs.sd,
+              d.intervalMs.least, d.intervalMs.worst));
   Line(&out, "missed refreshes:", Format("%d", d.missedRefreshes));
   Line(&out, "unconfirmed frames:", Format("%d", d.unconfirmed));
   Line(&out, "Present's return to onset:", SpreadText(d.returnToOnsetMs, "ms", 3));
 
   const TickFacts& t = c.ticks;
   out += "\nTick source\n";
-  Line(&out, "drift:", Format("%+.3f ms over %.1f s (%+.5f %%)", t.driftMs, t.spanS,
-                              t.spanS > 0 ? t.driftMs / (t.spanS * 10.0) : 0.0));
+  Line(&out, "drift:",
+       Format("%+.3f ms over %.1f s (%+.5f %%)", t.driftMs, t.spanS,
+              t.spanS > 0 ? t.driftMs / (t.spanS * 10.0) : 0.0));
   Line(&out, "wake-up lateness:", SpreadText(t.latenessUs, "us", 0));
   Line(&out, "real-time priority:", t.realTimeGranted ? "granted" : "refused");
 
@@ -202,8 +206,9 @@ std::string FormatReport(const TimingCheck& c, const Verdict& v) {
 
   out += std::string("\nVerdict: ") + (v.pass ? "PASS" : "FAIL") + "\n";
   if (v.pass) {
-    out += "  Every reaction time was within [-1, +3] ms of the truth and every frame met its "
-           "refresh.\n";
+    out +=
+        "  Every reaction time was within [-1, +3] ms of the truth and every frame met its "
+        "refresh.\n";
   }
   for (const std::string& f : v.failures) out += "  fails: " + f + "\n";
   for (const std::string& a : v.advice) out += "  advice: " + a + "\n";

@@ -28,10 +28,11 @@ Spread SpreadOf(std::vector<double> values);
 
 /// The machine and its display.
 struct SystemFacts {
-  std::string displayServer;  ///< "X11", "Wayland", "X11 on Wayland (Xwayland)", or the platform's name
-  std::string compositor;     ///< "none", "running", or "unknown"
+  std::string
+      displayServer;  ///< "X11", "Wayland", "X11 on Wayland (Xwayland)", or the platform's name
+  std::string compositor;       ///< "none", "running", or "unknown"
   bool virtualDisplay = false;  ///< a virtual X server (Xvfb, VNC): nothing reaches a monitor
-  std::string glRenderer;     ///< the OpenGL renderer, "none" without OpenGL
+  std::string glRenderer;       ///< the OpenGL renderer, "none" without OpenGL
   bool softwareRendering = false;
   int screenWidth = 0;
   int screenHeight = 0;
@@ -44,20 +45,20 @@ struct DisplayFacts {
   std::string path;         ///< "opengl-vsync", "opengl-clock", "raster" or "none"
   std::string onsetSource;  ///< the source that confirmed the frames
   int frames = 0;
-  int unconfirmed = 0;      ///< frames no source confirmed
+  int unconfirmed = 0;  ///< frames no source confirmed
   double nominalPeriodMs = 0;
-  Spread intervalMs;        ///< between consecutive confirmed onsets
-  int missedRefreshes = 0;  ///< frames later than the refresh they were meant for
-  bool swapsWait = false;   ///< buffer swaps block until the refresh
-  Spread returnToOnsetMs;   ///< from Present's return to the confirmed onset
+  Spread intervalMs;              ///< between consecutive confirmed onsets
+  int missedRefreshes = 0;        ///< frames later than the refresh they were meant for
+  bool swapsWait = false;         ///< buffer swaps block until the refresh
+  Spread returnToOnsetMs;         ///< from Present's return to the confirmed onset
   std::vector<double> intervals;  ///< each interval, ms
 };
 
 /// The millisecond tick source.
 struct TickFacts {
-  double spanS = 0;          ///< how long the drift was measured
-  double driftMs = 0;        ///< counted minus elapsed at the end
-  Spread latenessUs;         ///< of 1 ms wake-ups on a thread set up like the tick thread
+  double spanS = 0;    ///< how long the drift was measured
+  double driftMs = 0;  ///< counted minus elapsed at the end
+  Spread latenessUs;   ///< of 1 ms wake-ups on a thread set up like the tick thread
   bool realTimeGranted = false;
 };
 
@@ -71,7 +72,7 @@ struct TrialError {
 /// The whole trial loop with a scripted subject.
 struct TrialFacts {
   int trials = 0;
-  std::string injection;    ///< "XTest" or "the program's input queue"
+  std::string injection;  ///< "XTest" or "the program's input queue"
   std::vector<TrialError> errors;
   int missedRefreshes = 0;  ///< frames of the trials later than their refresh
   int unconfirmed = 0;      ///< frames of the trials no source confirmed

@@ -127,12 +127,13 @@ PresentationInfo GlPresenter::Info() const {
   PresentationInfo info;
   QWindow* window = window_.data();
   const Target target = TargetOf(window);
-  info.path = target == Target::kOpenGl ? (swapsBlock_ ? "opengl-vsync" : "opengl-clock")
+  info.path = target == Target::kOpenGl   ? (swapsBlock_ ? "opengl-vsync" : "opengl-clock")
               : target == Target::kRaster ? "raster"
                                           : "none";
   info.nominalRefreshS = RefreshPeriod();
   if (swapsBlock_) {
-    info.measuredRefreshS = Median(std::vector<double>(swapIntervals_.begin(), swapIntervals_.end()));
+    info.measuredRefreshS =
+        Median(std::vector<double>(swapIntervals_.begin(), swapIntervals_.end()));
   }
   info.fellBackToRaster = fellBack_;
   return info;
@@ -200,8 +201,7 @@ void GlPresenter::NoteSwapDuration(double seconds) {
   // Decided from a window of swaps: after an idle spell the driver's queue
   // takes one or two swaps at once, which says nothing about the refresh.
   if (swapDurations_.size() >= kSwapWindow / 2) {
-    const double median =
-        Median(std::vector<double>(swapDurations_.begin(), swapDurations_.end()));
+    const double median = Median(std::vector<double>(swapDurations_.begin(), swapDurations_.end()));
     swapsBlock_ = median > 0.25 * RefreshPeriod();
   }
 }

@@ -125,10 +125,10 @@ class GlPresenter : public Presenter {
   uint32_t fillColour_ = 0;
   ui::Rect canvasTarget_;
 
-  Clock::time_point lastSwap_;  // when the last swap returned
-  Clock::time_point phase_;     // a refresh boundary; the others are whole periods away
-  std::deque<double> swapDurations_;   // of recent back-to-back swaps, seconds
-  std::deque<double> swapIntervals_;   // between the returns of blocking back-to-back swaps
+  Clock::time_point lastSwap_;        // when the last swap returned
+  Clock::time_point phase_;           // a refresh boundary; the others are whole periods away
+  std::deque<double> swapDurations_;  // of recent back-to-back swaps, seconds
+  std::deque<double> swapIntervals_;  // between the returns of blocking back-to-back swaps
   bool lastFrameGl_ = false;
   FrameTiming timing_;
 

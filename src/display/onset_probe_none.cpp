@@ -4,11 +4,17 @@
 namespace display {
 
 #ifndef DORVANE_HAVE_X11_PROBE
-std::unique_ptr<OnsetProbe> MakeX11OnsetProbe(QWindow*) { return nullptr; }
-bool X11CompositorRunning() { return false; }
+std::unique_ptr<OnsetProbe> MakeX11OnsetProbe(QWindow*) {
+  return nullptr;
+}
+bool X11CompositorRunning() {
+  return false;
+}
 #endif
 #ifndef DORVANE_HAVE_WAYLAND_PROBE
-std::unique_ptr<OnsetProbe> MakeWaylandOnsetProbe(QWindow*) { return nullptr; }
+std::unique_ptr<OnsetProbe> MakeWaylandOnsetProbe(QWindow*) {
+  return nullptr;
+}
 #endif
 
 }  // namespace display

@@ -3,14 +3,13 @@
 // on the compositor's presentation clock. A client cannot read the screen
 // back on Wayland, so a compositor without the protocol confirms nothing.
 #include <poll.h>
+#include <qpa/qplatformnativeinterface.h>
 #include <time.h>
 #include <wayland-client.h>
 
-#include <string>
-
 #include <QGuiApplication>
 #include <QWindow>
-#include <qpa/qplatformnativeinterface.h>
+#include <string>
 
 #include "display/onset_probe.h"
 #include "presentation-time-client-protocol.h"
@@ -106,8 +105,8 @@ class WaylandOnsetProbe : public OnsetProbe {
     wp_presentation_add_listener(self->presentation_, &kPresentation, self);
   }
 
-  static void OnPresented(void* data, struct wp_presentation_feedback*, uint32_t secHi, uint32_t secLo,
-                          uint32_t nsec, uint32_t, uint32_t, uint32_t, uint32_t) {
+  static void OnPresented(void* data, struct wp_presentation_feedback*, uint32_t secHi,
+                          uint32_t secLo, uint32_t nsec, uint32_t, uint32_t, uint32_t, uint32_t) {
     auto* self = static_cast<WaylandOnsetProbe*>(data);
     const int64_t at = (static_cast<int64_t>(secHi) << 32 | secLo) * kNsPerS + nsec;
     // The compositor's clock (often CLOCK_MONOTONIC_RAW) onto ours.

@@ -71,8 +71,8 @@ class X11OnsetProbe : public OnsetProbe {
       for (auto d = xcb_screen_allowed_depths_iterator(it.data); d.rem; xcb_depth_next(&d)) {
         for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
           if (v.data->visual_id != it.data->root_visual) continue;
-          readable_ = readable_ && v.data->red_mask == 0xFF0000 &&
-                      v.data->green_mask == 0x00FF00 && v.data->blue_mask == 0x0000FF;
+          readable_ = readable_ && v.data->red_mask == 0xFF0000 && v.data->green_mask == 0x00FF00 &&
+                      v.data->blue_mask == 0x0000FF;
         }
       }
     }
@@ -128,9 +128,9 @@ class X11OnsetProbe : public OnsetProbe {
     if (!version) return;
     eid_ = xcb_generate_id(c_);
     presentEvents_ = xcb_register_for_special_xge(c_, &xcb_present_id, eid_, nullptr);
-    xcb_generic_error_t* error = xcb_request_check(
-        c_, xcb_present_select_input_checked(c_, eid_, window_,
-                                             XCB_PRESENT_EVENT_MASK_COMPLETE_NOTIFY));
+    xcb_generic_error_t* error =
+        xcb_request_check(c_, xcb_present_select_input_checked(
+                                  c_, eid_, window_, XCB_PRESENT_EVENT_MASK_COMPLETE_NOTIFY));
     if (error) {
       std::free(error);
       xcb_unregister_for_special_event(c_, presentEvents_);

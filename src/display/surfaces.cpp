@@ -213,8 +213,8 @@ int Present() {
   if (!d.presenter || d.canvas.buffer.empty()) return 0;
   FitPresentRect();
   const int64_t requested = MsTimerNowNs();
-  const bool shown = d.presenter->Present(d.canvas.buffer.data(), d.canvas.width,
-                                          d.canvas.height, d.canvas.pitch, d.PresentRect);
+  const bool shown = d.presenter->Present(d.canvas.buffer.data(), d.canvas.width, d.canvas.height,
+                                          d.canvas.pitch, d.PresentRect);
   FrameOnset onset = d.presenter->LastOnset();
   if (onset.requestNs == 0) {
     // A presenter that keeps no times of its own: the call is all there is.

@@ -25,11 +25,10 @@ bool StampToClock(uint64_t stampMs, int64_t receivedNs, int64_t* ns) {
   if (stampMs == 0 || receivedNs <= 0) return false;
   const int64_t receivedMs = receivedNs / kNsPerMs;
   // Stamps of 32 bits wrap every 49.7 days: their age is taken modulo 2^32.
-  const int64_t age =
-      stampMs > UINT32_MAX
-          ? receivedMs - static_cast<int64_t>(stampMs)
-          : int64_t{static_cast<uint32_t>(static_cast<uint32_t>(receivedMs) -
-                                          static_cast<uint32_t>(stampMs))};
+  const int64_t age = stampMs > UINT32_MAX
+                          ? receivedMs - static_cast<int64_t>(stampMs)
+                          : int64_t{static_cast<uint32_t>(static_cast<uint32_t>(receivedMs) -
+                                                          static_cast<uint32_t>(stampMs))};
   if (age < 0 || age > kMaxStampAgeMs) return false;
   *ns = (receivedMs - age) * kNsPerMs + kNsPerMs / 2;
   return true;

@@ -88,13 +88,13 @@ class CTouchWnd {
   /// that happened before `beforeNs` (input discarded before and after a trial).
   void DiscardPresses(int64_t beforeNs);
 
-  int32_t touchReady = 0;          ///< 1 if a touch digitiser is ready for input
-  int32_t touchRegistered = 0;     ///< 1 while registered for touch input
-  int32_t touching = 0;            ///< 1 while touch contacts are followed; mouse ignored
-  int32_t pointCount = 0;          ///< entries in points
-  std::vector<TouchPoint> points;  ///< current positions, screen pixels
-  int32_t inputCount = 0;          ///< entries in inputs
-  std::vector<TouchInput> inputs;  ///< raw contacts of the last touch event
+  int32_t touchReady = 0;            ///< 1 if a touch digitiser is ready for input
+  int32_t touchRegistered = 0;       ///< 1 while registered for touch input
+  int32_t touching = 0;              ///< 1 while touch contacts are followed; mouse ignored
+  int32_t pointCount = 0;            ///< entries in points
+  std::vector<TouchPoint> points;    ///< current positions, screen pixels
+  int32_t inputCount = 0;            ///< entries in inputs
+  std::vector<TouchInput> inputs;    ///< raw contacts of the last touch event
   std::deque<PendingPress> presses;  ///< presses not yet judged, oldest first
   int64_t discardedBeforeNs = 0;     ///< presses that happened before this are not taken
 

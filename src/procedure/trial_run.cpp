@@ -6,12 +6,12 @@
 
 #include "display/layout.h"
 #include "display/surfaces.h"
-#include "settings/test_settings.h"
 #include "procedure/ms_timer.h"
 #include "procedure/staircase.h"
 #include "procedure/touch_list.h"
 #include "procedure/trial_timing.h"
 #include "procedure/urgent_thread.h"
+#include "settings/test_settings.h"
 #include "ui/services.h"
 
 namespace {
@@ -84,7 +84,8 @@ FrameOnset ShowFrame(TrialTiming* timing, FrameKind kind, int k) {
   Present(PatchArea(k));
   const FrameOnset onset = LastPresentOnset();
   timing->frames.push_back(FrameRecord{kind, k, onset});
-  if (frameObserver) frameObserver(static_cast<int>(timing - trialTimings.data()), timing->frames.back());
+  if (frameObserver)
+    frameObserver(static_cast<int>(timing - trialTimings.data()), timing->frames.back());
   return onset;
 }
 

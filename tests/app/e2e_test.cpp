@@ -68,11 +68,12 @@ void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
     };
     QVERIFY2(fields.value(4).toInt() >= 1000, rows.value(static_cast<qsizetype>(i) + 1));
     expected +=
-        QString::asprintf("e2e-subject,%d,%d,%d,%d,%d,%d,%d\r\n", static_cast<int>(i) + 1, t.nItems,
-                          t.nCorrect, rt(4, t.Rt1(), t.onset.known),
-                          t.nItems == 1 ? 0  // the touch that starts RT2 also ends it
-                                        : rt(5, t.Rt2(), t.lastWrongBeforeFirst ? t.onset.known
-                                                                                : t.answer.known), t.error ? 1 : 0, t.rev)
+        QString::asprintf(
+            "e2e-subject,%d,%d,%d,%d,%d,%d,%d\r\n", static_cast<int>(i) + 1, t.nItems, t.nCorrect,
+            rt(4, t.Rt1(), t.onset.known),
+            t.nItems == 1 ? 0  // the touch that starts RT2 also ends it
+                          : rt(5, t.Rt2(), t.lastWrongBeforeFirst ? t.onset.known : t.answer.known),
+            t.error ? 1 : 0, t.rev)
             .toLatin1();
     reversalSum += t.rev != 0 ? t.nItems : 0;
     reversalCount += t.rev != 0 ? 1 : 0;

@@ -27,7 +27,8 @@ class CheckCommandTest : public QObject {
     QVERIFY2(check.exitCode() == 0 || check.exitCode() == 1, qPrintable(report));
     QCOMPARE(report.contains("Verdict: PASS"), check.exitCode() == 0);
 
-    const QStringList sections{"System\n", "Display (", "Tick source\n", "Trial loop (", "Verdict: "};
+    const QStringList sections{"System\n", "Display (", "Tick source\n", "Trial loop (",
+                               "Verdict: "};
     for (const QString& s : sections) QVERIFY2(report.contains(s), qPrintable(s));
     for (const char* line : {"display server:", "OpenGL renderer:", "refresh period:", "jitter:",
                              "missed refreshes:", "Present's return to onset:", "drift:",
@@ -35,7 +36,8 @@ class CheckCommandTest : public QObject {
                              "RT2 recorded minus true:", "touches with their own stamp:"}) {
       QVERIFY2(report.contains(QString::fromLatin1(line)), line);
     }
-    QVERIFY(!report.contains(QRegularExpression("\\b(nan|inf)\\b", QRegularExpression::CaseInsensitiveOption)));
+    QVERIFY(!report.contains(
+        QRegularExpression("\\b(nan|inf)\\b", QRegularExpression::CaseInsensitiveOption)));
     const QRegularExpression number("[-+]?[0-9]+(\\.[0-9]+)?");
     int numbers = 0;
     for (auto it = number.globalMatch(report); it.hasNext(); ++numbers) {
@@ -45,7 +47,8 @@ class CheckCommandTest : public QObject {
     QVERIFY(report.contains("presses injected through XTest"));
     QVERIFY(report.contains("Trial loop (4 trials"));
 
-    const QStringList saved = QDir(dir.path()).entryList({"timing-check-*"}, QDir::Files, QDir::Name);
+    const QStringList saved =
+        QDir(dir.path()).entryList({"timing-check-*"}, QDir::Files, QDir::Name);
     QCOMPARE(saved.size(), 2);
     QVERIFY(saved[0].endsWith(".png") && saved[1].endsWith(".txt"));
     QFile text(QDir(dir.path()).filePath(saved[1]));

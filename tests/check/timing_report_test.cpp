@@ -49,7 +49,8 @@ class TimingReportTest : public QObject {
     QTest::addColumn<QString>("failure");  // found in the failures; empty: none
     QTest::addColumn<QString>("advice");   // found in the advice; empty: none expected
 
-    QTest::newRow("all good") << GoodPc() << true << "" << "";
+    QTest::newRow("all good") << GoodPc() << true << ""
+                              << "";
     TimingCheck missed = GoodPc();
     missed.display.missedRefreshes = 3;
     missed.display.swapsWait = false;
@@ -59,10 +60,12 @@ class TimingReportTest : public QObject {
     late.trial.errors[7].rt2 = 3.4;
     late.trial.errors[9].rt1 = -1.2;
     QTest::newRow("a late and an early RT")
-        << late << false << "2 of 40 reaction times are outside [-1, +3] ms" << "";
+        << late << false << "2 of 40 reaction times are outside [-1, +3] ms"
+        << "";
     TimingCheck edges = GoodPc();
     edges.trial.errors[0] = {-1.0, 3.0, true};
-    QTest::newRow("the goal's edges pass") << edges << true << "" << "";
+    QTest::newRow("the goal's edges pass") << edges << true << ""
+                                           << "";
     TimingCheck composited = GoodPc();
     composited.system.compositor = "running";
     composited.trial.missedRefreshes = 2;
@@ -72,10 +75,12 @@ class TimingReportTest : public QObject {
     unconfirmed.display.unconfirmed = 5;
     unconfirmed.system.governor = "powersave";
     QTest::newRow("unconfirmed frames, powersave")
-        << unconfirmed << false << "5 frames could not be confirmed" << "\"powersave\"";
+        << unconfirmed << false << "5 frames could not be confirmed"
+        << "\"powersave\"";
     TimingCheck nothing = GoodPc();
     nothing.trial.errors.clear();
-    QTest::newRow("no trial measured") << nothing << false << "no trial could be measured" << "";
+    QTest::newRow("no trial measured") << nothing << false << "no trial could be measured"
+                                       << "";
   }
 
   void verdict() {
@@ -86,8 +91,10 @@ class TimingReportTest : public QObject {
     const check::Verdict v = check::Judge(check);
     QCOMPARE(v.pass, pass);
     QCOMPARE(v.failures.empty(), pass);
-    if (!failure.isEmpty()) QVERIFY2(Joined(v.failures).contains(failure), qPrintable(Joined(v.failures)));
-    if (!advice.isEmpty()) QVERIFY2(Joined(v.advice).contains(advice), qPrintable(Joined(v.advice)));
+    if (!failure.isEmpty())
+      QVERIFY2(Joined(v.failures).contains(failure), qPrintable(Joined(v.failures)));
+    if (!advice.isEmpty())
+      QVERIFY2(Joined(v.advice).contains(advice), qPrintable(Joined(v.advice)));
     const QString report = QString::fromStdString(check::FormatReport(check, v));
     QVERIFY(report.contains(pass ? "Verdict: PASS" : "Verdict: FAIL"));
     for (const std::string& f : v.failures) QVERIFY(report.contains(QString::fromStdString(f)));

@@ -2,11 +2,11 @@
 // read back from the X server, as a subject would see it.
 #include "display/gl_presenter.h"
 
-#include "procedure/tick_clock.h"
-
 #include <QScreen>
 #include <QtTest>
 #include <array>
+
+#include "procedure/tick_clock.h"
 
 using display::GlPresenter;
 using Quadrants = std::array<QColor, 4>;  // top-left, top-right, bottom-left, bottom-right
@@ -155,7 +155,8 @@ class GlPresenterTest : public QObject {
     const ui::Rect t{240, 0, 1680, 1080};
     QVERIFY(presenter.Present(picture.data(), kWidth, kHeight, kPitch, t));
     QVERIFY(!presenter.LastFrameUsedOpenGl());
-    QCOMPARE(Mismatches(window, {{{t.left, t.top}, kPicture[0]}, {{t.right - 1, t.bottom - 1}, kPicture[3]}}),
+    QCOMPARE(Mismatches(window, {{{t.left, t.top}, kPicture[0]},
+                                 {{t.right - 1, t.bottom - 1}, kPicture[3]}}),
              QString());
     QCOMPARE(QString::fromStdString(presenter.Info().path), QString("raster"));
     QVERIFY(presenter.Info().fellBackToRaster);

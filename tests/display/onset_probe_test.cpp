@@ -137,7 +137,8 @@ class OnsetProbeTest : public QObject {
     QCOMPARE(OnsetSourceName(onset.source), "readback");
     // Not before the fill was sent, and at most its round trip and the
     // probe's own last two reads after the server did it.
-    QVERIFY2(onset.onsetNs + onset.uncertaintyNs >= sent, qPrintable(QString::number(sent - onset.onsetNs)));
+    QVERIFY2(onset.onsetNs + onset.uncertaintyNs >= sent,
+             qPrintable(QString::number(sent - onset.onsetNs)));
     QVERIFY(onset.onsetNs - onset.uncertaintyNs <= drawn);
   }
 };

@@ -93,7 +93,8 @@ class TouchListTest : public QObject {
     const Ev finger{'t', {{10000, 10000, kDown, 1}}};
     const Ev lifted{'t', {{10000, 10000, kUp, 1}}};
     const Ev second{'t', {{10000, 10000, kMove, 1}, {50000, 50000, kDown, 2}}};
-    QTest::newRow("tap lifted before anyone looked") << std::vector{finger, lifted} << P{{100, 100}};
+    QTest::newRow("tap lifted before anyone looked")
+        << std::vector{finger, lifted} << P{{100, 100}};
     QTest::newRow("second finger is not a new press")
         << std::vector{finger, second, lifted} << P{{100, 100}};
     QTest::newRow("two taps") << std::vector{finger, lifted, finger, lifted}

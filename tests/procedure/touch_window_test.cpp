@@ -1,11 +1,11 @@
 #include "procedure/touch_window.h"
 
-#include "procedure/ms_timer.h"
-
 #include <QGuiApplication>
 #include <QScreen>
 #include <QtTest>
 #include <vector>
+
+#include "procedure/ms_timer.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include "display/dib_image.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
-#include "settings/test_settings.h"
-#include "support/fake_ui.h"
 #include "procedure/ms_timer.h"
 #include "procedure/staircase.h"
 #include "procedure/touch_list.h"
+#include "settings/test_settings.h"
+#include "support/fake_ui.h"
 
 Q_DECLARE_METATYPE(std::vector<int>)
 
@@ -46,7 +46,7 @@ struct Frames {
   std::vector<int64_t> onsets;     // when each showed
   std::vector<int> trial;          // the trial each belongs to
   int waits = 0;
-  std::function<void()> onWait;  // a person acting while the trial waits for a refresh
+  std::function<void()> onWait;     // a person acting while the trial waits for a refresh
   std::function<void()> onPresent;  // ... or while a frame is on its way
 };
 
@@ -103,13 +103,13 @@ struct Subject {
   std::vector<Touch> plan;
   size_t next = 0;
   int startAfter = 50;
-  int hold = 30;  // 0: pressed and lifted before the trial can look
+  int hold = 30;      // 0: pressed and lifted before the trial can look
   int escapeAt = -1;  // simulated time at which Escape is pressed
   int64_t startNs = 0;
   int64_t simTime = 0;
   int64_t nextAt = 50;
   int64_t releaseAt = -1;
-  std::vector<int64_t> stamps;      // when each press happened
+  std::vector<int64_t> stamps;        // when each press happened
   std::vector<size_t> framesAtPress;  // frames presented before each press
   Frames* frames = nullptr;
   testing::FakeUi* ui = nullptr;
@@ -457,8 +457,10 @@ class TrialRunTest : public QObject {
     for (size_t k = 0; k < timing.frames.size(); ++k)
       QCOMPARE(timing.frames[k].onset.onsetNs, frames_.onsets[k]);
     for (const TouchRecord& t : timing.touches)
-      touches << QString("%1 %2 %3").arg(TouchJudgementName(t.judgement)).arg(t.patch).arg(
-                     t.source == TouchTimeSource::kStamp ? "stamp" : "sample");
+      touches << QString("%1 %2 %3")
+                     .arg(TouchJudgementName(t.judgement))
+                     .arg(t.patch)
+                     .arg(t.source == TouchTimeSource::kStamp ? "stamp" : "sample");
     QCOMPARE(touches, QStringList({"no-patch -1 stamp", "correct 0 stamp", "already-found 0 stamp",
                                    "wrong 2 stamp", "correct 1 stamp", "correct 2 stamp"}));
     QCOMPARE(timing.rt1ZeroNs, frames_.onsets[0]);
@@ -466,8 +468,8 @@ class TrialRunTest : public QObject {
     for (size_t k = 0; k < 3; ++k) {
       const PatchEntry& p = PatchLayout[k];
       QCOMPARE(timing.cells[k], (p.y - 9) / 150 * 5 + (p.x - 137) / 150);
-      QCOMPARE(timing.touches[k + 1].canvasX, k == 0 || k == 1 ? PatchLayout[0].x + 60
-                                                                : PatchLayout[2].x + 60);
+      QCOMPARE(timing.touches[k + 1].canvasX,
+               k == 0 || k == 1 ? PatchLayout[0].x + 60 : PatchLayout[2].x + 60);
     }
   }
 

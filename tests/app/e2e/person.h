@@ -28,10 +28,10 @@ struct Bounds {
 
 /// One touch as the person made it.
 struct DrivenTouch {
-  int cell = 0;            ///< grid cell (row * 5 + column)
-  char answer = '?';       ///< what the disc showed then: 'W', 'R' or 'G'
-  ServerMoment press;      ///< when the server took the press
-  ServerMoment answerSeen; ///< when the answer frame was first seen on the screen
+  int cell = 0;             ///< grid cell (row * 5 + column)
+  char answer = '?';        ///< what the disc showed then: 'W', 'R' or 'G'
+  ServerMoment press;       ///< when the server took the press
+  ServerMoment answerSeen;  ///< when the answer frame was first seen on the screen
 };
 
 /// One trial as the person did it. Every moment is bounded by the X

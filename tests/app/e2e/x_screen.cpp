@@ -1,9 +1,9 @@
 #include "app/e2e/x_screen.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/Xlib-xcb.h>
 #include <X11/extensions/XTest.h>
 #include <xcb/xcb.h>
 
