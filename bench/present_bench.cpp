@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "display/gl_presenter.h"
@@ -53,7 +54,8 @@ struct Run {
   const char* name = "";
   bool usedGl = false;
   bool pacedByClock = false;
-  Stats call, draw, interval;
+  Stats call, draw, interval, onsetInterval, returnToOnset;
+  std::string source;
 };
 
 Run Measure(QWindow& window, display::GlPresenter::Path path, const char* name, int frames) {
@@ -64,20 +66,32 @@ Run Measure(QWindow& window, display::GlPresenter::Path path, const char* name, 
     PaintFrame(canvas, i);
     presenter.Present(canvas.data(), kWidth, kHeight, kPitch, kTarget);
   }
-  std::vector<double> call, draw, interval;
+  std::vector<double> call, draw, interval, onsetInterval, returnToOnset;
   Clock::time_point previous = Clock::now();
+  int64_t previousOnset = 0;
+  Run run;
   for (int i = 0; i < frames; ++i) {
     PaintFrame(canvas, i);
     const Clock::time_point start = Clock::now();
     presenter.Present(canvas.data(), kWidth, kHeight, kPitch, kTarget);
     const Clock::time_point end = Clock::now();
+    const FrameOnset onset = presenter.LastOnset();
+    run.source = OnsetSourceName(onset.source);
+    if (onset.Confirmed()) {
+      returnToOnset.push_back((onset.onsetNs - onset.returnNs) / 1e6);
+      if (previousOnset) onsetInterval.push_back((onset.onsetNs - previousOnset) / 1e6);
+      previousOnset = onset.onsetNs;
+    } else {
+      previousOnset = 0;
+    }
     call.push_back(std::chrono::duration<double, std::milli>(end - start).count());
     interval.push_back(std::chrono::duration<double, std::milli>(end - previous).count());
     draw.push_back(presenter.LastFrameTiming().drawMs);
     previous = end;
   }
-  Run run;
   run.name = name;
+  run.onsetInterval = Summarise(onsetInterval);
+  run.returnToOnset = Summarise(returnToOnset);
   run.usedGl = presenter.LastFrameUsedOpenGl();
   run.pacedByClock = presenter.PacedByClock();
   run.call = Summarise(call);
@@ -108,7 +122,8 @@ int main(int argc, char** argv) {
   }
 
   const Run runs[] = {
-      Measure(window, display::GlPresenter::Path::kAuto, "opengl", frames),
+      Measure(window, display::GlPresenter::Path::kOpenGl, "opengl", frames),
+      Measure(window, display::GlPresenter::Path::kAuto, "auto", frames),
       Measure(window, display::GlPresenter::Path::kRaster, "raster", frames),
   };
   // The red error display holds for 30 refreshes.
@@ -130,6 +145,12 @@ int main(int argc, char** argv) {
     std::printf("%-8s %-7s %-6s  %6.2f / %-8.2f %6.2f / %-8.2f %6.2f / %-8.2f\n", r.name,
                 r.usedGl ? "opengl" : "raster", r.pacedByClock ? "clock" : "swap", r.call.median,
                 r.call.worst, r.draw.median, r.draw.worst, r.interval.median, r.interval.worst);
+  }
+  std::printf("\n%-8s %-10s %-17s %-17s\n", "path", "onsets", "onset interval", "return to onset");
+  for (const Run& r : runs) {
+    std::printf("%-8s %-10s %6.2f / %-8.2f %6.2f / %-8.2f\n", r.name, r.source.c_str(),
+                r.onsetInterval.median, r.onsetInterval.worst, r.returnToOnset.median,
+                r.returnToOnset.worst);
   }
   std::printf("\n30 x WaitVerticalBlank: %.1f ms (30 refresh periods: %.1f ms)\n", waitsMs,
               30000.0 / (hz >= 20.0 && hz <= 1000.0 ? hz : 60.0));

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -60,6 +61,26 @@ bool UniformAt(const uint8_t* pixels, int pitch, int x, int y, uint32_t* rgb) {
   return true;
 }
 
+// True when no blend of the square around (x, y) can show `rgb`: in some
+// channel every pixel of it lies clearly on one side of that colour's.
+bool NoBlendShows(const uint8_t* pixels, int pitch, int x, int y, uint32_t rgb) {
+  constexpr int kMargin = 16;  // beyond SameColour's tolerance
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int target = static_cast<int>((rgb >> shift) & 0xFF);
+    bool allBelow = true;
+    bool allAbove = true;
+    for (int dy = -kSpotRadius; dy <= kSpotRadius; ++dy) {
+      for (int dx = -kSpotRadius; dx <= kSpotRadius; ++dx) {
+        const int v = static_cast<int>((CanvasRgb(pixels, pitch, x + dx, y + dy) >> shift) & 0xFF);
+        allBelow = allBelow && v < target - kMargin;
+        allAbove = allAbove && v > target + kMargin;
+      }
+    }
+    if (allBelow || allAbove) return true;
+  }
+  return false;
+}
+
 double Median(std::vector<double> v) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
@@ -93,7 +114,8 @@ QColor ColourOf(uint32_t colour) {
 
 }  // namespace
 
-GlPresenter::GlPresenter(ui::WindowHandle window, Path path) : forceRaster_(path == Path::kRaster) {
+GlPresenter::GlPresenter(ui::WindowHandle window, Path path)
+    : forceRaster_(path == Path::kRaster), allowSoftwareGl_(path == Path::kOpenGl) {
   BindWindow(window);
 }
 
@@ -171,7 +193,8 @@ GlPresenter::Target GlPresenter::TargetOf(QWindow* window) const {
   // A widget's window is painted by the widget's own backing store; drawing
   // into it as well would fight over its content.
   if (window->inherits("QWidgetWindow")) return Target::kNone;
-  if (!forceRaster_ && !glUnavailable_ && !glFailed_ && window->supportsOpenGL()) {
+  if (!forceRaster_ && !glUnavailable_ && !glFailed_ && !rasterPreferred_ &&
+      window->supportsOpenGL()) {
     return Target::kOpenGl;
   }
   return Target::kRaster;
@@ -200,9 +223,11 @@ void GlPresenter::NoteSwapDuration(double seconds) {
   while (swapDurations_.size() > kSwapWindow) swapDurations_.pop_front();
   // Decided from a window of swaps: after an idle spell the driver's queue
   // takes one or two swaps at once, which says nothing about the refresh.
-  if (swapDurations_.size() >= kSwapWindow / 2) {
+  if (softwareGl_) {
+    swapsBlock_ = false;
+  } else if (swapDurations_.size() >= kSwapWindow / 2) {
     const double median = Median(std::vector<double>(swapDurations_.begin(), swapDurations_.end()));
-    swapsBlock_ = median > 0.25 * RefreshPeriod();
+    swapsBlock_ = median > 0.5 * RefreshPeriod();
   }
 }
 
@@ -246,6 +271,16 @@ bool GlPresenter::MakeCurrent() {
       calibrated_ = false;
     }
     if (!failGlForTesting_ && context_->makeCurrent(window)) {
+      if (!rendererKnown_) {
+        rendererKnown_ = true;
+        const auto* name = context_->functions()->glGetString(GL_RENDERER);
+        const std::string renderer = name ? reinterpret_cast<const char*>(name) : "";
+        // Software rasterisers hand each frame to the server as an image:
+        // their swaps take time but never wait for a refresh.
+        for (const char* soft : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"}) {
+          if (renderer.find(soft) != std::string::npos) softwareGl_ = true;
+        }
+      }
       if (!blitter_) {
         blitter_ = std::make_unique<QOpenGLTextureBlitter>();
         if (!blitter_->create()) {
@@ -397,7 +432,7 @@ bool GlPresenter::CalibrateSwaps() {
     swapIntervals_.push_back(std::chrono::duration<double>(now - previous).count());
     previous = now;
   }
-  swapsBlock_ = Median(swaps) > 0.5 * RefreshPeriod();
+  swapsBlock_ = !softwareGl_ && Median(swaps) > 0.5 * RefreshPeriod();
   swapDurations_.assign(swaps.begin(), swaps.end());
   if (!swapsBlock_) swapIntervals_.clear();
   lastSwap_ = previous;
@@ -409,6 +444,13 @@ bool GlPresenter::ReadyForGl() {
   QWindow* window = window_.data();
   if (TargetOf(window) != Target::kOpenGl || !window->isExposed()) return false;
   if (!MakeCurrent()) return false;
+  if (softwareGl_ && !allowSoftwareGl_) {
+    // A software rasteriser draws on the processor like the raster path,
+    // only slower, and never waits for a refresh either.
+    context_->doneCurrent();
+    rasterPreferred_ = true;
+    return false;
+  }
   if (!calibrated_) CalibrateSwaps();
   return true;
 }
@@ -516,8 +558,14 @@ OnsetSpot GlPresenter::FindSpot(const uint8_t* pixels, int width, int height, in
         uint32_t now = 0;
         uint32_t before = shownFill_;
         if (!UniformAt(pixels, pitch, x, y, &now)) continue;
-        if (oldCanvas && !UniformAt(shown_.data(), 4 * width, x, y, &before)) continue;
-        if (SameColour(now, before)) continue;
+        if (oldCanvas && !UniformAt(shown_.data(), 4 * width, x, y, &before)) {
+          // What the screen showed there is a blend; it is enough that no
+          // blend of it can pass for the new colour.
+          if (!NoBlendShows(shown_.data(), 4 * width, x, y, now)) continue;
+          before = CanvasRgb(shown_.data(), 4 * width, x, y);
+        } else if (SameColour(now, before)) {
+          continue;
+        }
         spot.valid = true;
         spot.newRgb = now;
         spot.oldRgb = before;

@@ -29,8 +29,10 @@ namespace display {
 class GlPresenter : public Presenter {
  public:
   enum class Path {
-    kAuto,    ///< OpenGL where the window and the driver allow it, else raster
+    kAuto,    ///< OpenGL where the window and a hardware driver allow it, else raster
     kRaster,  ///< never OpenGL (for tests and measurements)
+    kOpenGl,  ///< OpenGL where the window allows it, even on a software rasteriser
+              ///< (for tests and measurements)
   };
 
   /// Time spent in the last Present or FillScreen.
@@ -102,6 +104,8 @@ class GlPresenter : public Presenter {
 
   QPointer<QWindow> window_;
   bool forceRaster_ = false;
+  bool allowSoftwareGl_ = false;
+  bool rasterPreferred_ = false;  // OpenGL is a software rasteriser: raster is faster
   bool glUnavailable_ = false;
   bool glFailed_ = false;  // OpenGL could not draw into this window: raster for good
   bool fellBack_ = false;
@@ -115,6 +119,8 @@ class GlPresenter : public Presenter {
   bool canvasFlipped_ = false;  // red and blue exchanged on upload (OpenGL ES)
   bool calibrated_ = false;
   bool swapsBlock_ = false;
+  bool rendererKnown_ = false;
+  bool softwareGl_ = false;  // a software rasteriser: swaps never wait for a refresh
 
   std::unique_ptr<QBackingStore> backingStore_;
   const void* backingStoreHandle_ = nullptr;  // the platform window it was made for

@@ -147,6 +147,7 @@ class X11OnsetProbe : public OnsetProbe {
       if (generic->evtype == XCB_PRESENT_EVENT_COMPLETE_NOTIFY) {
         auto* complete = reinterpret_cast<xcb_present_complete_notify_event_t*>(event);
         const int64_t ust = static_cast<int64_t>(complete->ust) * kNsPerUs;
+        if (complete->kind == XCB_PRESENT_COMPLETE_KIND_PIXMAP) completionsSeen_ = true;
         if (complete->kind == XCB_PRESENT_COMPLETE_KIND_PIXMAP && ust >= sinceNs) {
           *ustNs = ust;
           *flipped = complete->mode == XCB_PRESENT_COMPLETE_MODE_FLIP;
@@ -211,14 +212,24 @@ class X11OnsetProbe : public OnsetProbe {
         if (!ReadRoot(rx, ry, &rgb)) break;
         const int64_t answered = tick_clock::NowNs();
         if (SameColour(rgb, job.spot.newRgb)) {
+          // The server sends a completion before it answers a later read:
+          // when there is one, it is the better time.
+          if (TakeCompletion(job.armedNs, &completionNs, &flipped)) completed = true;
+          if (completed && (flipped || !composited_)) {
+            onset.onsetNs = completionNs;
+            onset.source = OnsetSource::kPresentEvent;
+            return onset;
+          }
           onset.onsetNs = notBefore + (answered - notBefore) / 2;
           onset.uncertaintyNs = (answered - notBefore) / 2;
           onset.source = OnsetSource::kReadback;
           return onset;
         }
         notBefore = sent;
-      } else if (!presentEvents_) {
-        break;  // nothing can confirm this frame
+      } else if (!presentEvents_ || !completionsSeen_) {
+        // Nothing to read back, and no sign yet that frames reach this
+        // window through the Present extension: nothing will confirm it.
+        break;
       } else {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
       }
@@ -260,6 +271,7 @@ class X11OnsetProbe : public OnsetProbe {
   bool composited_ = false;
   uint32_t eid_ = 0;
   xcb_special_event_t* presentEvents_ = nullptr;
+  bool completionsSeen_ = false;  // frames reach the window through Present
 
   std::thread thread_;
   std::mutex mutex_;

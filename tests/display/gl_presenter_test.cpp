@@ -57,7 +57,7 @@ class GlPresenterTest : public QObject {
     // Off-centre and unscaled, so that a target flipped the wrong way for OpenGL lands elsewhere.
     for (const auto& [name, target] : {std::pair{"letterbox", ui::Rect{240, 0, 1680, 1080}},
                                        std::pair{"offset", ui::Rect{100, 50, 1124, 818}}}) {
-      QTest::addRow("opengl, %s", name) << GlPresenter::Path::kAuto << target;
+      QTest::addRow("opengl, %s", name) << GlPresenter::Path::kOpenGl << target;
       QTest::addRow("raster, %s", name) << GlPresenter::Path::kRaster << target;
     }
   }
@@ -80,7 +80,7 @@ class GlPresenterTest : public QObject {
     QVERIFY(show(picture, t));
     // The second run turns OpenGL off in the platform plugin.
     const bool glOffered = qEnvironmentVariable("QT_XCB_GL_INTEGRATION") != "none";
-    QCOMPARE(presenter.LastFrameUsedOpenGl(), path == GlPresenter::Path::kAuto && glOffered);
+    QCOMPARE(presenter.LastFrameUsedOpenGl(), path == GlPresenter::Path::kOpenGl && glOffered);
     const int midX = (t.left + t.right) / 2, midY = (t.top + t.bottom) / 2;
     Points expected{
         {{t.left, t.top}, kPicture[0]},        {{t.right - 1, t.top}, kPicture[1]},
@@ -110,7 +110,7 @@ class GlPresenterTest : public QObject {
   // confirmed, and says so.
   void onsets_confirmedAndFlagged_data() {
     QTest::addColumn<GlPresenter::Path>("path");
-    QTest::newRow("opengl") << GlPresenter::Path::kAuto;
+    QTest::newRow("opengl") << GlPresenter::Path::kOpenGl;
     QTest::newRow("raster") << GlPresenter::Path::kRaster;
   }
   void onsets_confirmedAndFlagged() {
@@ -149,7 +149,7 @@ class GlPresenterTest : public QObject {
     window.setGeometry(0, 0, 1920, 1080);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    GlPresenter presenter(&window);
+    GlPresenter presenter(&window, GlPresenter::Path::kOpenGl);
     presenter.FailOpenGlForTesting();
     const std::vector<uint8_t> picture = Canvas(kPicture);
     const ui::Rect t{240, 0, 1680, 1080};

@@ -96,12 +96,24 @@ class OnsetProbeTest : public QObject {
     auto probe = display::MakeOnsetProbe(window_);
     QVERIFY(probe);
     Driver driver(static_cast<xcb_window_t>(window_->winId()));
-    driver.Fill(0x000000);
-    probe->Arm(display::OnsetSpot{}, kTimeoutNs);
-    const int64_t ust = driver.PresentPixmap(0xFFFFFF);
-    const FrameOnset onset = probe->Await();
-    QCOMPARE(OnsetSourceName(onset.source), "present-event");
-    QCOMPARE(onset.onsetNs, ust);
+    display::OnsetSpot spot;
+    spot.valid = true;
+    spot.x = 200;
+    spot.y = 150;
+    uint32_t colour = 0x000000;
+    driver.Fill(colour);
+    // The first frame also has a spot to read back; once completions are
+    // seen, a frame with nothing to read back waits for its completion too.
+    for (bool withSpot : {true, false}) {
+      spot.oldRgb = colour;
+      colour ^= 0xFFFFFF;
+      spot.newRgb = colour;
+      probe->Arm(withSpot ? spot : display::OnsetSpot{}, kTimeoutNs);
+      const int64_t ust = driver.PresentPixmap(colour);
+      const FrameOnset onset = probe->Await();
+      QCOMPARE(OnsetSourceName(onset.source), "present-event");
+      QCOMPARE(onset.onsetNs, ust);
+    }
     QCOMPARE(OnsetSourceName(probe->BestSource()), "present-event");
   }
 
