@@ -17,19 +17,6 @@ namespace {
 
 const char kAskInteger[] = "Please enter an integer.";
 
-// An automatic check box: a click toggles between checked and unchecked, and
-// the third state is only ever set from a stored value, never by clicking.
-class AutoCheckBox : public QCheckBox {
- public:
-  using QCheckBox::QCheckBox;
-
- protected:
-  void nextCheckState() override {
-    const bool wasChecked = checkState() == Qt::Checked;
-    setCheckState(wasChecked ? Qt::Unchecked : Qt::Checked);
-  }
-};
-
 QString EditName(int id) {
   return QStringLiteral("edit%1").arg(id);
 }
@@ -80,7 +67,7 @@ void CSetupDialog::AddEdit(int id, int x, int y, int width, int height) {
 }
 
 void CSetupDialog::AddCheck(int id, const QString& text, int x, int y, int width, int height) {
-  auto* check = new AutoCheckBox(text, this);
+  auto* check = new QCheckBox(text, this);
   check->setObjectName(CheckName(id));
   check->setGeometry(dialogs::DialogUnits(font()).Rect(x, y, width, height));
 }
@@ -135,11 +122,8 @@ bool CSetupDialog::TransferInt(bool toControls, int id, int32_t* member) {
 void CSetupDialog::TransferCheck(bool toControls, int id, int32_t* member) {
   QCheckBox* check = Check(id);
   if (toControls) {
-    if (*member < 0 || *member > 2) *member = 0;
-    check->setTristate(*member == 2);
-    check->setCheckState(*member == 2   ? Qt::PartiallyChecked
-                         : *member == 1 ? Qt::Checked
-                                        : Qt::Unchecked);
+    // Any stored value but 0 is on: a hand-set 2 must still be on after OK.
+    check->setChecked(*member != 0);
   } else {
     *member = check->checkState() == Qt::Checked ? 1 : 0;
   }

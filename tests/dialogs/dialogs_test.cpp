@@ -48,7 +48,7 @@ std::shared_ptr<bool> WhenShown(std::function<void(D*)> drive) {
   return reached;
 }
 
-// Edit texts, then check states as Qt numbers them (2 checked, 1 the third state), in tab order.
+// Edit texts, then check states as Qt numbers them (2 checked), in tab order.
 QStringList Fields(const CSetupDialog* d) {
   QStringList fields;
   for (const QLineEdit* edit : d->findChildren<QLineEdit*>()) fields << edit->text();
@@ -134,9 +134,9 @@ class DialogsTest : public QObject {
     QTest::addColumn<int>("readBack");
     QTest::newRow("0") << 0 << "0" << 0;
     QTest::newRow("1") << 1 << "2" << 1;
-    QTest::newRow("2: third state, read back unchecked") << 2 << "1" << 0;
-    QTest::newRow("3: out of range, unchecked") << 3 << "0" << 0;
-    QTest::newRow("-1: out of range, unchecked") << -1 << "0" << 0;
+    QTest::newRow("2: hand-set on") << 2 << "2" << 1;
+    QTest::newRow("3") << 3 << "2" << 1;
+    QTest::newRow("-1") << -1 << "2" << 1;
   }
 
   void checkBox_showsStoredState() {
