@@ -9,6 +9,7 @@
 
 #include "dialogs/dialog_frame.h"
 #include "dialogs/int_field.h"
+#include "settings/subject_id.h"
 #include "settings/test_settings.h"
 #include "procedure/staircase.h"
 #include "ui/services.h"
@@ -112,11 +113,32 @@ bool CSetupDialog::TransferInt(bool toControls, int id, int32_t* member) {
     return true;
   }
   if (dialogs::ParseIntField(edit->text().toStdString(), member)) return true;
-  ui::Ui().MessageBox(dialogs::WindowHandleOf(this), kAskInteger, ui::ApplicationName(),
+  Refuse(edit, kAskInteger);
+  return false;
+}
+
+bool CSetupDialog::TransferSubjectId(bool toControls, int id, std::string* member) {
+  // An identifier stored earlier is shown as it is, faults and all, so that
+  // the experimenter sees what to correct.
+  if (toControls) {
+    TransferText(true, id, member);
+    return true;
+  }
+  const std::string text = Edit(id)->text().toStdString();
+  const SubjectIdFault fault = CheckSubjectId(text);
+  if (fault != SubjectIdFault::kNone) {
+    Refuse(Edit(id), SubjectIdMessage(fault));
+    return false;
+  }
+  *member = text;
+  return true;
+}
+
+void CSetupDialog::Refuse(QLineEdit* edit, const std::string& message) {
+  ui::Ui().MessageBox(dialogs::WindowHandleOf(this), message, ui::ApplicationName(),
                       ui::kMbOk | ui::kMbIconWarning);
   edit->setFocus(Qt::OtherFocusReason);
   edit->selectAll();
-  return false;
 }
 
 void CSetupDialog::TransferCheck(bool toControls, int id, int32_t* member) {
@@ -159,7 +181,7 @@ CSubject::CSubject(QWidget* parent)
 }
 
 bool CSubject::ExchangeData(bool toControls) {
-  TransferText(toControls, 1001, &subject);
+  if (!TransferSubjectId(toControls, 1001, &subject)) return false;
   if (!TransferInt(toControls, 1004, &memtime)) return false;
   if (!TransferInt(toControls, 1006, &maxRev)) return false;
   TransferCheck(toControls, 1005, &hideMouse);

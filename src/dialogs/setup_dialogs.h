@@ -19,7 +19,7 @@ class CSetupDialog : public QDialog {
  public:
   /// Moves the members into the controls (`toControls`) or the controls into
   /// the members, in member order; false at the first field that holds no
-  /// integer, after warning and putting the focus on it.
+  /// integer or no usable subject ID, after warning and putting the focus on it.
   virtual bool ExchangeData(bool toControls) = 0;
   /// What OK and Enter do: transfers from the controls and closes the dialog
   /// with the OK result when that succeeded; true when it closed.
@@ -44,6 +44,11 @@ class CSetupDialog : public QDialog {
 
   void TransferText(bool toControls, int id, std::string* member);
   bool TransferInt(bool toControls, int id, int32_t* member);
+  /// TransferText that refuses, from the controls, an identifier that could not
+  /// be stored and read back whole.
+  bool TransferSubjectId(bool toControls, int id, std::string* member);
+  /// Warns with `message`, then puts the focus on `edit` with its text selected.
+  void Refuse(QLineEdit* edit, const std::string& message);
   void TransferCheck(bool toControls, int id, int32_t* member);
 
   void showEvent(QShowEvent* event) override;

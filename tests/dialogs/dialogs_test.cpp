@@ -144,6 +144,7 @@ class DialogsTest : public QObject {
     QFETCH(QString, shown);
     QFETCH(int, readBack);
     CSubject d;
+    d.subject = "P01";
     d.hideMouse = d.flagRanking = d.flagFeedback = stored;
     QVERIFY(d.ExchangeData(true));
     QCOMPARE(Fields(&d).mid(3), QStringList(3, shown));
@@ -198,14 +199,22 @@ class DialogsTest : public QObject {
   void askSubject_badField_warnsAndStaysOpen_data() {
     QTest::addColumn<int>("field");
     QTest::addColumn<QString>("text");
-    QTest::newRow("time empty") << 1004 << "";
-    QTest::newRow("time letters") << 1004 << "abc";
-    QTest::newRow("reversals sign only") << 1006 << "-";
+    QTest::addColumn<QString>("named");  // what the warning names
+    QTest::newRow("time empty") << 1004 << "" << "integer";
+    QTest::newRow("time letters") << 1004 << "abc" << "integer";
+    QTest::newRow("reversals sign only") << 1006 << "-" << "integer";
+    QTest::newRow("ID with a line break") << 1001 << "p\nq" << "line break";
+    QTest::newRow("ID into the parent folder") << 1001 << "../x" << "\"/\"";
+    QTest::newRow("ID empty") << 1001 << "" << "empty";
+    QTest::newRow("ID with outer blanks") << 1001 << " P01 " << "blank";
+    QTest::newRow("ID with =") << 1001 << "A=B" << "\"=\"";
+    QTest::newRow("ID with a comma") << 1001 << "P,01" << "\",\"";
   }
 
   void askSubject_badField_warnsAndStaysOpen() {
     QFETCH(int, field);
     QFETCH(QString, text);
+    QFETCH(QString, named);
     auto reached = WhenShown<CSubject>([&, this](CSubject* d) {
       d->Edit(1001)->setText("NEW");
       d->Edit(field)->setText(text);
@@ -216,12 +225,27 @@ class DialogsTest : public QObject {
       QVERIFY(Tie(testSettings) == Tie(kSample));
       QCOMPARE(fake_->boxes.size(), size_t(1));
       QCOMPARE(fake_->boxes[0].type, ui::kMbOk | ui::kMbIconWarning);
-      d->Edit(field)->setText("9");  // corrected: OK goes through
+      QVERIFY2(QString::fromStdString(fake_->boxes[0].text).contains(named),
+               fake_->boxes[0].text.c_str());
+      d->Edit(field)->setText(field == 1001 ? "NEW" : "9");  // corrected: OK goes through
       d->Button(1)->click();
     });
     QCOMPARE(AskSubjectInformation(), 1);
     QVERIFY(*reached);
     QCOMPARE(testSettings.subject, std::string("NEW"));
+  }
+
+  void askSubject_storedBadId_shownAsItIs() {
+    testSettings.subject = "p\nq";
+    auto reached = WhenShown<CSubject>([this](CSubject* d) {
+      QCOMPARE(d->Edit(1001)->text(), QStringLiteral("p\nq"));
+      d->Button(1)->click();
+      QVERIFY(d->isVisible());
+      QCOMPARE(fake_->boxes.size(), size_t(1));
+    });
+    QCOMPARE(AskSubjectInformation(), 0);
+    QVERIFY(*reached);
+    QCOMPARE(testSettings.subject, std::string("p\nq"));
   }
 
   void editOptions_ok_storesTimingOnly() {
