@@ -37,8 +37,10 @@ class PieceReader {
 };
 
 std::string Trimmed(std::string piece) {
-  const size_t lf = piece.find('\n');
-  if (lf != std::string::npos) piece.erase(lf);
+  // A NUL ends the text, as for C strings: the NUL-filled tail that a crash
+  // can leave reads as a blank line, which ends the log.
+  const size_t end = piece.find_first_of(std::string("\n\0", 2));
+  if (end != std::string::npos) piece.erase(end);
   const size_t first = piece.find_first_not_of(kBlank);
   if (first == std::string::npos) return std::string();
   const size_t last = piece.find_last_not_of(kBlank);

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <memory>
 
+#include "procedure/staircase.h"
 #include "results/result_files.h"
 #include "results/results_log.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
 #include "support/file_bytes.h"
-#include "procedure/staircase.h"
 
 namespace {
 
@@ -218,6 +218,12 @@ class ResultsTest : public QObject {
         << QByteArray(" \t d 1\t t \t2.5x\tA B \v\f\r\r\n") << QStringList{"d 1| t |2.5|A B*"};
     QTest::newRow("fewer than three tabs")
         << QByteArray("d\tt\r\ngarbage\r\n") << QStringList{"garbage||0|*", "d|t|0|"};
+    QTest::newRow("NUL ends a line's text")
+        << QByteArray("d\tt\t3\tA\0\tjunk\r\nd\tt\t2\tB\r\n", 24)
+        << QStringList{"d|t|3|A", "d|t|2|B*"};
+    QTest::newRow("NUL tail of a crash ends the log")
+        << QByteArray("d\tt\t3\tA\r\n") + QByteArray(1500, '\0') + "d\tt\t9\tLATE\r\n"
+        << QStringList{"d|t|3|A*"};
     QTest::newRow("999-character pieces") << a999 + "x\ty\t2.5\tZ\r\n"
                                           << QStringList{long999, "x|y|2.5|Z*"};
     QTest::newRow("line end after 999 characters is a blank line") << a999 + "\r\nd\tt\t9\tLOST\r\n"
