@@ -9,9 +9,9 @@
 
 #include "dialogs/dialog_frame.h"
 #include "dialogs/int_field.h"
+#include "procedure/staircase.h"
 #include "settings/subject_id.h"
 #include "settings/test_settings.h"
-#include "procedure/staircase.h"
 #include "ui/services.h"
 
 namespace {

@@ -8,7 +8,9 @@ bool IsBlank(char c) {
 
 // The fault of the character at `i`, and its length in bytes in `*length`.
 SubjectIdFault CharacterFault(const std::string& id, size_t i, size_t* length) {
-  const auto byte = [&](size_t k) { return k < id.size() ? static_cast<unsigned char>(id[k]) : 0u; };
+  const auto byte = [&](size_t k) {
+    return k < id.size() ? static_cast<unsigned char>(id[k]) : 0u;
+  };
   const unsigned c = byte(i);
   *length = 1;
   if (c == '\n' || c == '\r') return SubjectIdFault::kLineBreak;

@@ -19,9 +19,9 @@
 #include "dialogs/int_field.h"
 #include "dialogs/results_dialog.h"
 #include "dialogs/setup_dialogs.h"
+#include "procedure/staircase.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
-#include "procedure/staircase.h"
 
 namespace {
 
@@ -200,15 +200,24 @@ class DialogsTest : public QObject {
     QTest::addColumn<int>("field");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("named");  // what the warning names
-    QTest::newRow("time empty") << 1004 << "" << "integer";
-    QTest::newRow("time letters") << 1004 << "abc" << "integer";
-    QTest::newRow("reversals sign only") << 1006 << "-" << "integer";
-    QTest::newRow("ID with a line break") << 1001 << "p\nq" << "line break";
-    QTest::newRow("ID into the parent folder") << 1001 << "../x" << "\"/\"";
-    QTest::newRow("ID empty") << 1001 << "" << "empty";
-    QTest::newRow("ID with outer blanks") << 1001 << " P01 " << "blank";
-    QTest::newRow("ID with =") << 1001 << "A=B" << "\"=\"";
-    QTest::newRow("ID with a comma") << 1001 << "P,01" << "\",\"";
+    QTest::newRow("time empty") << 1004 << ""
+                                << "integer";
+    QTest::newRow("time letters") << 1004 << "abc"
+                                  << "integer";
+    QTest::newRow("reversals sign only") << 1006 << "-"
+                                         << "integer";
+    QTest::newRow("ID with a line break") << 1001 << "p\nq"
+                                          << "line break";
+    QTest::newRow("ID into the parent folder") << 1001 << "../x"
+                                               << "\"/\"";
+    QTest::newRow("ID empty") << 1001 << ""
+                              << "empty";
+    QTest::newRow("ID with outer blanks") << 1001 << " P01 "
+                                          << "blank";
+    QTest::newRow("ID with =") << 1001 << "A=B"
+                               << "\"=\"";
+    QTest::newRow("ID with a comma") << 1001 << "P,01"
+                                     << "\",\"";
   }
 
   void askSubject_badField_warnsAndStaysOpen() {
