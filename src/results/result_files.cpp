@@ -1,19 +1,17 @@
 #include "results/result_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "results/decimal.h"
+#include "results/file_append.h"
 #include "settings/test_settings.h"
 #include "ui/services.h"
 
 namespace {
+
+using results::AppendStatus;
+using results::AppendToFile;
 
 const char kLogName[] = "ORBEL.txt";
 const char kSubjectHeader[] = "Subject,Trial,NItems,NCorrect,RT1,RT2,Error,Rev\r\n";
@@ -33,55 +31,6 @@ LocalTimeSource& TimeSource() {
 int TrialsRun(const TestState& state) {
   if (state.trialsRun < 0) return 0;
   return state.trialsRun > kMaxTrials ? kMaxTrials : state.trialsRun;
-}
-
-enum class AppendStatus { kDone, kOpenFailed, kWriteFailed };
-
-bool WriteAll(int fd, const std::string& data) {
-  const char* p = data.data();
-  size_t left = data.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Appends `body` to `path`, preceded by `header` when the file is new or
-// empty. The file is never opened for reading, so one that exists but cannot
-// be read is still appended to instead of being created afresh. A failed
-// write is cut back to the old end so that no half row is left for the next
-// test to continue. `*reason` gets the system's error text on failure.
-AppendStatus AppendToFile(const std::string& path, const char* header, const std::string& body,
-                          std::string* reason) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    *reason = std::strerror(errno);
-    return AppendStatus::kOpenFailed;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    *reason = std::strerror(errno);
-    ::close(fd);
-    return AppendStatus::kWriteFailed;
-  }
-  const std::string data = st.st_size == 0 ? header + body : body;
-  if (!WriteAll(fd, data) || ::fsync(fd) != 0) {
-    *reason = std::strerror(errno);
-    if (::ftruncate(fd, st.st_size) == 0) ::fsync(fd);
-    ::close(fd);
-    return AppendStatus::kWriteFailed;
-  }
-  if (::close(fd) != 0) {
-    *reason = std::strerror(errno);
-    return AppendStatus::kWriteFailed;
-  }
-  return AppendStatus::kDone;
 }
 
 std::string SubjectRows(const TestState& state, const std::string& subject) {

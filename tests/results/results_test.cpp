@@ -1,18 +1,31 @@
 #include <fcntl.h>
 #include <sys/fsuid.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <QProcess>
 #include <QtTest>
+#include <csignal>
 #include <cstring>
 #include <memory>
 
 #include "procedure/staircase.h"
+#include "results/file_append.h"
 #include "results/result_files.h"
 #include "results/results_log.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
 #include "support/file_bytes.h"
+
+// What this process has synced to disk, by path: defined here, fsync takes
+// the place of the C library's for the program's code that the test links.
+QStringList synced;
+extern "C" int fsync(int fd) {
+  synced << QFileInfo(QString("/proc/self/fd/%1").arg(fd)).symLinkTarget();
+  return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -38,6 +51,23 @@ QByteArray SetTrials(const QList<int>& itemsRev) {
 
 using testing::ReadBytes;
 using testing::WriteBytes;
+
+// Starts a second station that appends `count` lines tagged `tag` to `path`.
+std::unique_ptr<QProcess> StartWriter(const QString& path, const QString& tag, int count) {
+  auto writer = std::make_unique<QProcess>();
+  writer->setProcessChannelMode(QProcess::ForwardedChannels);
+  writer->start(DORVANE_APPEND_WRITER, {path, tag, QString::number(count)});
+  return writer;
+}
+
+// The lines of a file, each with its line end.
+QByteArrayList Lines(QByteArray bytes) {
+  QByteArrayList lines;
+  for (qsizetype lf; (lf = bytes.indexOf('\n')) >= 0; bytes.remove(0, lf + 1))
+    lines << bytes.left(lf + 1);
+  if (!bytes.isEmpty()) lines << bytes;
+  return lines;
+}
 
 }  // namespace
 
@@ -183,6 +213,107 @@ class ResultsTest : public QObject {
     for (const auto& file : files) ::chmod(file.first, 0666);  // for a test run as a plain user
     QCOMPARE(ReadBytes("SOMEBODY.csv"), expected(csv, kCsvHeader, rows));
     QCOMPARE(ReadBytes("ORBEL.txt"), expected(log, kLogHeader, kStamp + "3.50\tSOMEBODY\r\n"));
+  }
+
+  // A new file survives a power cut only once its folder entry is on disk.
+  void newFiles_syncedWithTheirFolder_oldOnesAlone() {
+    const QString here = QDir::current().canonicalPath();
+    const QStringList created{here + "/SOMEBODY.csv", here, here + "/ORBEL.txt", here};
+    const QStringList appended{here + "/SOMEBODY.csv", here + "/ORBEL.txt"};
+    for (const QStringList& expected : {created, appended}) {
+      SetTrials({3, 1});
+      synced.clear();
+      WriteTestResults(1);
+      QCOMPARE(synced, expected);
+    }
+  }
+
+  // A hand edit or a crash can leave a file whose last line has no line end.
+  void unendedLastLine_endedBeforeAppending_data() {
+    QTest::addColumn<QByteArray>("end");  // what the old last line ends in
+    QTest::addColumn<QByteArray>("added");
+    QTest::newRow("nothing") << QByteArray() << QByteArray("\r\n");
+    QTest::newRow("CR alone") << QByteArray("\r") << QByteArray("\n");
+    QTest::newRow("LF alone") << QByteArray("\n") << QByteArray();
+  }
+
+  void unendedLastLine_endedBeforeAppending() {
+    QFETCH(QByteArray, end);
+    QFETCH(QByteArray, added);
+    const QByteArray oldCsv = kCsvHeader + "OLD,1,3,0,1,1,0,0" + end;
+    const QByteArray oldLog = kLogHeader + "2026/01/01\t10:00:00\t9.00\tOLD" + end;
+    QVERIFY(WriteBytes("SOMEBODY.csv", oldCsv) && WriteBytes("ORBEL.txt", oldLog));
+    const QByteArray rows = SetTrials({3, 1, 4, 2});
+    WriteTestResults(1);
+    QCOMPARE(ReadBytes("SOMEBODY.csv"), oldCsv + added + rows);
+    QCOMPARE(ReadBytes("ORBEL.txt"), oldLog + added + kStamp + "3.50\tSOMEBODY\r\n");
+    std::vector<LogEntry> entries;
+    QCOMPARE(ReadResultsLog(&entries), 1);
+    QCOMPARE(Describe(entries),
+             (QStringList{"2026/01/01|10:00:00|9|OLD", "2026/01/05|09:03:07|3.5|SOMEBODY*"}));
+  }
+
+  // Two stations append to one file at the same moment.
+  void twoStations_500LinesEach_allWholeAndPresent() {
+    const QString path = dir_->filePath("shared.txt");
+    auto a = StartWriter(path, "A", 500);
+    auto b = StartWriter(path, "B", 500);
+    for (QProcess* p : {a.get(), b.get()}) {
+      QVERIFY(p->waitForFinished(60000));
+      QCOMPARE(p->exitCode(), 0);
+    }
+    const QByteArrayList lines = Lines(ReadBytes(path));
+    QCOMPARE(lines.size(), 1001);
+    QCOMPARE(lines[0], QByteArray("HEADER\r\n"));
+    int next[2] = {0, 0};  // each station's lines arrive whole and in its order
+    for (qsizetype k = 1; k < lines.size(); ++k) {
+      const int s = lines[k].startsWith('A') ? 0 : 1;
+      const QByteArray tag(1, "AB"[s]);
+      QCOMPARE(lines[k], tag + "\t" + QByteArray::number(next[s]++) + "\t" +
+                             QByteArray(300, tag[0]) + "\r\n");
+    }
+    QCOMPARE(next[0] + next[1], 1000);
+  }
+
+  // The header decision and the line end repair wait for another station's
+  // append: here the test is the other station, ending with a half line.
+  void otherStationAppending_appendWaitsForItsLock() {
+    const QString path = dir_->filePath("shared.txt");
+    QVERIFY(WriteBytes(path, ""));
+    const int fd = ::open(qPrintable(path), O_RDWR | O_APPEND);
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    QCOMPARE(::fcntl(fd, F_SETLK, &whole), 0);
+    auto writer = StartWriter(path, "A", 1);
+    QVERIFY(writer->waitForStarted());
+    QVERIFY(!writer->waitForFinished(500));  // it waits for the lock
+    QCOMPARE(ReadBytes(path), QByteArray());
+    QCOMPARE(::write(fd, "HEADER\r\nhalf", 12), 12);
+    ::close(fd);  // releases the lock
+    QVERIFY(writer->waitForFinished(10000));
+    QCOMPARE(writer->exitCode(), 0);
+    QCOMPARE(ReadBytes(path), "HEADER\r\nhalf\r\nA\t0\t" + QByteArray(300, 'A') + "\r\n");
+  }
+
+  // A file size limit makes the write fail part-way, as a full disk does.
+  void failedWrite_cutBackToOldEnd() {
+    const QByteArray old = kLogHeader + kStamp + "1.00\tOLD\r\n";
+    QVERIFY(WriteBytes("ORBEL.txt", old));
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = old.size() + 10;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string reason;
+    const results::AppendStatus status =
+        results::AppendToFile("ORBEL.txt", "", std::string(100, 'x'), &reason);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY(status == results::AppendStatus::kWriteFailed);
+    QCOMPARE(QString::fromStdString(reason), QString(std::strerror(EFBIG)));
+    QCOMPARE(ReadBytes("ORBEL.txt"), old);
   }
 
   void log_workedExample() {
