@@ -1,6 +1,7 @@
 #include "app/my_app.h"
 
 #include <QApplication>
+#include <QDir>
 #include <utility>
 
 #include "display/dib_image.h"
@@ -22,6 +23,15 @@ constexpr char kErrorSoundPath[] = "stim\\error.wav";
 
 int LoadFlag(DibImage& image, const char* path) {
   return image.Load(path) == 1 ? 1 : 0;
+}
+
+std::string SettingsNotSavedText(const SettingsSaveStatus& status) {
+  const std::string file =
+      QDir::current().absoluteFilePath(QString::fromStdString(status.file)).toStdString();
+  std::string text = "The settings could not be saved to [" + file + "] (" + status.reason +
+                     ").\nThese settings were not kept; the next session starts without them:";
+  for (const std::string& setting : status.lost) text += "\n" + setting;
+  return text;
 }
 
 template <typename T>
@@ -105,7 +115,11 @@ int CMyApp::StartUp(const std::string& executablePath) {
 }
 
 int CMyApp::ShutDown(int exitCode) {
-  WriteTestSettings();
+  const SettingsSaveStatus status = WriteTestSettings();
+  // A save that loses nothing (a locked file, no setting changed) is no news.
+  if (!status.saved && !status.lost.empty()) {
+    ui::AppMessageBox(SettingsNotSavedText(status), ui::kMbOk | ui::kMbIconWarning);
+  }
   return exitCode;
 }
 

@@ -40,7 +40,8 @@ class CMyApp {
   /// may run; 0 when the display could not be set up (the frame is then
   /// destroyed and the settings were not read).
   int StartUp(const std::string& executablePath);
-  /// Shut-down: writes the settings back (only after a successful start-up);
+  /// Shut-down: writes the settings back (only after a successful start-up),
+  /// warning with the file, the reason and the settings lost when that fails;
   /// returns `exitCode`.
   int ShutDown(int exitCode);
   /// StartUp, the event loop while the main frame lives, ShutDown; the exit code.

@@ -1,13 +1,8 @@
 #include "settings/settings_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 
+#include "settings/settings_file.h"
 #include "settings/test_settings.h"
 
 SettingsStore settingsStore;
@@ -39,24 +34,6 @@ std::string_view NextToken(std::string_view line, size_t* pos) {
   if (end == std::string_view::npos) end = line.size();
   *pos = end + 1;
   return line.substr(start, end - start);
-}
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -135,46 +112,14 @@ std::string SettingsStore::ToText() const {
   return text;
 }
 
-bool SettingsStore::SaveFile() const {
-  if (fileName_.empty()) return false;
-  // Replace the file a symbolic link points to, not the link.
-  std::string target = fileName_;
-  if (char* real = ::realpath(fileName_.c_str(), nullptr)) {
-    target = real;
-    std::free(real);
-  }
-  struct stat old;
-  const bool hadOld = ::stat(target.c_str(), &old) == 0;
-
-  // The new text goes to a file of its own beside the old one and replaces it
-  // in one rename, so a crash or a full disk never leaves half a file. The name
-  // is unique so that two copies of the program never share a temporary file.
-  std::string temp;
-  int fd = -1;
-  for (int n = 0; fd < 0 && n < 100; ++n) {
-    temp = target + "." + std::to_string(::getpid()) + "-" + std::to_string(n) + ".tmp";
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-
-  bool ok = WriteAll(fd, ToText());
-  // Keep the old file's permissions; failing to is no reason to lose the settings.
-  if (ok && hadOld && S_ISREG(old.st_mode)) static_cast<void>(::fchmod(fd, old.st_mode & 07777));
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
+bool SettingsStore::SaveFile(std::string* reason) const {
+  std::string ignored;
+  if (!reason) reason = &ignored;
+  if (fileName_.empty()) {
+    *reason = "the settings were never read";
     return false;
   }
-  // Make the rename itself durable.
-  int dir = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  return true;
+  return ReplaceFileContent(fileName_, ToText(), reason);
 }
 
 void SettingsStore::SetString(const std::string& key, const std::string& value) {
@@ -222,7 +167,32 @@ void ReadTestSettings() {
   settingsStore.GetInt("flag_ranking", &testSettings.flag_ranking);
 }
 
-void WriteTestSettings() {
+SettingsSaveStatus WriteTestSettings() {
+  SettingsSaveStatus status;
+  status.file = settingsStore.FileName();
+  // What the next start-up reads for each setting if this save fails: the
+  // file's value as read at start-up, or the default.
+  const TestSettings defaults;
+  struct Setting {
+    const char* key;
+    std::string now;
+    std::string next;
+  };
+  const auto text = [](int32_t v) { return std::to_string(v); };
+  Setting settings[] = {
+      {"subject", testSettings.subject, defaults.subject},
+      {"random_seed", text(testSettings.random_seed), text(defaults.random_seed)},
+      {"memtime", text(testSettings.memtime), text(defaults.memtime)},
+      {"max_rev", text(testSettings.max_rev), text(defaults.max_rev)},
+      {"hide_mouse", text(testSettings.hide_mouse), text(defaults.hide_mouse)},
+      {"flag_feedback", text(testSettings.flag_feedback), text(defaults.flag_feedback)},
+      {"flag_ranking", text(testSettings.flag_ranking), text(defaults.flag_ranking)}};
+  for (Setting& s : settings) {
+    std::string stored;
+    if (!settingsStore.GetString(s.key, &stored)) continue;
+    s.next = &s == settings ? stored : text(ParseInt(stored));  // the subject is text
+  }
+
   settingsStore.SetString("subject", testSettings.subject);
   settingsStore.SetInt("random_seed", testSettings.random_seed);
   settingsStore.SetInt("memtime", testSettings.memtime);
@@ -230,5 +200,12 @@ void WriteTestSettings() {
   settingsStore.SetInt("hide_mouse", testSettings.hide_mouse);
   settingsStore.SetInt("flag_feedback", testSettings.flag_feedback);
   settingsStore.SetInt("flag_ranking", testSettings.flag_ranking);
-  settingsStore.SaveFile();
+  // A failed start-up never read the file: nothing to save, and nothing lost.
+  if (status.file.empty()) return status;
+  status.saved = settingsStore.SaveFile(&status.reason);
+  if (status.saved) return status;
+  for (const Setting& s : settings) {
+    if (s.now != s.next) status.lost.push_back(std::string(s.key) + " = " + s.now);
+  }
+  return status;
 }

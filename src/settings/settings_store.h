@@ -25,10 +25,10 @@ class SettingsStore {
   /// Replaces the entries with those read from the bytes of a settings file.
   void LoadText(std::string_view text);
 
-  /// Writes every entry to the file name formed by LoadFile, replacing the old file
-  /// only once the new one is complete on disk. Returns false, with the old file
-  /// untouched, if it cannot be written or if LoadFile never ran.
-  bool SaveFile() const;
+  /// Writes every entry to the file name formed by LoadFile as ReplaceFileContent
+  /// does. Returns false, with the system's reason in `*reason` (may be null), if
+  /// it cannot be written or if LoadFile never ran.
+  bool SaveFile(std::string* reason = nullptr) const;
 
   /// The bytes SaveFile writes: "key = value" and CR LF per entry, in store order.
   std::string ToText() const;
@@ -74,6 +74,15 @@ extern SettingsStore settingsStore;
 /// there into testSettings; missing keys keep their current values.
 void ReadTestSettings();
 
+/// What became of the settings at shut-down.
+struct SettingsSaveStatus {
+  bool saved = false;  ///< the file holds the current settings
+  std::string file;    ///< the settings file; empty when it was never read
+  std::string reason;  ///< the system's reason when not saved
+  /// "key = value" of each setting whose value the next start-up will not read.
+  std::vector<std::string> lost;
+};
+
 /// Shut-down: puts the seven settings into settingsStore and saves it. Writes nothing if
 /// ReadTestSettings never ran.
-void WriteTestSettings();
+SettingsSaveStatus WriteTestSettings();

@@ -118,6 +118,42 @@ class AppTest : public QObject {
     QCOMPARE(Read("ORBEL.ini"), display ? QByteArray(kDefaults) : iniBefore);
   }
 
+  // A locked settings file stays as it is; what the run changed is named, not lost silently.
+  void shutDown_settingsNotSaved_warnsWithFileReasonAndLostSettings_data() {
+    QTest::addColumn<int>("memtime");  // set during the run
+    QTest::addColumn<QString>("box");  // empty: none
+    QTest::newRow("changed") << 45
+                             << "app|48|The settings could not be saved to [%1/ORBEL.ini] (" +
+                                    QString(std::strerror(EACCES)) +
+                                    ").\nThese settings were not kept; the next session starts "
+                                    "without them:\nmemtime = 45";
+    QTest::newRow("nothing changed, nothing lost") << 30 << QString();
+  }
+  void shutDown_settingsNotSaved_warnsWithFileReasonAndLostSettings() {
+    QFETCH(int, memtime);
+    QFETCH(QString, box);
+    WorkDir dir("ORBEL.ini", "memtime = 30\n");
+    QFile::setPermissions("ORBEL.ini", QFile::ReadOwner | QFile::ReadOther);
+    Journal fake;
+    CMyApp app({&fake, fake.Presenters()});
+    QObject scope;
+    QTimer::singleShot(0, &scope, [&] {
+      testSettings.memtime = memtime;
+      app.MainFrame()->CommandAction(kCmdExit)->trigger();
+    });
+    char name[] = "dorvane";
+    char* argv[] = {name, nullptr};
+    QCOMPARE(app.Run(1, argv), 0);
+    QStringList boxes;
+    for (const auto& b : fake.boxes) {
+      if (b.text.find("MsTimer") == std::string::npos)
+        boxes << QString::fromStdString((b.caption == "dorvane" ? "app|" : b.caption + "|") +
+                                        std::to_string(b.type) + "|" + b.text);
+    }
+    QCOMPARE(boxes, box.isEmpty() ? QStringList() : QStringList{box.arg(dir.path())});
+    QCOMPARE(Read("ORBEL.ini"), QByteArray("memtime = 30\n"));
+  }
+
   void inputs_runTheirCommands_data() {
     QTest::addColumn<QString>("item");  // menu/item, keys, or a click on the opening screen
     QTest::addColumn<QString>("effect");

@@ -1,6 +1,11 @@
 #include "settings/settings_store.h"
 
+#include <fcntl.h>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QtTest>
 #include <csignal>
@@ -20,6 +25,37 @@ using testing::WriteBytes;
 const QByteArray kFirstRunFile =
     "subject = SOMEBODY\r\nrandom_seed = 0\r\nmemtime = 60\r\nmax_rev = 4\r\n"
     "hide_mouse = 0\r\nflag_feedback = 0\r\nflag_ranking = 0\r\n";
+
+struct FileId {
+  ino_t inode;
+  uid_t owner;
+  mode_t mode;
+  bool operator==(const FileId& o) const {
+    return inode == o.inode && owner == o.owner && mode == o.mode;
+  }
+};
+
+FileId IdOf(const char* path) {
+  struct stat st {};
+  ::stat(path, &st);
+  return {st.st_ino, st.st_uid, st.st_mode};
+}
+
+// As root, permission bits apply only once the file system user is another;
+// a plain user stays who it is.
+struct AsNobody {
+  explicit AsNobody(bool on) : on_(on) {
+    if (on_) ::setfsuid(65534);
+  }
+  ~AsNobody() {
+    if (on_) ::setfsuid(::getuid());
+  }
+  bool on_;
+};
+
+QStringList FilesHere() {
+  return QDir().entryList(QDir::Files | QDir::Hidden);
+}
 
 }  // namespace
 
@@ -91,7 +127,7 @@ class SettingsStoreTest : public QObject {
 
   void firstRun_writesSevenDefaultLines() {
     ReadTestSettings();
-    WriteTestSettings();
+    QVERIFY(WriteTestSettings().saved);
     QCOMPARE(ReadBytes("ORBEL.ini"), kFirstRunFile);
   }
 
@@ -134,6 +170,155 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{"ORBEL.ini"});
   }
 
+  // A lab that locks its settings keeps them locked: same file, owner, mode and text.
+  void readOnlyFile_notReplaced_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("asNobody");
+    QTest::newRow("no write permission for anyone") << 0444 << false;
+    QTest::newRow("no write permission for this user") << 0644 << true;
+  }
+
+  void readOnlyFile_notReplaced() {
+    QFETCH(int, mode);
+    QFETCH(bool, asNobody);
+    const QByteArray old = "memtime = 30\r\n";
+    QVERIFY(WriteBytes("ORBEL.ini", old));
+    QCOMPARE(::chmod("ORBEL.ini", mode_t(mode)), 0);
+    QCOMPARE(::chmod(".", 0777), 0);
+    const FileId before = IdOf("ORBEL.ini");
+    settingsStore.LoadFile("ORBEL");
+    settingsStore.SetString("memtime", "45");
+    std::string reason;
+    bool saved;
+    {
+      AsNobody nobody(asNobody);
+      saved = settingsStore.SaveFile(&reason);
+    }
+    QVERIFY(!saved);
+    QCOMPARE(QString::fromStdString(reason), QString(std::strerror(EACCES)));
+    QVERIFY(IdOf("ORBEL.ini") == before);
+    QCOMPARE(ReadBytes("ORBEL.ini"), old);
+    QCOMPARE(FilesHere(), QStringList{"ORBEL.ini"});
+  }
+
+  // A folder that takes no new file: the file itself is still writable.
+  void folderTakesNoTemporary_writtenInPlace() {
+    QVERIFY(WriteBytes("ORBEL.ini", "memtime = 30\r\nsubject = A LONGER NAME THAN THE NEW\r\n"));
+    QCOMPARE(::chmod("ORBEL.ini", 0666), 0);
+    QCOMPARE(::chmod(".", 0555), 0);
+    const FileId before = IdOf("ORBEL.ini");
+    settingsStore.LoadFile("ORBEL");
+    settingsStore.SetString("subject", "B");
+    bool saved;
+    std::string reason;
+    {
+      AsNobody nobody(::getuid() == 0);
+      saved = settingsStore.SaveFile(&reason);
+    }
+    ::chmod(".", 0777);
+    QVERIFY2(saved, reason.c_str());
+    QVERIFY(IdOf("ORBEL.ini") == before);
+    QCOMPARE(ReadBytes("ORBEL.ini"), QByteArray("memtime = 30\r\nsubject = B\r\n"));
+    QCOMPARE(FilesHere(), QStringList{"ORBEL.ini"});
+  }
+
+  // A save killed part-way (here by the file size limit's signal) leaves its
+  // temporary file; the next save removes it, and only it.
+  void killedSave_temporaryRemovedByNextSave() {
+    QVERIFY(WriteBytes("ORBEL.ini", "a = 1\r\n"));
+    QVERIFY(WriteBytes("other.ini.12-0.tmp", "x") && WriteBytes("ORBEL.ini.old.tmp", "x"));
+    settingsStore.LoadFile("ORBEL");
+    settingsStore.SetString("a", std::string(4000, '2'));
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const rlimit small{100, 100}, noCore{0, 0};
+      ::setrlimit(RLIMIT_CORE, &noCore);
+      ::setrlimit(RLIMIT_FSIZE, &small);
+      settingsStore.SaveFile();
+      ::_exit(0);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+    const QString left = QString("ORBEL.ini.%1-0.tmp").arg(child);
+    QVERIFY2(FilesHere().contains(left), qPrintable(FilesHere().join(" ")));
+    settingsStore.SetString("a", "3");
+    QVERIFY(settingsStore.SaveFile());
+    QCOMPARE(ReadBytes("ORBEL.ini"), QByteArray("a = 3\r\n"));
+    QCOMPARE(FilesHere(), (QStringList{"ORBEL.ini", "ORBEL.ini.old.tmp", "other.ini.12-0.tmp"}));
+  }
+
+  // Another copy's save in progress holds a lock on its temporary file.
+  void otherSaveInProgress_itsTemporaryKept() {
+    QVERIFY(WriteBytes("ORBEL.ini", "a = 1\r\n"));
+    QVERIFY(WriteBytes("ORBEL.ini.77-0.tmp", "half"));
+    int toChild[2], fromChild[2];
+    QVERIFY(::pipe(toChild) == 0 && ::pipe(fromChild) == 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::close(toChild[1]);
+      const int fd = ::open("ORBEL.ini.77-0.tmp", O_RDWR);
+      struct flock whole {};
+      whole.l_type = F_WRLCK;
+      whole.l_whence = SEEK_SET;
+      char c = ::fcntl(fd, F_SETLK, &whole) == 0 ? 'L' : 'E';
+      static_cast<void>(::write(fromChild[1], &c, 1));
+      static_cast<void>(::read(toChild[0], &c, 1));  // until the parent has saved
+      ::_exit(0);
+    }
+    ::close(toChild[0]);
+    char locked = 0;
+    const bool answered = ::read(fromChild[0], &locked, 1) == 1;
+    settingsStore.LoadFile("ORBEL");
+    const bool saved = settingsStore.SaveFile();
+    const QStringList files = FilesHere();
+    ::close(toChild[1]);
+    ::waitpid(child, nullptr, 0);
+    QVERIFY(answered);
+    QCOMPARE(locked, 'L');
+    QVERIFY(saved);
+    QCOMPARE(files, (QStringList{"ORBEL.ini", "ORBEL.ini.77-0.tmp"}));
+  }
+
+  // What a failed save at shut-down costs: each setting whose value the next
+  // start-up would not read back.
+  void writeTestSettings_failed_namesLostSettings_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("lost");
+    const QByteArray all =
+        "subject = P01\nrandom_seed = 0\nmemtime = 30\nmax_rev = 6\n"
+        "hide_mouse = 0\nflag_feedback = 2\nflag_ranking = 0\n";
+    QTest::newRow("nothing changed") << all << QStringList();
+    QTest::newRow("missing keys with defaults are kept")
+        << QByteArray("subject = P01\nmemtime = 30\nmax_rev = 6\nflag_feedback = 2\n")
+        << QStringList();
+    QTest::newRow("changed in the run")
+        << QByteArray(all).replace("memtime = 30", "memtime = 60").replace("= P01", "= OLD")
+        << QStringList{"subject = P01", "memtime = 30"};
+    QTest::newRow("key missing, not the default")
+        << QByteArray("subject = P01\n")
+        << QStringList{"memtime = 30", "max_rev = 6", "flag_feedback = 2"};
+    QTest::newRow("value read as a number")
+        << QByteArray(all).replace("max_rev = 6", "max_rev = 6x") << QStringList();
+  }
+
+  void writeTestSettings_failed_namesLostSettings() {
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, lost);
+    QVERIFY(WriteBytes("ORBEL.ini", file));
+    ReadTestSettings();
+    testSettings = TestSettings{"P01", 0, 30, 6, 0, 2, 0};
+    QCOMPARE(::chmod("ORBEL.ini", 0444), 0);
+    const SettingsSaveStatus status = WriteTestSettings();
+    QVERIFY(!status.saved);
+    QCOMPARE(status.file, std::string("ORBEL.ini"));
+    QCOMPARE(QString::fromStdString(status.reason), QString(std::strerror(EACCES)));
+    QStringList named;
+    for (const std::string& s : status.lost) named << QString::fromStdString(s);
+    QCOMPARE(named, lost);
+    QCOMPARE(ReadBytes("ORBEL.ini"), file);
+  }
+
   void saveThroughSymlink_replacesTheLinkedFile() {
     QVERIFY(QDir().mkdir("real"));
     QVERIFY(WriteBytes("real/settings.ini", "a = 1\n"));
@@ -148,7 +333,8 @@ class SettingsStoreTest : public QObject {
   // After a failed start-up the file was never read; shut-down must not touch it.
   void writeWithoutRead_leavesFileUntouched() {
     QVERIFY(WriteBytes("ORBEL.ini", "subject = KEEP\n"));
-    WriteTestSettings();
+    const SettingsSaveStatus status = WriteTestSettings();
+    QVERIFY(!status.saved && status.file.empty() && status.lost.empty());
     QCOMPARE(ReadBytes("ORBEL.ini"), QByteArray("subject = KEEP\n"));
   }
 };

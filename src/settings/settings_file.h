@@ -1,0 +1,16 @@
+// Writing the settings file whole, so that a crash, a full disk or a locked
+// file never costs the settings that are already there.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+/// Replaces the content of the file at `path` (through a symbolic link: the
+/// file it names) with `text`. The new text goes to a file of its own beside
+/// it and replaces it in one rename, keeping its mode and, where allowed, its
+/// owner; where no file can be made beside it, an existing file is written in
+/// place. A read-only file (no write permission for anyone, or none for this
+/// user) is left as it is. Temporary files that a killed save left beside it
+/// are removed first. False, with the system's reason in `*reason`, when the
+/// text is not on disk.
+bool ReplaceFileContent(const std::string& path, std::string_view text, std::string* reason);

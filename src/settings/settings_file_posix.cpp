@@ -1,0 +1,174 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "settings/settings_file.h"
+
+namespace {
+
+const char kTempSuffix[] = ".tmp";
+
+bool WriteAllAt(int fd, std::string_view data) {
+  off_t at = 0;
+  while (!data.empty()) {
+    const ssize_t n = ::pwrite(fd, data.data(), data.size(), at);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<size_t>(n));
+    at += n;
+  }
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A save holds a record lock on its temporary file until the file has been
+// renamed, so an unlocked one belongs to a save that was killed. Record locks
+// hold between PCs on network shares too, and die with their process.
+bool TryLock(int fd) {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_SETLK, &whole) == 0;
+}
+
+// "<name>.<digits>-<digits>.tmp", as TemporaryName makes them.
+bool IsTemporaryOf(const std::string& entry, const std::string& name) {
+  const size_t suffix = sizeof kTempSuffix - 1;
+  if (entry.size() <= name.size() + 1 + suffix || entry.compare(0, name.size(), name) != 0 ||
+      entry[name.size()] != '.' || entry.compare(entry.size() - suffix, suffix, kTempSuffix) != 0) {
+    return false;
+  }
+  const std::string middle = entry.substr(name.size() + 1, entry.size() - name.size() - 1 - suffix);
+  const size_t dash = middle.find('-');
+  if (dash == 0 || dash == std::string::npos || dash + 1 == middle.size()) return false;
+  return middle.find_first_not_of("0123456789-") == std::string::npos &&
+         middle.find('-', dash + 1) == std::string::npos;
+}
+
+std::string TemporaryName(const std::string& target, int n) {
+  return target + "." + std::to_string(::getpid()) + "-" + std::to_string(n) + kTempSuffix;
+}
+
+void RemoveKilledSavesTemporaries(const std::string& target) {
+  const std::string folder = FolderOf(target);
+  const std::string name = NameOf(target);
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!IsTemporaryOf(entry->d_name, name)) continue;
+    const std::string path = folder + "/" + entry->d_name;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat held {};
+    struct stat named {};
+    // Still the file that was locked: a save may have renamed it away and
+    // made a new one of the same name meanwhile.
+    if (TryLock(fd) && ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+      ::unlink(path.c_str());
+    }
+    ::close(fd);
+  }
+  ::closedir(dir);
+}
+
+void SyncFolder(const std::string& path) {
+  const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  ::fsync(dir);
+  ::close(dir);
+}
+
+bool Fail(std::string* reason, int error) {
+  *reason = std::strerror(error);
+  return false;
+}
+
+// Written over from its start and cut to the new length: no new blocks are
+// needed while the text is no longer than before, which matters on a full disk.
+bool WriteInPlace(int fd, std::string_view text, std::string* reason) {
+  const bool ok = WriteAllAt(fd, text) && ::ftruncate(fd, static_cast<off_t>(text.size())) == 0 &&
+                  ::fsync(fd) == 0;
+  const int error = errno;
+  const bool closed = ::close(fd) == 0;
+  if (!ok) return Fail(reason, error);
+  return closed || Fail(reason, errno);
+}
+
+}  // namespace
+
+bool ReplaceFileContent(const std::string& path, std::string_view text, std::string* reason) {
+  std::string target = path;
+  if (char* real = ::realpath(path.c_str(), nullptr)) {
+    target = real;
+    std::free(real);
+  }
+  RemoveKilledSavesTemporaries(target);
+
+  struct stat old {};
+  const bool hadOld = ::stat(target.c_str(), &old) == 0;
+  int inPlace = -1;
+  if (hadOld) {
+    if (S_ISDIR(old.st_mode)) return Fail(reason, EISDIR);
+    // Locked by its mode, which even an administrator's run must respect.
+    if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0) return Fail(reason, EACCES);
+    inPlace = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (inPlace < 0) return Fail(reason, errno);
+  }
+
+  // The name is unique so that two copies of the program never share one.
+  std::string temp;
+  int fd = -1;
+  int tempError = 0;
+  for (int n = 0; fd < 0 && n < 100; ++n) {
+    temp = TemporaryName(target, n);
+    fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      tempError = errno;
+      if (errno != EEXIST) break;
+      continue;
+    }
+    if (!TryLock(fd)) {  // another save's clean-up took it first; it removes it
+      ::close(fd);
+      fd = -1;
+    }
+  }
+  if (fd < 0) {
+    if (inPlace >= 0) return WriteInPlace(inPlace, text, reason);
+    return Fail(reason, tempError ? tempError : EEXIST);
+  }
+  if (inPlace >= 0) ::close(inPlace);
+
+  bool ok = WriteAllAt(fd, text);
+  if (ok && hadOld) {
+    // Failing to keep these is no reason to lose the settings.
+    static_cast<void>(::fchown(fd, old.st_uid, old.st_gid));
+    static_cast<void>(::fchmod(fd, old.st_mode & 07777));
+  }
+  ok = ok && ::fsync(fd) == 0;
+  // Renamed while still locked, so that no clean-up takes it for a killed save's.
+  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+  const int error = errno;
+  if (!ok) ::unlink(temp.c_str());
+  ::close(fd);
+  if (!ok) return Fail(reason, error);
+  SyncFolder(target);
+  return true;
+}
