@@ -1,5 +1,7 @@
 #include "results/results_log.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -105,27 +107,29 @@ int ReadResultsLog(const std::string& path, std::vector<LogEntry>* entries) {
 }
 
 void RankEntries(std::vector<LogEntry>* entries) {
-  // This exchange order is what puts the later of two equal scores first, and
-  // it stays well defined for scores that do not compare (NaN). It runs on
-  // scores and positions only; the entries are moved once at the end.
+  // The order is that of the exchange sort the results viewer always had: for
+  // each position, every later entry scoring >= it is swapped in. That gives
+  // descending scores with the later of two equal ones first, and leaves each
+  // NaN where it was, as no comparison with it holds. The same order sorted:
+  // NaNs keep their places, the others fill the rest in that order.
   const size_t n = entries->size();
-  std::vector<double> score(n);
-  std::vector<size_t> from(n);
+  std::vector<size_t> numbers;
+  numbers.reserve(n);
   for (size_t k = 0; k < n; ++k) {
-    score[k] = (*entries)[k].score;
-    from[k] = k;
+    if (!std::isnan((*entries)[k].score)) numbers.push_back(k);
   }
-  for (size_t i = 0; i + 1 < n; ++i) {
-    for (size_t j = i + 1; j < n; ++j) {
-      if (score[j] >= score[i]) {
-        std::swap(score[i], score[j]);
-        std::swap(from[i], from[j]);
-      }
-    }
-  }
+  std::sort(numbers.begin(), numbers.end(), [entries](size_t a, size_t b) {
+    const double sa = (*entries)[a].score;
+    const double sb = (*entries)[b].score;
+    return sa > sb || (sa == sb && a > b);
+  });
   std::vector<LogEntry> ranked;
   ranked.reserve(n);
-  for (size_t k = 0; k < n; ++k) ranked.push_back(std::move((*entries)[from[k]]));
+  size_t next = 0;
+  for (size_t k = 0; k < n; ++k) {
+    const bool isNan = std::isnan((*entries)[k].score);
+    ranked.push_back(std::move((*entries)[isNan ? k : numbers[next++]]));
+  }
   *entries = std::move(ranked);
 }
 

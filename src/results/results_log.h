@@ -23,7 +23,8 @@ int ReadResultsLog(std::vector<LogEntry>* entries);
 /// The same for an explicit path.
 int ReadResultsLog(const std::string& path, std::vector<LogEntry>* entries);
 
-/// The exchange sort: descending score, equal scores later line first.
+/// Ranks in place: descending score, equal scores later line first, each NaN
+/// score left at its own position (the order of the viewer's exchange sort).
 void RankEntries(std::vector<LogEntry>* entries);
 
 /// "%04d:  %s(%s)   %5.2f   %s"

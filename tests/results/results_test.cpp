@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QtTest>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -51,6 +53,17 @@ QByteArray SetTrials(const QList<int>& itemsRev) {
 
 using testing::ReadBytes;
 using testing::WriteBytes;
+
+// The viewer's original ranking, the reference for RankEntries: for each
+// position, every later entry scoring >= it is swapped in.
+void ExchangeSort(std::vector<LogEntry>* entries) {
+  std::vector<LogEntry>& e = *entries;
+  for (size_t i = 0; i + 1 < e.size(); ++i) {
+    for (size_t j = i + 1; j < e.size(); ++j) {
+      if (e[j].score >= e[i].score) std::swap(e[i], e[j]);
+    }
+  }
+}
 
 // Starts a second station that appends `count` lines tagged `tag` to `path`.
 std::unique_ptr<QProcess> StartWriter(const QString& path, const QString& tag, int count) {
@@ -332,6 +345,35 @@ class ResultsTest : public QObject {
              std::string("Result of [R]: 5.00 chunks (ORDER: 2 out of 3 / 66.7 percentile)"));
     QCOMPARE(FormatResultRow(2, entries[1]),
              std::string("0002:  2026/01/05(09:03:07)    5.00   R"));
+  }
+
+  void rankEntries_sameOrderAsExchangeSort_data() {
+    QTest::addColumn<QList<double>>("pool");  // the scores a log draws from
+    QTest::addColumn<int>("maxLength");
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    QTest::newRow("few values, many ties") << QList<double>{4.5, 5, 5.25, 6} << 60;
+    QTest::newRow("NaN and infinities")
+        << QList<double>{nan, inf, -inf, 0.0, -0.0, 3, 3, 7.5} << 60;
+    QTest::newRow("mostly NaN") << QList<double>{nan, nan, nan, 1, 2} << 40;
+    QTest::newRow("all equal") << QList<double>{5} << 30;
+    QTest::newRow("long logs") << QList<double>{nan, inf, 1, 2, 3, 4} << 700;
+  }
+
+  void rankEntries_sameOrderAsExchangeSort() {
+    QFETCH(QList<double>, pool);
+    QFETCH(int, maxLength);
+    QRandomGenerator random(20260105);
+    for (int log = 0; log < 200; ++log) {
+      std::vector<LogEntry> entries(random.bounded(maxLength + 1));
+      for (size_t k = 0; k < entries.size(); ++k) {
+        entries[k].score = pool[random.bounded(int(pool.size()))];
+        entries[k].subject = std::to_string(k);  // tells equal scores apart
+      }
+      std::vector<LogEntry> expected = entries;
+      ExchangeSort(&expected);
+      RankEntries(&entries);
+      QCOMPARE(Describe(entries), Describe(expected));
+    }
   }
 
   void log_readAndRank_data() {
