@@ -1,12 +1,12 @@
 #include "dialogs/results_dialog.h"
 
-#include <QAbstractItemView>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <utility>
 
 #include "dialogs/dialog_frame.h"
+#include "dialogs/result_rows_model.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ bool PrepareFrom(CResult* dialog, std::vector<LogEntry>* entries, int read) {
 
 }  // namespace
 
-CResult::CResult(QWidget* parent) : QDialog(parent) {
+CResult::CResult(QWidget* parent) : QDialog(parent), rows_(new ResultRowsModel(this)) {
   setFont(dialogs::ShellDialogFont());
   setWindowTitle(QStringLiteral("Results"));
   dialogs::SetModalFrame(this, 474, 260);
@@ -34,12 +34,13 @@ CResult::CResult(QWidget* parent) : QDialog(parent) {
   summary->setTextFormat(Qt::PlainText);
   summary->setGeometry(du.Rect(20, 15, 392, 10));
 
-  auto* list = new QListWidget(this);
+  auto* list = new QListView(this);
   list->setObjectName(QStringLiteral("list1002"));
   list->setSelectionMode(QAbstractItemView::SingleSelection);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Every row one line of one font: the view need not measure each of them.
   list->setUniformItemSizes(true);
-  list->setSortingEnabled(true);
-  list->sortItems(Qt::AscendingOrder);
+  list->setModel(rows_);
   list->setGeometry(du.Rect(23, 30, 429, 214));
 
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
@@ -51,38 +52,27 @@ CResult::CResult(QWidget* parent) : QDialog(parent) {
 }
 
 void CResult::SetResults(std::vector<LogEntry> ranked, const LogEntry& current) {
-  entries_ = std::move(ranked);
+  rows_->SetEntries(std::move(ranked));
   current_ = current;
 }
 
 void CResult::ExchangeData() {
-  QListWidget* list = List();
-  const int count = static_cast<int>(entries_.size());
-  const int rank = CurrentRank(entries_);
-  // Rows are added unsorted and sorted once: the same order as inserting
-  // each into the sorted list, without re-sorting ten thousand times.
-  list->setSortingEnabled(false);
-  QListWidgetItem* currentRow = nullptr;
-  for (int k = 1; k <= count; ++k) {
-    auto* item =
-        new QListWidgetItem(QString::fromStdString(FormatResultRow(k, entries_[k - 1])), list);
-    if (k == rank) currentRow = item;
-  }
-  list->setSortingEnabled(true);
-  list->sortItems(Qt::AscendingOrder);
+  const std::vector<LogEntry>& entries = rows_->Entries();
+  const int count = static_cast<int>(entries.size());
+  const int rank = CurrentRank(entries);
   Summary()->setText(QString::fromStdString(FormatSummary(current_, rank, count)));
-  // Past 9999 results the text order is no longer the rank order, so the
-  // current row is looked up rather than taken at index rank - 1.
-  // The view scrolls to its current row, at once or when it is first shown.
-  if (currentRow) list->setCurrentItem(currentRow);
+  // The rows stay in rank order at every length (position numbers of five
+  // digits and more included), so the current result is row rank - 1. The
+  // view scrolls to its current row, at once or when it is first shown.
+  if (count > 0) List()->setCurrentIndex(rows_->index(rank - 1));
 }
 
 QLabel* CResult::Summary() const {
   return findChild<QLabel*>(QStringLiteral("static1003"), Qt::FindDirectChildrenOnly);
 }
 
-QListWidget* CResult::List() const {
-  return findChild<QListWidget*>(QStringLiteral("list1002"), Qt::FindDirectChildrenOnly);
+QListView* CResult::List() const {
+  return findChild<QListView*>(QStringLiteral("list1002"), Qt::FindDirectChildrenOnly);
 }
 
 QPushButton* CResult::OkButton() const {

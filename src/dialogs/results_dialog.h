@@ -9,8 +9,9 @@
 #include "results/results_log.h"
 
 class QLabel;
-class QListWidget;
+class QListView;
 class QPushButton;
+class ResultRowsModel;
 
 /// Results (dialog 114): summary line, the ranked list and OK.
 class CResult : public QDialog {
@@ -26,13 +27,13 @@ class CResult : public QDialog {
 
   /// Summary line, control 1003.
   QLabel* Summary() const;
-  /// Result list, control 1002.
-  QListWidget* List() const;
+  /// Result list, control 1002: the rows in rank order.
+  QListView* List() const;
   /// OK, control 1.
   QPushButton* OkButton() const;
 
  private:
-  std::vector<LogEntry> entries_;
+  ResultRowsModel* rows_;
   LogEntry current_;
 };
 

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -55,6 +55,20 @@ QStringList Fields(const CSetupDialog* d) {
   for (const QCheckBox* box : d->findChildren<QCheckBox*>())
     fields << QString::number(box->checkState());
   return fields;
+}
+
+// The list's rows, and the rows selected.
+QStringList Rows(const CResult& dialog) {
+  QStringList rows;
+  const QAbstractItemModel* model = dialog.List()->model();
+  for (int i = 0; i < model->rowCount(); ++i) rows << model->index(i, 0).data().toString();
+  return rows;
+}
+QList<int> SelectedRows(const CResult& dialog) {
+  QList<int> rows;
+  for (const QModelIndex& index : dialog.List()->selectionModel()->selectedIndexes())
+    rows << index.row();
+  return rows;
 }
 
 // Writes "ORBEL.txt" with `lines` under its header into `dir`; returns its path.
@@ -280,14 +294,12 @@ class DialogsTest : public QObject {
                                              "2026/01/03\t10:00:00\t5.00\tP\n"
                                              "2026/01/04\t11:00:00\t6.25\tQ\n"
                                              "2026/01/05\t09:03:07\t5.00\tR\n")));
-    QStringList rows;
-    for (int i = 0; i < dialog.List()->count(); ++i) rows << dialog.List()->item(i)->text();
-    QCOMPARE(rows, (QStringList{"0001:  2026/01/04(11:00:00)    6.25   Q",
-                                "0002:  2026/01/05(09:03:07)    5.00   R",
-                                "0003:  2026/01/03(10:00:00)    5.00   P"}));
+    QCOMPARE(Rows(dialog), (QStringList{"0001:  2026/01/04(11:00:00)    6.25   Q",
+                                        "0002:  2026/01/05(09:03:07)    5.00   R",
+                                        "0003:  2026/01/03(10:00:00)    5.00   P"}));
     QCOMPARE(dialog.Summary()->text(),
              QStringLiteral("Result of [R]: 5.00 chunks (ORDER: 2 out of 3 / 66.7 percentile)"));
-    QCOMPARE(dialog.List()->selectedItems(), QList<QListWidgetItem*>{dialog.List()->item(1)});
+    QCOMPARE(SelectedRows(dialog), QList<int>{1});
   }
 
   void viewResults_headerOnlyLog_showsNothing() {
@@ -302,18 +314,23 @@ class DialogsTest : public QObject {
     QVERIFY(!*shown);
   }
 
-  void results_moreThan9999_currentEntryIsSelected() {
-    // 10001 better results put the latest at 10002, whose five-digit row sorts
-    // between "0999" and "1000", far from index 10001.
+  void results_moreThan9999_rankOrderAndCurrentEntrySelected() {
+    // 10001 better results put the latest at 10002: in text order its row
+    // would sort between "0999" and "1000".
     QByteArray lines;
     for (int i = 0; i < 10004; ++i)
       lines += "2026/03/01\t12:00:00\t" + QByteArray::number(100 - i * 0.005, 'f', 3) + "\tS\n";
     QTemporaryDir dir;
     CResult dialog;
     QVERIFY(PrepareResults(&dialog, WriteLog(dir, lines + "2026/03/02\t12:00:00\t49.997\tCUR\n")));
-    const QList<QListWidgetItem*> selected = dialog.List()->selectedItems();
-    QCOMPARE(selected.size(), 1);
-    QVERIFY2(selected[0]->text().startsWith("10002:  2026/03/02"), qPrintable(selected[0]->text()));
+    const QStringList rows = Rows(dialog);
+    QCOMPARE(rows.size(), 10005);
+    for (int k = 0; k < rows.size(); ++k) {
+      const QString position = QString::number(k + 1).rightJustified(4, '0') + ":  ";
+      QVERIFY2(rows[k].startsWith(position), qPrintable(rows[k]));
+    }
+    QCOMPARE(rows[10001], QStringLiteral("10002:  2026/03/02(12:00:00)   50.00   CUR"));
+    QCOMPARE(SelectedRows(dialog), QList<int>{10001});
   }
 
  private:
