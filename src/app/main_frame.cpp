@@ -69,8 +69,7 @@ void PaintOpeningScreen(ui::DeviceContext& dc, int width, int height) {
   if (openingBitmapLoaded) {
     // A top-down bitmap stores a negative height; its picture is as tall.
     const ui::Rect source{0, 0, openingBitmap.width, std::abs(openingBitmap.height)};
-    dc.StretchDIBits(OpeningSquare(width, height), source, openingBitmap.bits,
-                     openingBitmap.header);
+    dc.StretchDIBits(OpeningSquare(width, height), source, openingBitmap.Bits());
     return;
   }
   dc.SetTextColor(kTitleColour);

@@ -13,14 +13,8 @@ int openingBitmapLoaded = 0;
 namespace {
 
 constexpr size_t kFileHeaderSize = 14;
-constexpr size_t kInfoHeaderSize = 40;
-constexpr size_t kBitfieldMasksSize = 12;
-// Far beyond any stimulus, small enough that no size computed below overflows.
-constexpr int64_t kMaxDimension = 16384;
+constexpr uint32_t kV4HeaderSize = 108;
 constexpr uint64_t kMaxFileSize = std::numeric_limits<int32_t>::max();
-
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
 
 int32_t ReadInt32(const uint8_t* p) {
   const uint32_t v =
@@ -32,10 +26,6 @@ int32_t ReadInt32(const uint8_t* p) {
 
 uint32_t ReadUint32(const uint8_t* p) {
   return static_cast<uint32_t>(ReadInt32(p));
-}
-
-int ReadUint16(const uint8_t* p) {
-  return p[0] | p[1] << 8;
 }
 
 bool IsBm(const uint8_t* fileHeader) {
@@ -86,7 +76,7 @@ int DibImage::Load(const std::string& path) {
     Clear();
     return 0;
   }
-  return Parse();
+  return Parse(ReadUint32(fileHeader + 10));
 }
 
 int DibImage::LoadFromMemory(const uint8_t* data, size_t size) {
@@ -94,79 +84,57 @@ int DibImage::LoadFromMemory(const uint8_t* data, size_t size) {
   if (!data || size < kFileHeaderSize || size > kMaxFileSize || !IsBm(data)) return 0;
   if (!Allocate(&memory, size)) return 0;
   std::memcpy(memory.data(), data + kFileHeaderSize, size - kFileHeaderSize);
-  return Parse();
+  return Parse(ReadUint32(data + 10));
 }
 
-// Reads the header values from the block and refuses any bitmap whose parts
-// would lie beyond the file's bytes, so that drawing never reads past them.
-int DibImage::Parse() {
+ui::DibBits DibImage::Bits() const {
+  if (!header || !bits) return {};
+  const size_t available = memory.size() - kFileHeaderSize;
+  const size_t before = static_cast<size_t>(bits - header);
+  return {header, before, bits, available - before};
+}
+
+// Reads the header values from the block and refuses any bitmap that the
+// drawing decoder would refuse or whose parts would lie beyond the file's
+// bytes, so that drawing never reads past them.
+int DibImage::Parse(uint32_t pixelOffset) {
   // The block is as long as the file, but only its first length - 14 bytes came from it.
   const uint64_t available = memory.size() - kFileHeaderSize;
-  if (available < kInfoHeaderSize) {
-    Clear();
-    return 0;
-  }
   uint8_t* block = memory.data();
-  const int32_t w = ReadInt32(block + 4);
-  const int32_t h = ReadInt32(block + 8);
-  const int bpp = ReadUint16(block + 14);
-  const uint32_t compression = ReadUint32(block + 16);
-  const uint32_t coloursUsed = ReadUint32(block + 32);
-
-  const int64_t rows = h < 0 ? -int64_t{h} : int64_t{h};
-  const bool sizeOk = w > 0 && w <= kMaxDimension && rows > 0 && rows <= kMaxDimension;
-  const bool depthOk = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
-  const bool masks = compression == kBiBitfields;
-  const bool compressionOk = compression == kBiRgb || (masks && (bpp == 16 || bpp == 32));
-  if (!sizeOk || !depthOk || !compressionOk) {
+  ui::DibFormat format;
+  if (!ui::ReadDibFormat(block, available, &format)) {
     Clear();
     return 0;
   }
-
-  int64_t rowLength = 0;  // unpadded
-  switch (bpp) {
-    case 1:
-      rowLength = (w - 1) / 8 + 1;
-      break;
-    case 4:
-      rowLength = (w - 1) / 2 + 1;
-      break;
-    case 8:
-      rowLength = w;
-      break;
-    case 16:
-      rowLength = 2 * int64_t{w};
-      break;
-    case 24:
-      rowLength = 3 * int64_t{w};
-      break;
-    default:
-      rowLength = 4 * int64_t{w};
-      break;
-  }
-  const int64_t padded = ((rowLength - 1) / 4) * 4 + 4;
-
+  const uint32_t coloursUsed = ReadUint32(block + 32);
   uint64_t colours = 0;
   if (coloursUsed != 0) {
-    colours = bpp <= 8 ? coloursUsed : 0;
-  } else if (bpp <= 8) {
-    colours = uint64_t{1} << bpp;
+    colours = format.bitCount <= 8 ? coloursUsed : 0;
+  } else if (format.bitCount <= 8) {
+    colours = uint64_t{1} << format.bitCount;
   }
-  const uint64_t tableStart = kInfoHeaderSize + (masks ? kBitfieldMasksSize : 0);
-  const uint64_t pixelStart = tableStart + 4 * colours;
-  const uint64_t pixelBytes = static_cast<uint64_t>(padded) * static_cast<uint64_t>(rows);
-  if (pixelStart > available || pixelBytes > available - pixelStart) {
+  // Version 4 and 5 headers are what image editors write, and their files
+  // say where the pixels start; for the older ones they follow the table.
+  uint64_t pixelStart = format.tableOffset + 4 * colours;
+  if (format.headerBytes >= kV4HeaderSize) {
+    if (pixelOffset < kFileHeaderSize + format.TableEnd()) {
+      Clear();
+      return 0;
+    }
+    pixelStart = pixelOffset - kFileHeaderSize;
+  }
+  if (pixelStart > available || format.pixelBytes > available - pixelStart) {
     Clear();
     return 0;
   }
 
-  width = w;
-  height = h;
-  bitCount = bpp;
-  rowBytes = static_cast<int32_t>(padded);
+  width = ReadInt32(block + 4);
+  height = ReadInt32(block + 8);
+  bitCount = format.bitCount;
+  rowBytes = static_cast<int32_t>(format.rowBytes);
   colourCount = static_cast<int32_t>(colours);
   header = block;
-  colourTable = bpp <= 8 ? block + tableStart : nullptr;
+  colourTable = bitCount <= 8 ? block + format.tableOffset : nullptr;
   bits = block + pixelStart;
   return 1;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/dib_decode.h"
+
 /// One bitmap file in memory; empty (all zero, null pointers) when no picture is held.
 struct DibImage {
   int32_t width = 0;        ///< pixels per row
@@ -16,7 +18,7 @@ struct DibImage {
   int32_t colourCount = 0;  ///< 4-byte colour table entries
   /// The file from byte 14 on, followed by 14 zero bytes (as long as the file).
   std::vector<uint8_t> memory;
-  uint8_t* header = nullptr;       ///< 40-byte information header at the block's start
+  uint8_t* header = nullptr;       ///< information header at the block's start
   uint8_t* colourTable = nullptr;  ///< colour table, or null above 8 bits per pixel
   uint8_t* bits = nullptr;         ///< first pixel row as stored
 
@@ -31,9 +33,12 @@ struct DibImage {
   int LoadFromMemory(const uint8_t* data, size_t size);
   /// Frees the block and empties the record.
   void Clear();
+  /// The header and pixels with the bytes of the file that lie at each, for
+  /// drawing; all null for an empty record.
+  ui::DibBits Bits() const;
 
  private:
-  int Parse();
+  int Parse(uint32_t pixelOffset);
 };
 
 /// The cover picture of every patch ("stim\patch.bmp").

@@ -57,11 +57,17 @@ SurfaceId MakeCoverImage() {
   if (id < 0) return -1;
   ColourFill(id, 0);
   DcHolder holder;
-  if (GetSurfaceDC(id, &holder)) {
-    // At the bitmap's own size: the surface cuts off what lies beyond it.
-    const ui::Rect whole{0, 0, patchBitmap.width, std::abs(patchBitmap.height)};
-    holder.dc->StretchDIBits(whole, whole, patchBitmap.bits, patchBitmap.header);
-    ReleaseSurfaceDC(id, &holder);
+  if (!GetSurfaceDC(id, &holder)) return id;
+  // At the bitmap's own size: the surface cuts off what lies beyond it.
+  const ui::Rect whole{0, 0, patchBitmap.width, std::abs(patchBitmap.height)};
+  const int drawn = holder.dc->StretchDIBits(whole, whole, patchBitmap.Bits());
+  ReleaseSurfaceDC(id, &holder);
+  // A bitmap that cannot be drawn must not leave a black cover, which would
+  // hide the patches' places during recall: the disc stands in, as for a
+  // missing file.
+  if (drawn == 0 && Lock(id)) {
+    FillDisc(id, kWhite);
+    Unlock(id);
   }
   return id;
 }

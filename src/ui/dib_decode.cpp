@@ -7,13 +7,11 @@ namespace {
 
 constexpr uint32_t kBiRgb = 0;
 constexpr uint32_t kBiBitfields = 3;
-constexpr int kInfoHeaderBytes = 40;
-// Older and newer header versions share the first 40 bytes; the largest
-// (version 5) is 124 bytes. Anything outside is not a bitmap header.
-constexpr uint32_t kMaxInfoHeaderBytes = 124;
+constexpr uint32_t kCoreInfoBytes = 40;
+constexpr uint32_t kMaskBytes = 12;
 // Bounds that keep every size computation far from overflow and refuse
 // headers that would make us allocate gigabytes for a stimulus picture.
-constexpr int64_t kMaxSide = 1 << 16;
+constexpr int64_t kMaxSide = 16384;
 constexpr int64_t kMaxPixels = int64_t{1} << 26;
 
 uint32_t ReadU32(const uint8_t* p) {
@@ -26,6 +24,13 @@ uint16_t ReadU16(const uint8_t* p) {
   uint16_t v;
   std::memcpy(&v, p, sizeof v);
   return v;
+}
+
+// The information header versions: 40 (version 3), 52 and 56 (with the
+// masks, and alpha, inside), 108 (version 4), 124 (version 5). All share the
+// first 40 bytes.
+bool IsHeaderSize(uint32_t bytes) {
+  return bytes == 40 || bytes == 52 || bytes == 56 || bytes == 108 || bytes == 124;
 }
 
 // One colour channel described by a bit mask.
@@ -52,131 +57,134 @@ struct Channel {
   }
 };
 
-struct Layout {
-  int width = 0;
-  int height = 0;  // rows, always positive
-  bool topDown = false;
-  int bitCount = 0;
-  int64_t rowBytes = 0;
-  const uint8_t* table = nullptr;  // colour table, for 8 bits and fewer
-  int tableEntries = 0;            // entries that pixel values can reach
-  Channel red, green, blue;        // for 16 and 32 bits
+struct Decoder {
+  DibFormat f;
+  const uint8_t* table = nullptr;
+  Channel red, green, blue;
+
+  uint32_t TableColour(uint32_t index) const {
+    if (index >= static_cast<uint32_t>(f.tableEntries)) return 0xFF000000u;
+    const uint8_t* q = table + 4 * index;  // blue, green, red, reserved
+    return 0xFF000000u | uint32_t{q[2]} << 16 | uint32_t{q[1]} << 8 | q[0];
+  }
+
+  uint32_t MaskedColour(uint32_t pixel) const {
+    return 0xFF000000u | red.Extract(pixel) << 16 | green.Extract(pixel) << 8 | blue.Extract(pixel);
+  }
+
+  void DecodeRow(const uint8_t* src, uint32_t* dst) const {
+    const int w = f.width;
+    switch (f.bitCount) {
+      case 1:
+        for (int x = 0; x < w; ++x) dst[x] = TableColour((src[x >> 3] >> (7 - (x & 7))) & 1);
+        break;
+      case 4:
+        for (int x = 0; x < w; ++x) {
+          dst[x] = TableColour((x & 1) ? src[x >> 1] & 0x0F : src[x >> 1] >> 4);
+        }
+        break;
+      case 8:
+        for (int x = 0; x < w; ++x) dst[x] = TableColour(src[x]);
+        break;
+      case 16:
+        for (int x = 0; x < w; ++x) dst[x] = MaskedColour(ReadU16(src + 2 * x));
+        break;
+      case 24:
+        for (int x = 0; x < w; ++x) {
+          const uint8_t* p = src + 3 * x;
+          dst[x] = 0xFF000000u | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+        }
+        break;
+      case 32:
+        for (int x = 0; x < w; ++x) dst[x] = MaskedColour(ReadU32(src + 4 * x));
+        break;
+    }
+  }
 };
 
-bool Parse(const void* info, Layout* out) {
-  if (!info) return false;
+}  // namespace
+
+bool ReadDibFormat(const void* info, size_t infoBytes, DibFormat* format) {
+  if (!info || infoBytes < kCoreInfoBytes) return false;
   const auto* h = static_cast<const uint8_t*>(info);
-  const uint32_t headerBytes = ReadU32(h);
+  DibFormat f;
+  f.headerBytes = ReadU32(h);
   const int64_t width = static_cast<int32_t>(ReadU32(h + 4));
   const int64_t height = static_cast<int32_t>(ReadU32(h + 8));
-  const int bitCount = ReadU16(h + 14);
-  const uint32_t compression = ReadU32(h + 16);
+  f.bitCount = ReadU16(h + 14);
+  f.compression = ReadU32(h + 16);
   const uint32_t coloursUsed = ReadU32(h + 32);
 
-  if (headerBytes < kInfoHeaderBytes || headerBytes > kMaxInfoHeaderBytes) return false;
+  if (!IsHeaderSize(f.headerBytes) || f.headerBytes > infoBytes) return false;
   const int64_t rows = height < 0 ? -height : height;
   if (width <= 0 || rows == 0 || width > kMaxSide || rows > kMaxSide) return false;
   if (width * rows > kMaxPixels) return false;
+  f.width = static_cast<int>(width);
+  f.rows = static_cast<int>(rows);
+  f.topDown = height < 0;
+  f.rowBytes = (width * f.bitCount + 31) / 32 * 4;
+  f.pixelBytes = static_cast<uint64_t>(f.rowBytes) * static_cast<uint64_t>(rows);
+  f.tableOffset = f.headerBytes;
 
-  Layout l;
-  l.width = static_cast<int>(width);
-  l.height = static_cast<int>(rows);
-  l.topDown = height < 0;
-  l.bitCount = bitCount;
-  l.rowBytes = (width * bitCount + 31) / 32 * 4;
-
-  switch (bitCount) {
+  switch (f.bitCount) {
     case 1:
     case 4:
     case 8: {
-      if (compression != kBiRgb) return false;
-      const int64_t reachable = int64_t{1} << bitCount;
+      if (f.compression != kBiRgb) return false;
+      const int64_t reachable = int64_t{1} << f.bitCount;
       const int64_t entries = coloursUsed ? coloursUsed : reachable;
-      l.table = h + headerBytes;
-      l.tableEntries = static_cast<int>(entries < reachable ? entries : reachable);
+      f.tableEntries = static_cast<int>(entries < reachable ? entries : reachable);
       break;
     }
     case 16:
-    case 32:
-      if (compression == kBiRgb) {
-        const bool is16 = bitCount == 16;
-        l.red.Set(is16 ? 0x7C00 : 0xFF0000);
-        l.green.Set(is16 ? 0x03E0 : 0x00FF00);
-        l.blue.Set(is16 ? 0x001F : 0x0000FF);
-      } else if (compression == kBiBitfields) {
+    case 32: {
+      const bool is16 = f.bitCount == 16;
+      if (f.compression == kBiRgb) {
+        f.masks[0] = is16 ? 0x7C00 : 0xFF0000;
+        f.masks[1] = is16 ? 0x03E0 : 0x00FF00;
+        f.masks[2] = is16 ? 0x001F : 0x0000FF;
+      } else if (f.compression == kBiBitfields) {
         // The three masks follow a 40-byte header and sit inside larger ones.
-        if (!l.red.Set(ReadU32(h + 40)) || !l.green.Set(ReadU32(h + 44)) ||
-            !l.blue.Set(ReadU32(h + 48))) {
-          return false;
+        if (f.headerBytes == kCoreInfoBytes) f.tableOffset += kMaskBytes;
+        if (kCoreInfoBytes + kMaskBytes > infoBytes) return false;
+        for (int c = 0; c < 3; ++c) f.masks[c] = ReadU32(h + kCoreInfoBytes + 4 * c);
+        Channel check;
+        for (uint32_t m : f.masks) {
+          if (!check.Set(m)) return false;
         }
       } else {
         return false;
       }
       break;
+    }
     case 24:
-      if (compression != kBiRgb) return false;
+      if (f.compression != kBiRgb) return false;
       break;
     default:
       return false;
   }
-  *out = l;
+  if (f.TableEnd() > infoBytes) return false;
+  *format = f;
   return true;
 }
 
-uint32_t TableColour(const Layout& l, uint32_t index) {
-  if (index >= static_cast<uint32_t>(l.tableEntries)) return 0xFF000000u;
-  const uint8_t* q = l.table + 4 * index;  // blue, green, red, reserved
-  return 0xFF000000u | uint32_t{q[2]} << 16 | uint32_t{q[1]} << 8 | q[0];
-}
-
-uint32_t MaskedColour(const Layout& l, uint32_t pixel) {
-  return 0xFF000000u | l.red.Extract(pixel) << 16 | l.green.Extract(pixel) << 8 |
-         l.blue.Extract(pixel);
-}
-
-void DecodeRow(const Layout& l, const uint8_t* src, uint32_t* dst) {
-  switch (l.bitCount) {
-    case 1:
-      for (int x = 0; x < l.width; ++x) dst[x] = TableColour(l, (src[x >> 3] >> (7 - (x & 7))) & 1);
-      break;
-    case 4:
-      for (int x = 0; x < l.width; ++x) {
-        dst[x] = TableColour(l, (x & 1) ? src[x >> 1] & 0x0F : src[x >> 1] >> 4);
-      }
-      break;
-    case 8:
-      for (int x = 0; x < l.width; ++x) dst[x] = TableColour(l, src[x]);
-      break;
-    case 16:
-      for (int x = 0; x < l.width; ++x) dst[x] = MaskedColour(l, ReadU16(src + 2 * x));
-      break;
-    case 24:
-      for (int x = 0; x < l.width; ++x) {
-        const uint8_t* p = src + 3 * x;
-        dst[x] = 0xFF000000u | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
-      }
-      break;
-    case 32:
-      for (int x = 0; x < l.width; ++x) dst[x] = MaskedColour(l, ReadU32(src + 4 * x));
-      break;
-  }
-}
-
-}  // namespace
-
-bool DecodeDib(const void* info, const void* bits, std::vector<uint32_t>* argb, int* width,
-               int* height) {
-  Layout l;
-  if (!bits || !argb || !Parse(info, &l)) return false;
-  const auto* rows = static_cast<const uint8_t*>(bits);
-  std::vector<uint32_t> out(static_cast<size_t>(l.width) * l.height);
-  for (int y = 0; y < l.height; ++y) {
-    const int sourceRow = l.topDown ? y : l.height - 1 - y;
-    DecodeRow(l, rows + sourceRow * l.rowBytes, out.data() + static_cast<size_t>(y) * l.width);
+bool DecodeDib(const DibBits& dib, std::vector<uint32_t>* argb, int* width, int* height) {
+  Decoder d;
+  if (!dib.bits || !argb || !ReadDibFormat(dib.info, dib.infoBytes, &d.f)) return false;
+  if (d.f.pixelBytes > dib.bitsBytes) return false;
+  d.table = static_cast<const uint8_t*>(dib.info) + d.f.tableOffset;
+  d.red.Set(d.f.masks[0]);
+  d.green.Set(d.f.masks[1]);
+  d.blue.Set(d.f.masks[2]);
+  const auto* rows = static_cast<const uint8_t*>(dib.bits);
+  std::vector<uint32_t> out(static_cast<size_t>(d.f.width) * d.f.rows);
+  for (int y = 0; y < d.f.rows; ++y) {
+    const int sourceRow = d.f.topDown ? y : d.f.rows - 1 - y;
+    d.DecodeRow(rows + sourceRow * d.f.rowBytes, out.data() + static_cast<size_t>(y) * d.f.width);
   }
   argb->swap(out);
-  if (width) *width = l.width;
-  if (height) *height = l.height;
+  if (width) *width = d.f.width;
+  if (height) *height = d.f.rows;
   return true;
 }
 

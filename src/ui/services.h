@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "ui/dib_decode.h"
+
 namespace ui {
 
 /// Opaque handle of a window (a QWindow* in the Qt implementation).
@@ -74,11 +76,11 @@ class DeviceContext {
   virtual void SelectFont(const FontSpec* font) = 0;
   /// Draws UTF-8 text into rect with kDt* flags; returns the text height.
   virtual int DrawText(const std::string& text, const Rect& rect, unsigned format) = 0;
-  /// Copies a device-independent bitmap (40-byte info header followed by its
-  /// colour table, and its pixel rows) scaled from the source rectangle onto
-  /// the destination rectangle. Returns the number of rows drawn, 0 on failure.
-  virtual int StretchDIBits(const Rect& dest, const Rect& src, const void* bits,
-                            const void* info) = 0;
+  /// Copies a device-independent bitmap (information header followed by its
+  /// colour masks or table, and its pixel rows) scaled from the source
+  /// rectangle onto the destination rectangle, reading nothing beyond its
+  /// bounds. Returns the number of rows drawn, 0 on failure.
+  virtual int StretchDIBits(const Rect& dest, const Rect& src, const DibBits& dib) = 0;
 };
 
 /// The windowing system as the program uses it. Every call is made on the

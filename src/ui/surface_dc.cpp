@@ -180,8 +180,7 @@ int SurfaceDC::DrawText(const std::string& text, const Rect& rect, unsigned form
 // The source rectangle is in the picture's own top-down coordinates, the
 // whole picture being (0, 0, width, height). Mirroring through negative
 // extents is not offered.
-int SurfaceDC::StretchDIBits(const Rect& dest, const Rect& src, const void* bits,
-                             const void* info) {
+int SurfaceDC::StretchDIBits(const Rect& dest, const Rect& src, const DibBits& dib) {
   if (image_.isNull() || dest.Width() <= 0 || dest.Height() <= 0 || src.Width() <= 0 ||
       src.Height() <= 0) {
     return 0;
@@ -189,7 +188,7 @@ int SurfaceDC::StretchDIBits(const Rect& dest, const Rect& src, const void* bits
   std::vector<uint32_t> argb;
   int width = 0;
   int height = 0;
-  if (!DecodeDib(info, bits, &argb, &width, &height)) return 0;
+  if (!DecodeDib(dib, &argb, &width, &height)) return 0;
   const QImage picture(reinterpret_cast<const uchar*>(argb.data()), width, height, width * 4,
                        QImage::Format_RGB32);
   QPainter painter(&image_);

@@ -30,7 +30,7 @@ class SurfaceDC : public DeviceContext {
   int SetBkMode(int mode) override;
   void SelectFont(const FontSpec* font) override;
   int DrawText(const std::string& text, const Rect& rect, unsigned format) override;
-  int StretchDIBits(const Rect& dest, const Rect& src, const void* bits, const void* info) override;
+  int StretchDIBits(const Rect& dest, const Rect& src, const DibBits& dib) override;
 
   /// The default font: a plain sans-serif with a 16-pixel cell.
   static FontSpec DefaultFont();

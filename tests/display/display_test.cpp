@@ -113,6 +113,32 @@ class DisplayTest : public QObject {
       testing::PutLe(&file, at, value, int(bytes));
       QTest::addRow("%d bits, offset %u = %u", eight ? 8 : 24, at, value) << file << V{};
     }
+    // Header sizes: the colour masks and table follow the header, and from
+    // version 4 on the pixels start where the file header says.
+    using testing::BmpSpec;
+    const std::tuple<const char*, BmpSpec, V> sized[] = {
+        {"version 4, 24 bits, pixels 20 bytes on", {4, 2, 24, 0, {}, 108, 20}, {12, 0, 128}},
+        {"version 5, 24 bits", {4, 2, 24, 0, {}, 124}, {12, 0, 124}},
+        {"version 5, 8 bits, 2 colours, pixels 8 bytes on", {3, 2, 8, 2, {}, 124, 8}, {4, 2, 140}},
+        {"56 bytes, 8 bits, 10 colours", {3, 2, 8, 10, {}, 56}, {4, 10, 96}},
+        {"52 bytes, 16 bits, masks inside", {3, 2, 16, 0, {}, 52, 0, 3}, {8, 0, 52}},
+        {"40 bytes, 32 bits, masks after", {3, 2, 32, 0, {}, 40, 0, 3}, {12, 0, 52}}};
+    for (const auto& [name, spec, at] : sized) QTest::newRow(name) << MakeBmp(spec) << at;
+    // An 8-bit 1 x 1 picture of one colour whose header size field lies: 124
+    // says the table is past the file's end, 63 is no header size at all.
+    Bytes small = MakeBmp({1, 1, 8, 1});
+    testing::PutLe(&small, 14, 124, 4);
+    QTest::newRow("header size 124 past the end") << small << V{};
+    testing::PutLe(&small, 14, 63, 4);
+    QTest::newRow("header size 63") << small << V{};
+    Bytes v5 = MakeBmp({4, 2, 24, 0, {}, 124});
+    testing::PutLe(&v5, 10, 14 + 120, 4);
+    QTest::newRow("version 5, pixels said inside the header") << v5 << V{};
+    testing::PutLe(&v5, 10, uint32_t(v5.size()) - 23, 4);
+    QTest::newRow("version 5, pixels said to run past the end") << v5 << V{};
+    Bytes holes = MakeBmp({3, 2, 16, 0, {}, 40, 0, 3});
+    testing::PutLe(&holes, 54, 0x7C1F, 4);  // red and blue bits in one mask
+    QTest::newRow("mask not a run of bits, which drawing refuses") << holes << V{};
   }
   void dib_load() {
     QFETCH(Bytes, file);
@@ -283,25 +309,42 @@ class DisplayTest : public QObject {
     QCOMPARE(LayOut(1, 3, kMaxPatchSurfaces - 5), 0);  // 10 surfaces needed, 5 left
   }
 
+  void cover_showsBitmapAtItsOwnSize_data() {
+    QTest::addColumn<int>("size");        // 0: no bitmap loaded
+    QTest::addColumn<int>("headerSize");  // and the pixels 20 bytes on from version 4
+    QTest::addColumn<bool>("drawable");   // else the block is spoilt after loading
+    QTest::addColumn<bool>("disc");       // a white disc shown instead
+    // 100 x 100: a black L right and below; 200 x 200: its top-left 120 x 120.
+    QTest::newRow("100 x 100") << 100 << 40 << true << false;
+    QTest::newRow("200 x 200") << 200 << 40 << true << false;
+    QTest::newRow("version 4 header") << 100 << 108 << true << false;
+    QTest::newRow("version 5 header") << 100 << 124 << true << false;
+    QTest::newRow("no bitmap") << 0 << 40 << true << true;
+    QTest::newRow("bitmap the drawing refuses") << 100 << 40 << false << true;
+  }
+
   void cover_showsBitmapAtItsOwnSize() {
+    QFETCH(int, size);
+    QFETCH(int, headerSize);
+    QFETCH(bool, drawable);
+    QFETCH(bool, disc);
     // Never black, and the same read either way round: red and blue both x.
     auto picture = [](int x, int y) { return uint32_t((x | 0x80) * 0x010001 | (y | 0x80) << 8); };
-    // 100 x 100: a black L right and below; 200 x 200: its top-left 120 x 120;
-    // no bitmap: a white disc without number.
-    for (const int size : {100, 200, 0}) {
-      const Bytes file = MakeBmp({size, size, 24, 0, picture});
-      patchBitmapLoaded = size > 0 && patchBitmap.LoadFromMemory(file.data(), file.size());
-      // A reference disc on surface 4, after the patch's three images and the cover.
-      QCOMPARE(V({LayOut(1, 1), CreatePatchSurface(), Lock(4)}), V({1, 4, 1}));
-      FillDisc(4, 0xFFFFFF);
-      int wrong = 0;
-      for (int i = 0; i < 120 * 120; ++i) {
-        const int x = i % 120, y = i / 120;
-        const uint32_t shown = x < size && y < size ? picture(x, y) : 0;
-        wrong += PixelAt(coverImage, x, y) != (size ? shown : PixelAt(4, x, y));
-      }
-      QVERIFY2(!wrong, qPrintable(QString("%1 wrong pixels at size %2").arg(wrong).arg(size)));
+    const Bytes file =
+        MakeBmp({size, size, 24, 0, picture, uint32_t(headerSize), headerSize > 40 ? 20u : 0u});
+    patchBitmapLoaded = size > 0 && patchBitmap.LoadFromMemory(file.data(), file.size());
+    QCOMPARE(patchBitmapLoaded, size > 0 ? 1 : 0);
+    if (!drawable) patchBitmap.header[14] = 2;  // 2 bits per pixel
+    // A reference disc on surface 4, after the patch's three images and the cover.
+    QCOMPARE(V({LayOut(1, 1), CreatePatchSurface(), Lock(4)}), V({1, 4, 1}));
+    FillDisc(4, 0xFFFFFF);
+    int wrong = 0;
+    for (int i = 0; i < 120 * 120; ++i) {
+      const int x = i % 120, y = i / 120;
+      const uint32_t shown = x < size && y < size ? picture(x, y) : 0;
+      wrong += PixelAt(coverImage, x, y) != (disc ? PixelAt(4, x, y) : shown);
     }
+    QVERIFY2(!wrong, qPrintable(QString("%1 wrong pixels").arg(wrong)));
   }
 
   void stimuli_loadWithTheirFormats() {

@@ -25,6 +25,12 @@ std::vector<uint32_t> Header(int w, int h, int bits, uint32_t compression) {
   return {40, uint32_t(w), uint32_t(h), uint32_t(bits) << 16 | 1, compression, 0, 0, 0, 0, 0};
 }
 
+// A bitmap of exactly these bytes, header and table in `info`.
+template <typename I, typename B>
+ui::DibBits Dib(const std::vector<I>& info, const std::vector<B>& bits) {
+  return {info.data(), info.size() * sizeof(I), bits.data(), bits.size() * sizeof(B)};
+}
+
 // The pixel at byte `i` of a surface as 0xXXRRGGBB.
 uint32_t Word(const std::vector<uint8_t>& s, size_t i) {
   uint32_t v;
@@ -109,7 +115,7 @@ class UiTest : public QObject {
     }
     std::vector<uint32_t> argb;
     int w = 0, h = 0;
-    QVERIFY(ui::DecodeDib(info.data(), rows.data(), &argb, &w, &h));
+    QVERIFY(ui::DecodeDib(Dib(info, rows), &argb, &w, &h));
     QCOMPARE(argb, expected);
     QCOMPARE(qMakePair(w, h), qMakePair(width, height));
   }
@@ -117,7 +123,6 @@ class UiTest : public QObject {
   void decodeDib_rejectsMalformedHeader_data() {
     QTest::addColumn<int>("field");  // the header word that is spoilt
     QTest::addColumn<uint>("value");
-    QTest::newRow("12-byte core header") << 0 << 12u;
     QTest::newRow("zero width") << 1 << 0u;
     QTest::newRow("most negative height") << 2 << 0x80000000u;
     QTest::newRow("2 bits") << 3 << (2u << 16 | 1u);
@@ -131,8 +136,63 @@ class UiTest : public QObject {
     info[field] = value;
     const std::vector<uint8_t> bits(64, 0);
     std::vector<uint32_t> argb{1, 2, 3};
-    QVERIFY(!ui::DecodeDib(info.data(), bits.data(), &argb, nullptr, nullptr));
+    QVERIFY(!ui::DecodeDib(Dib(info, bits), &argb, nullptr, nullptr));
     QCOMPARE(argb, (std::vector<uint32_t>{1, 2, 3}));  // a refusal leaves the output alone
+  }
+
+  // Every header size a bitmap may have, and every part cut short by a byte.
+  void decodeDib_readsOnlyWithinItsBounds_data() {
+    QTest::addColumn<QList<uint>>("info");  // header words, then masks or table
+    QTest::addColumn<int>("cut");           // bytes of it that may be read: all minus this
+    QTest::addColumn<int>("rowsCut");       // the same for the one pixel row
+    QTest::addColumn<uint>("pixel");        // 0: refused
+    // `size` bytes of header whose size field says `said`.
+    const auto header = [](uint size, uint bits, uint compression, uint used, uint said = 0) {
+      QList<uint> h(size / 4, 0);
+      h[0] = said ? said : size, h[1] = 1, h[2] = 1, h[3] = bits << 16 | 1, h[4] = compression,
+      h[8] = used;
+      return h;
+    };
+    const QList<uint> grey{0x00111111, 0x00222222};  // entry 1 is the pixel's
+    for (uint size : {40u, 52u, 56u, 108u, 124u}) {
+      QTest::addRow("8 bits, %u-byte header", size)
+          << header(size, 8, 0, 2) + grey << 0 << 0 << 0xFF222222u;
+      QTest::addRow("8 bits, %u-byte header, table cut", size)
+          << header(size, 8, 0, 2) + grey << 1 << 0 << 0u;
+    }
+    // The masks follow a 40-byte header and sit inside larger ones.
+    QList<uint> masks56 = header(56, 32, 3, 0);
+    masks56[10] = 0xFF, masks56[11] = 0xFF00, masks56[12] = 0xFF0000;
+    QTest::newRow("masks inside a 56-byte header") << masks56 << 0 << 0 << 0xFF011234u;
+    QTest::newRow("masks after a 40-byte header")
+        << header(40, 32, 3, 0) + QList<uint>{0xFF, 0xFF00, 0xFF0000} << 0 << 0 << 0xFF011234u;
+    QTest::newRow("masks after a 40-byte header, cut")
+        << header(40, 32, 3, 0) + QList<uint>{0xFF, 0xFF00, 0xFF0000} << 1 << 0 << 0u;
+    QTest::newRow("mask not a run of bits")
+        << header(40, 32, 3, 0) + QList<uint>{0xF0F, 0xF000, 0xFF0000} << 0 << 0 << 0u;
+    QTest::newRow("pixel row cut") << header(40, 32, 0, 0) << 0 << 1 << 0u;
+    // The header size field says more than the block holds.
+    QTest::newRow("124 said, 40 there")
+        << header(40, 8, 0, 1, 124) + grey.mid(0, 1) << 0 << 0 << 0u;
+    QTest::newRow("63-byte header") << header(40, 8, 0, 1, 63) + grey << 0 << 0 << 0u;
+    QTest::newRow("12-byte core header") << header(40, 24, 0, 0, 12) << 0 << 0 << 0u;
+  }
+
+  void decodeDib_readsOnlyWithinItsBounds() {
+    QFETCH(QList<uint>, info);
+    QFETCH(int, cut);
+    QFETCH(int, rowsCut);
+    QFETCH(uint, pixel);
+    // The parts sit at the ends of blocks of their own, where a sanitizer sees
+    // any read past them.
+    const std::vector<uint32_t> block(info.begin(), info.end());
+    const std::vector<uint8_t> row{0x01, 0x12, 0x34, 0x56};  // one pixel of any depth, padded
+    const auto* head = reinterpret_cast<const uint8_t*>(block.data());
+    const std::vector<uint8_t> infoBytes(head, head + 4 * block.size() - cut);
+    const std::vector<uint8_t> rowBytes(row.begin(), row.end() - rowsCut);
+    std::vector<uint32_t> argb;
+    QCOMPARE(ui::DecodeDib(Dib(infoBytes, rowBytes), &argb, nullptr, nullptr), pixel != 0);
+    if (pixel) QCOMPARE(argb, std::vector<uint32_t>{pixel});
   }
 
   void fontFor_windowsFacesResolveToIpaGothic() {
@@ -181,8 +241,7 @@ class UiTest : public QObject {
       }
       std::vector<uint8_t> surface = before;
       ui::SurfaceDC dc(surface.data(), kSide, kSide, kPitch);
-      QCOMPARE(dc.StretchDIBits({0, 0, size, size}, {0, 0, size, size}, bits.data(), info.data()),
-               size);
+      QCOMPARE(dc.StretchDIBits({0, 0, size, size}, {0, 0, size, size}, Dib(info, bits)), size);
       for (size_t i = 0; i < surface.size(); i += 4) {
         // The rest of the surface, row padding and guard row keep every byte.
         const uint32_t x = i % kPitch / 4, y = i / kPitch, drawn = qMin(size, kSide);
