@@ -88,7 +88,12 @@ int ReadResultsLog(const std::string& path, std::vector<LogEntry>* entries) {
   entries->clear();
   std::string text;
   if (!ReadWholeFile(path, &text)) return 0;
+  ParseResultsLog(text, entries);
+  return 1;
+}
 
+void ParseResultsLog(const std::string& text, std::vector<LogEntry>* entries) {
+  entries->clear();
   PieceReader reader(text);
   std::string piece;
   bool header = true;
@@ -103,7 +108,6 @@ int ReadResultsLog(const std::string& path, std::vector<LogEntry>* entries) {
     entries->push_back(ParseLine(line));
   }
   if (!entries->empty()) entries->back().is_current = 1;
-  return 1;
 }
 
 void RankEntries(std::vector<LogEntry>* entries) {

@@ -23,6 +23,9 @@ int ReadResultsLog(std::vector<LogEntry>* entries);
 /// The same for an explicit path.
 int ReadResultsLog(const std::string& path, std::vector<LogEntry>* entries);
 
+/// The entries of a log's bytes, as ReadResultsLog reads them from its file.
+void ParseResultsLog(const std::string& text, std::vector<LogEntry>* entries);
+
 /// Ranks in place: descending score, equal scores later line first, each NaN
 /// score left at its own position (the order of the viewer's exchange sort).
 void RankEntries(std::vector<LogEntry>* entries);
