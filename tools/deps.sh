@@ -13,6 +13,7 @@ DORVANE_PACKAGES=(
   libx11-dev libxtst-dev libx11-xcb-dev libxcb1-dev libxcb-present-dev
   libwayland-dev libwayland-bin wayland-protocols qt6-base-private-dev qt6-wayland weston
   libxcb-xtest0-dev libxcb-randr0-dev qt6-charts-dev
+  clang libclang-rt-14-dev
 )
 
 dorvane_install_deps() {

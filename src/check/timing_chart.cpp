@@ -34,7 +34,8 @@ QChart* IntervalHistogram(const DisplayFacts& d) {
                       .arg(d.frames)
                       .arg(d.nominalPeriodMs, 0, 'f', 2));
   chart->legend()->hide();
-  auto* upper = new QLineSeries;
+  // The area series does not own its line; the chart does.
+  auto* upper = new QLineSeries(chart);
   double first = 0, last = 1, highest = 1;
   if (!d.intervals.empty()) {
     const auto [lo, hi] = std::minmax_element(d.intervals.begin(), d.intervals.end());

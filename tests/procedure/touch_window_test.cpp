@@ -1,6 +1,6 @@
 #include "procedure/touch_window.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QScreen>
 #include <QtTest>
 #include <vector>
@@ -41,6 +41,9 @@ class TouchWindowTest : public QObject {
     QCOMPARE(QGuiApplication::primaryScreen()->devicePixelRatio(), qreal(kScale));
     touchScreen_ = QTest::createTouchDevice();
   }
+
+  // The device outlives every window; QtTest leaves it to the test.
+  void cleanupTestCase() { delete touchScreen_; }
 
   void input_data() {
     QTest::addColumn<std::vector<Step>>("steps");
@@ -162,7 +165,9 @@ class TouchWindowTest : public QObject {
 
 int main(int argc, char** argv) {
   qputenv("QT_SCALE_FACTOR", QByteArray::number(kScale));
-  QGuiApplication app(argc, argv);
+  // A QApplication, as the program has: with widgets linked, QtTest's mouse
+  // functions take the application object for one.
+  QApplication app(argc, argv);
   TouchWindowTest test;
   return QTest::qExec(&test, argc, argv);
 }
