@@ -7,6 +7,7 @@
 #include "display/gl_presenter.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
+#include "results/session_record.h"
 #include "settings/settings_store.h"
 #include "settings/test_settings.h"
 #include "procedure/start_test.h"
@@ -86,6 +87,14 @@ int CMyApp::StartUp(const std::string& executablePath) {
   // 2, 3. Missing bitmaps are no error: white discs and the title line stand in.
   patchBitmapLoaded = LoadFlag(patchBitmap, kPatchBitmapPath);
   openingBitmapLoaded = LoadFlag(openingBitmap, kOpeningBitmapPath);
+  // Missing or bad stimuli are replaced without a word; the session records
+  // are where that shows.
+  results::stimuliUsed = {
+      results::DescribeStimulus(kPatchBitmapPath, patchBitmapLoaded, results::StimulusUse::kBuiltIn),
+      results::DescribeStimulus(kOpeningBitmapPath, openingBitmapLoaded,
+                                results::StimulusUse::kBuiltIn),
+      results::DescribeStimulus(kClickSoundPath, true, results::StimulusUse::kMissing),
+      results::DescribeStimulus(kErrorSoundPath, true, results::StimulusUse::kMissing)};
   // 4. The window class: ApplyWindowClass, as each window is built.
   // 5. The main frame.
   auto* frame = new CMainFrame;
