@@ -25,6 +25,7 @@
 #include "display/surfaces.h"
 #include "procedure/ms_timer.h"
 #include "procedure/start_test.h"
+#include "sessions/sessions_window.h"
 #include "ui/qt_services.h"
 #include "ui/surface_dc.h"
 
@@ -156,6 +157,7 @@ void CMainFrame::BuildMenu() {
   QMenu* test = menuBar()->addMenu(QStringLiteral("&Test"));
   add(test, QStringLiteral("&Start Test"), kCmdStartTest);
   add(test, QStringLiteral("結果を見る(&R)"), kCmdViewResults);
+  add(test, QStringLiteral("S&essions…"), kCmdSessions);
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   add(help, QStringLiteral("&About"), kCmdAbout);
   add(help, QStringLiteral("Timing Check…"), kCmdTimingCheck);
@@ -195,6 +197,10 @@ void CMainFrame::OnCommand(int id) {
       break;
     case kCmdOptions:
       EditOptions();
+      TakeBackFocus(this);
+      break;
+    case kCmdSessions:
+      if (!TestRunning()) sessions::ShowSessions(this);
       TakeBackFocus(this);
       break;
     case kCmdTimingCheck:
