@@ -35,7 +35,7 @@ SessionListing ListSession(const QString& path, const QByteArray& bytes) {
   listing.fileName = QFileInfo(path).fileName();
   SessionRecord record;
   std::string reason;
-  if (!ParseSessionRecord(bytes, &record, &reason)) {
+  if (!ParseSessionRecord(bytes, &record, &reason, false)) {
     listing.reason = QString::fromStdString(reason);
     return listing;
   }

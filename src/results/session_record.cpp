@@ -47,68 +47,87 @@ const char* TimeSourceName(TouchTimeSource source) {
 }
 
 // ---- Reading: every access checks its type, and every failure says where.
+// Where is kept as a chain of names on the stack and spelled out only on a
+// failure: thousands of records are read at a time.
+
+struct Path {
+  const Path* parent = nullptr;
+  const char* key = nullptr;  ///< a member's name, or null for an element
+  qsizetype index = -1;       ///< an element's index
+  const QString* name = nullptr;  ///< a member's name that is not a literal
+
+  Path Member(const char* k) const { return Path{this, k, -1, nullptr}; }
+  Path Element(qsizetype i) const { return Path{this, nullptr, i, nullptr}; }
+  Path Named(const QString* n) const { return Path{this, nullptr, -1, n}; }
+
+  QString Text() const {
+    QString head = parent ? parent->Text() : QString();
+    if (index >= 0) return head + QStringLiteral("[%1]").arg(index);
+    const QString own = name ? *name : QString::fromLatin1(key ? key : "");
+    return head.isEmpty() ? own : head + QLatin1Char('.') + own;
+  }
+};
 
 class Reader {
  public:
   bool failed = false;
   std::string reason;
 
-  bool Fail(const QString& where, const char* what) {
-    if (!failed) reason = (where + QStringLiteral(" ") + QLatin1String(what)).toStdString();
+  bool Fail(const Path& at, const char* what) {
+    if (!failed) reason = (at.Text() + QLatin1Char(' ') + QLatin1String(what)).toStdString();
     failed = true;
     return false;
   }
 
-  QJsonValue Member(const QJsonObject& o, const QString& where, const char* key) {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined()) Fail(where + "." + key, "is missing");
+  QJsonValue Member(const QJsonObject& o, const Path& at) {
+    const QJsonValue v = o.value(QLatin1String(at.key));
+    if (v.isUndefined()) Fail(at, "is missing");
     return v;
   }
 
-  QJsonObject Object(const QJsonObject& o, const QString& where, const char* key) {
-    const QJsonValue v = Member(o, where, key);
-    if (!failed && !v.isObject()) Fail(where + "." + key, "is not an object");
+  QJsonObject Object(const QJsonValue& v, const Path& at) {
+    if (!failed && !v.isObject()) Fail(at, "is not an object");
     return v.toObject();
   }
 
-  QJsonArray Array(const QJsonObject& o, const QString& where, const char* key) {
-    const QJsonValue v = Member(o, where, key);
-    if (!failed && !v.isArray()) Fail(where + "." + key, "is not a list");
+  QJsonObject Object(const QJsonObject& o, const Path& at) { return Object(Member(o, at), at); }
+
+  QJsonArray Array(const QJsonObject& o, const Path& at) {
+    const QJsonValue v = Member(o, at);
+    if (!failed && !v.isArray()) Fail(at, "is not a list");
     return v.toArray();
   }
 
-  std::string String(const QJsonObject& o, const QString& where, const char* key) {
-    const QJsonValue v = Member(o, where, key);
-    if (!failed && !v.isString()) Fail(where + "." + key, "is not a text");
+  std::string String(const QJsonObject& o, const Path& at) {
+    const QJsonValue v = Member(o, at);
+    if (!failed && !v.isString()) Fail(at, "is not a text");
     return v.toString().toStdString();
   }
 
-  bool Bool(const QJsonObject& o, const QString& where, const char* key) {
-    const QJsonValue v = Member(o, where, key);
-    if (!failed && !v.isBool()) Fail(where + "." + key, "is not true or false");
+  bool Bool(const QJsonObject& o, const Path& at) {
+    const QJsonValue v = Member(o, at);
+    if (!failed && !v.isBool()) Fail(at, "is not true or false");
     return v.toBool();
   }
 
-  double Number(const QJsonValue& v, const QString& where) {
+  double Number(const QJsonValue& v, const Path& at) {
     if (failed) return 0;
-    if (!v.isDouble() || !std::isfinite(v.toDouble())) Fail(where, "is not a number");
+    if (!v.isDouble() || !std::isfinite(v.toDouble())) Fail(at, "is not a number");
     return v.toDouble();
   }
 
-  double Number(const QJsonObject& o, const QString& where, const char* key) {
-    return Number(Member(o, where, key), where + "." + key);
-  }
+  double Number(const QJsonObject& o, const Path& at) { return Number(Member(o, at), at); }
 
   // A whole number within [low, high]; never converts a value out of range.
-  int64_t Whole(const QJsonValue& v, const QString& where, int64_t low, int64_t high) {
+  int64_t Whole(const QJsonValue& v, const Path& at, int64_t low, int64_t high) {
     if (failed) return 0;
     const double d = v.toDouble();
     if (!v.isDouble() || !std::isfinite(d) || std::floor(d) != d) {
-      Fail(where, "is not a whole number");
+      Fail(at, "is not a whole number");
       return 0;
     }
     if (d < static_cast<double>(low) || d > static_cast<double>(high)) {
-      Fail(where, "is out of range");
+      Fail(at, "is out of range");
       return 0;
     }
     // Beyond 2^53 the double has lost digits the integer kept.
@@ -116,28 +135,29 @@ class Reader {
     return std::clamp<int64_t>(exact, low, high);
   }
 
-  int32_t Int(const QJsonObject& o, const QString& where, const char* key,
+  int32_t Int(const QJsonObject& o, const Path& at,
               int64_t low = std::numeric_limits<int32_t>::min(),
               int64_t high = std::numeric_limits<int32_t>::max()) {
-    return static_cast<int32_t>(Whole(Member(o, where, key), where + "." + key, low, high));
+    return static_cast<int32_t>(Whole(Member(o, at), at, low, high));
   }
 
   // A patch number (1-based) or null, as a 0-based row or -1.
-  int32_t Patch(const QJsonObject& o, const QString& where, const char* key) {
-    const QJsonValue v = Member(o, where, key);
+  int32_t Patch(const QJsonObject& o, const Path& at) {
+    const QJsonValue v = Member(o, at);
     if (failed || v.isNull()) return -1;
-    return static_cast<int32_t>(Whole(v, where + "." + key, 1, kMaxPatches)) - 1;
+    return static_cast<int32_t>(Whole(v, at, 1, kMaxPatches)) - 1;
   }
 
   // One of `names`, as its index.
   template <size_t N>
-  int Name(const QJsonObject& o, const QString& where, const char* key,
-           const char* const (&names)[N]) {
-    const std::string text = String(o, where, key);
+  int Name(const QJsonObject& o, const Path& at, const char* const (&names)[N]) {
+    const QJsonValue v = Member(o, at);
     if (failed) return 0;
+    if (!v.isString()) return Fail(at, "is not a text"), 0;
+    const QString text = v.toString();
     for (size_t i = 0; i < N; ++i)
-      if (text == names[i]) return static_cast<int>(i);
-    Fail(where + "." + key, "is not a known name");
+      if (text == QLatin1String(names[i])) return static_cast<int>(i);
+    Fail(at, "is not a known name");
     return 0;
   }
 };
@@ -184,61 +204,67 @@ std::string JsonFailure(const QByteArray& bytes, const QJsonParseError& error) {
          std::to_string(error.offset);
 }
 
-void ReadFrame(Reader& r, const QJsonObject& o, const QString& where, SessionFrame* f) {
-  f->kind = static_cast<FrameKind>(r.Name(o, where, "kind", kKindNames));
-  f->patch = r.Patch(o, where, "patch");
-  f->onsetMs = r.Number(o, where, "onsetMs");
-  f->uncertaintyMs = r.Number(o, where, "uncertaintyMs");
-  f->requestMs = r.Number(o, where, "requestMs");
-  f->returnMs = r.Number(o, where, "returnMs");
-  f->source = static_cast<OnsetSource>(r.Name(o, where, "source", kSourceNames));
-  f->missedRefreshes = r.Int(o, where, "missedRefreshes", 0);
+void ReadFrame(Reader& r, const QJsonObject& o, const Path& at, SessionFrame* f) {
+  f->kind = static_cast<FrameKind>(r.Name(o, at.Member("kind"), kKindNames));
+  f->patch = r.Patch(o, at.Member("patch"));
+  f->onsetMs = r.Number(o, at.Member("onsetMs"));
+  f->uncertaintyMs = r.Number(o, at.Member("uncertaintyMs"));
+  f->requestMs = r.Number(o, at.Member("requestMs"));
+  f->returnMs = r.Number(o, at.Member("returnMs"));
+  f->source = static_cast<OnsetSource>(r.Name(o, at.Member("source"), kSourceNames));
+  f->missedRefreshes = r.Int(o, at.Member("missedRefreshes"), 0);
 }
 
-void ReadTouch(Reader& r, const QJsonObject& o, const QString& where, SessionTouch* t) {
-  t->timeMs = r.Number(o, where, "timeMs");
-  t->source = static_cast<TouchTimeSource>(r.Name(o, where, "source", kTimeSourceNames));
-  t->screenX = r.Int(o, where, "screenX");
-  t->screenY = r.Int(o, where, "screenY");
-  t->canvasX = r.Int(o, where, "canvasX");
-  t->canvasY = r.Int(o, where, "canvasY");
-  t->patch = r.Patch(o, where, "patch");
-  t->judgement = static_cast<TouchJudgement>(r.Name(o, where, "judgement", kJudgementNames));
+void ReadTouch(Reader& r, const QJsonObject& o, const Path& at, SessionTouch* t) {
+  t->timeMs = r.Number(o, at.Member("timeMs"));
+  t->source = static_cast<TouchTimeSource>(r.Name(o, at.Member("source"), kTimeSourceNames));
+  t->screenX = r.Int(o, at.Member("screenX"));
+  t->screenY = r.Int(o, at.Member("screenY"));
+  t->canvasX = r.Int(o, at.Member("canvasX"));
+  t->canvasY = r.Int(o, at.Member("canvasY"));
+  t->patch = r.Patch(o, at.Member("patch"));
+  t->judgement = static_cast<TouchJudgement>(r.Name(o, at.Member("judgement"), kJudgementNames));
 }
 
-void ReadTrial(Reader& r, const QJsonObject& o, const QString& where, SessionTrial* t) {
+void ReadTrial(Reader& r, const QJsonObject& o, const Path& at, bool keepEvents, SessionTrial* t) {
   TrialRecord& row = t->row;
-  row.Trial = r.Int(o, where, "Trial");
-  row.NItems = r.Int(o, where, "NItems");
-  row.NCorrect = r.Int(o, where, "NCorrect");
-  row.RT1 = r.Int(o, where, "RT1");
-  row.RT2 = r.Int(o, where, "RT2");
-  row.Error = r.Int(o, where, "Error");
-  row.Rev = r.Int(o, where, "Rev");
-  const QJsonArray cells = r.Array(o, where, "cells");
-  if (cells.size() > kMaxPatches) r.Fail(where + ".cells", "has more than 20 entries");
+  row.Trial = r.Int(o, at.Member("Trial"));
+  row.NItems = r.Int(o, at.Member("NItems"));
+  row.NCorrect = r.Int(o, at.Member("NCorrect"));
+  row.RT1 = r.Int(o, at.Member("RT1"));
+  row.RT2 = r.Int(o, at.Member("RT2"));
+  row.Error = r.Int(o, at.Member("Error"));
+  row.Rev = r.Int(o, at.Member("Rev"));
+  const Path cellsAt = at.Member("cells");
+  const QJsonArray cells = r.Array(o, cellsAt);
+  if (cells.size() > kMaxPatches) r.Fail(cellsAt, "has more than 20 entries");
   for (qsizetype k = 0; !r.failed && k < cells.size(); ++k)
-    t->cells.push_back(static_cast<int32_t>(
-        r.Whole(cells[k], where + QStringLiteral(".cells[%1]").arg(k), 0, 24)));
-  t->rt1ZeroNs = r.Whole(r.Member(o, where, "rt1ZeroNs"), where + ".rt1ZeroNs",
-                         std::numeric_limits<int64_t>::min() / 2,
+    t->cells.push_back(static_cast<int32_t>(r.Whole(cells[k], cellsAt.Element(k), 0, 24)));
+  const Path zeroAt = at.Member("rt1ZeroNs");
+  t->rt1ZeroNs = r.Whole(r.Member(o, zeroAt), zeroAt, std::numeric_limits<int64_t>::min() / 2,
                          std::numeric_limits<int64_t>::max() / 2);
-  const QJsonValue rt2 = r.Member(o, where, "rt2ZeroMs");
+  const Path rt2At = at.Member("rt2ZeroMs");
+  const QJsonValue rt2 = r.Member(o, rt2At);
   t->hasRt2Zero = !rt2.isNull();
-  if (t->hasRt2Zero) t->rt2ZeroMs = r.Number(rt2, where + ".rt2ZeroMs");
-  const QJsonArray frames = r.Array(o, where, "frames");
+  if (t->hasRt2Zero) t->rt2ZeroMs = r.Number(rt2, rt2At);
+  const Path framesAt = at.Member("frames");
+  const QJsonArray frames = r.Array(o, framesAt);
+  // Checked either way; kept only when asked for.
+  SessionFrame frame;
+  if (keepEvents) t->frames.resize(static_cast<size_t>(frames.size()));
   for (qsizetype k = 0; !r.failed && k < frames.size(); ++k) {
-    const QString at = where + QStringLiteral(".frames[%1]").arg(k);
-    if (!frames[k].isObject()) r.Fail(at, "is not an object");
-    t->frames.emplace_back();
-    ReadFrame(r, frames[k].toObject(), at, &t->frames.back());
+    const Path frameAt = framesAt.Element(k);
+    ReadFrame(r, r.Object(frames[k], frameAt), frameAt,
+              keepEvents ? &t->frames[static_cast<size_t>(k)] : &frame);
   }
-  const QJsonArray touches = r.Array(o, where, "touches");
+  const Path touchesAt = at.Member("touches");
+  const QJsonArray touches = r.Array(o, touchesAt);
+  SessionTouch touch;
+  if (keepEvents) t->touches.resize(static_cast<size_t>(touches.size()));
   for (qsizetype k = 0; !r.failed && k < touches.size(); ++k) {
-    const QString at = where + QStringLiteral(".touches[%1]").arg(k);
-    if (!touches[k].isObject()) r.Fail(at, "is not an object");
-    t->touches.emplace_back();
-    ReadTouch(r, touches[k].toObject(), at, &t->touches.back());
+    const Path touchAt = touchesAt.Element(k);
+    ReadTouch(r, r.Object(touches[k], touchAt), touchAt,
+              keepEvents ? &t->touches[static_cast<size_t>(k)] : &touch);
   }
 }
 
@@ -421,10 +447,12 @@ QByteArray SessionRecordJson(const SessionRecord& r) {
       {"stimuli", stimuli},
       {"display", display},
       {"trials", trials}};
-  return QJsonDocument(root).toJson(QJsonDocument::Indented);
+  // Compact: a folder of thousands is read at once, and parsing time follows the size.
+  return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
 
-bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* out, std::string* reason) {
+bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* out, std::string* reason,
+                        bool keepEvents) {
   if (bytes.trimmed().isEmpty()) {
     *reason = "empty file";
     return false;
@@ -465,70 +493,74 @@ bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* out, std::string
   }
 
   Reader rd;
-  const QString top = QStringLiteral("record");
-  const QJsonObject program = rd.Object(root, top, "program");
-  r.programName = rd.String(program, "program", "name");
-  r.programVersion = rd.String(program, "program", "version");
-  r.started = rd.String(root, top, "started");
-  r.ended = rd.String(root, top, "ended");
+  const Path top;
+  const QJsonObject program = rd.Object(root, top.Member("program"));
+  const Path programAt = top.Member("program");
+  r.programName = rd.String(program, programAt.Member("name"));
+  r.programVersion = rd.String(program, programAt.Member("version"));
+  r.started = rd.String(root, top.Member("started"));
+  r.ended = rd.String(root, top.Member("ended"));
 
-  const QJsonObject s = rd.Object(root, top, "settings");
-  const QString ws = QStringLiteral("settings");
-  r.settings.subject = rd.String(s, ws, "subject");
-  r.settings.random_seed = rd.Int(s, ws, "random_seed");
-  r.settings.memtime = rd.Int(s, ws, "memtime");
-  r.settings.max_rev = rd.Int(s, ws, "max_rev");
-  r.settings.hide_mouse = rd.Int(s, ws, "hide_mouse");
-  r.settings.flag_feedback = rd.Int(s, ws, "flag_feedback");
-  r.settings.flag_ranking = rd.Int(s, ws, "flag_ranking");
+  const Path ws = top.Member("settings");
+  const QJsonObject s = rd.Object(root, ws);
+  r.settings.subject = rd.String(s, ws.Member("subject"));
+  r.settings.random_seed = rd.Int(s, ws.Member("random_seed"));
+  r.settings.memtime = rd.Int(s, ws.Member("memtime"));
+  r.settings.max_rev = rd.Int(s, ws.Member("max_rev"));
+  r.settings.hide_mouse = rd.Int(s, ws.Member("hide_mouse"));
+  r.settings.flag_feedback = rd.Int(s, ws.Member("flag_feedback"));
+  r.settings.flag_ranking = rd.Int(s, ws.Member("flag_ranking"));
 
-  const QJsonObject result = rd.Object(root, top, "result");
-  r.trialsRun = rd.Int(result, "result", "trialsRun", 0, kMaxTrials);
-  r.reversals = rd.Int(result, "result", "reversals");
-  const QJsonValue score = rd.Member(result, "result", "score");
+  const Path wres = top.Member("result");
+  const QJsonObject result = rd.Object(root, wres);
+  r.trialsRun = rd.Int(result, wres.Member("trialsRun"), 0, kMaxTrials);
+  r.reversals = rd.Int(result, wres.Member("reversals"));
+  const QJsonValue score = rd.Member(result, wres.Member("score"));
   r.hasScore = !score.isNull();
-  if (r.hasScore) r.score = rd.Number(score, "result.score");
+  if (r.hasScore) r.score = rd.Number(score, wres.Member("score"));
 
-  const QJsonArray stimuli = rd.Array(root, top, "stimuli");
+  const Path wst = top.Member("stimuli");
+  const QJsonArray stimuli = rd.Array(root, wst);
   for (qsizetype k = 0; !rd.failed && k < stimuli.size(); ++k) {
-    const QString at = QStringLiteral("stimuli[%1]").arg(k);
-    const QJsonObject o = stimuli[k].toObject();
-    if (!stimuli[k].isObject()) rd.Fail(at, "is not an object");
+    const Path at = wst.Element(k);
+    const QJsonObject o = rd.Object(stimuli[k], at);
     StimulusRecord st;
-    st.file = rd.String(o, at, "file");
-    st.use = static_cast<StimulusUse>(rd.Name(o, at, "use", kUseNames));
-    if (st.use == StimulusUse::kFile) st.sha256 = rd.String(o, at, "sha256");
+    st.file = rd.String(o, at.Member("file"));
+    st.use = static_cast<StimulusUse>(rd.Name(o, at.Member("use"), kUseNames));
+    if (st.use == StimulusUse::kFile) st.sha256 = rd.String(o, at.Member("sha256"));
     r.stimuli.push_back(st);
   }
 
-  const QJsonObject d = rd.Object(root, top, "display");
-  const QString wd = QStringLiteral("display");
-  const QJsonObject screen = rd.Object(d, wd, "ScreenSize");
-  r.display.screenWidth = rd.Int(screen, "display.ScreenSize", "width");
-  r.display.screenHeight = rd.Int(screen, "display.ScreenSize", "height");
-  const QJsonObject rect = rd.Object(d, wd, "PresentRect");
-  const QString wr = QStringLiteral("display.PresentRect");
-  r.display.presentRect = {rd.Int(rect, wr, "left"), rd.Int(rect, wr, "top"),
-                           rd.Int(rect, wr, "right"), rd.Int(rect, wr, "bottom")};
-  r.display.presentation.path = rd.String(d, wd, "path");
-  r.display.presentation.nominalRefreshS = rd.Number(d, wd, "nominalRefreshS");
-  r.display.presentation.measuredRefreshS = rd.Number(d, wd, "measuredRefreshS");
-  r.display.presentation.fellBackToRaster = rd.Bool(d, wd, "fellBackToRaster");
-  const QJsonObject sources = rd.Object(d, wd, "onsetSources");
+  const Path wd = top.Member("display");
+  const QJsonObject d = rd.Object(root, wd);
+  const Path wsz = wd.Member("ScreenSize");
+  const QJsonObject screen = rd.Object(d, wsz);
+  r.display.screenWidth = rd.Int(screen, wsz.Member("width"));
+  r.display.screenHeight = rd.Int(screen, wsz.Member("height"));
+  const Path wr = wd.Member("PresentRect");
+  const QJsonObject rect = rd.Object(d, wr);
+  r.display.presentRect = {rd.Int(rect, wr.Member("left")), rd.Int(rect, wr.Member("top")),
+                           rd.Int(rect, wr.Member("right")), rd.Int(rect, wr.Member("bottom"))};
+  r.display.presentation.path = rd.String(d, wd.Member("path"));
+  r.display.presentation.nominalRefreshS = rd.Number(d, wd.Member("nominalRefreshS"));
+  r.display.presentation.measuredRefreshS = rd.Number(d, wd.Member("measuredRefreshS"));
+  r.display.presentation.fellBackToRaster = rd.Bool(d, wd.Member("fellBackToRaster"));
+  const Path wsrc = wd.Member("onsetSources");
+  const QJsonObject sources = rd.Object(d, wsrc);
   for (auto it = sources.begin(); !rd.failed && it != sources.end(); ++it) {
-    const int32_t count = static_cast<int32_t>(
-        rd.Whole(it.value(), "display.onsetSources." + it.key(), 0, INT32_MAX));
-    r.display.onsetSources.emplace_back(it.key().toStdString(), count);
+    const QString key = it.key();
+    const int32_t count = static_cast<int32_t>(rd.Whole(it.value(), wsrc.Named(&key), 0, INT32_MAX));
+    r.display.onsetSources.emplace_back(key.toStdString(), count);
   }
 
-  const QJsonArray trials = rd.Array(root, top, "trials");
+  const Path wt = top.Member("trials");
+  const QJsonArray trials = rd.Array(root, wt);
   if (!rd.failed && trials.size() != r.trialsRun)
-    rd.Fail(QStringLiteral("trials"), "does not hold result.trialsRun entries");
+    rd.Fail(wt, "does not hold result.trialsRun entries");
+  r.trials.resize(rd.failed ? 0 : static_cast<size_t>(trials.size()));
   for (qsizetype k = 0; !rd.failed && k < trials.size(); ++k) {
-    const QString at = QStringLiteral("trials[%1]").arg(k);
-    if (!trials[k].isObject()) rd.Fail(at, "is not an object");
-    r.trials.emplace_back();
-    ReadTrial(rd, trials[k].toObject(), at, &r.trials.back());
+    const Path at = wt.Element(k);
+    ReadTrial(rd, rd.Object(trials[k], at), at, keepEvents, &r.trials[static_cast<size_t>(k)]);
   }
   if (rd.failed) {
     *reason = "damaged: " + rd.reason;

@@ -136,8 +136,11 @@ QByteArray SessionRecordJson(const SessionRecord& record);
 
 /// Reads a record; false with `*reason` (one line, for a person) when the
 /// bytes are empty, truncated, not JSON, not a session record, of a newer
-/// major version or of a shape this program does not read.
-bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* record, std::string* reason);
+/// major version or of a shape this program does not read. Without
+/// `keepEvents` every frame and touch is still checked, but the trials'
+/// frame and touch lists stay empty (for listing thousands at a time).
+bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* record, std::string* reason,
+                        bool keepEvents = true);
 
 /// Local time as the record writes it: "2026-01-05T09:03:07.123+01:00".
 std::string LocalTimeText(const QDateTime& time);

@@ -9,6 +9,7 @@ namespace {
 
 // Unreadable rows sort below every readable one on any column.
 constexpr double kUnreadableKey = -std::numeric_limits<double>::max();
+constexpr qint64 kNoDate = std::numeric_limits<qint64>::min();
 
 }  // namespace
 
@@ -43,14 +44,18 @@ QVariant SessionTableModel::data(const QModelIndex& index, int role) const {
   if (column == kFile) return l.fileName;
   if (column == kProblem) return l.readable ? QString() : QStringLiteral("unreadable: ") + l.reason;
   if (!l.readable) {
-    if (sort) return column == kSubject || column == kDate ? QVariant(QString()) : kUnreadableKey;
+    if (sort) {
+      if (column == kSubject) return QString();
+      return column == kDate ? QVariant(kNoDate) : QVariant(kUnreadableKey);
+    }
     return column == kSubject ? QVariant(QStringLiteral("(unreadable)")) : QVariant();
   }
   switch (column) {
     case kSubject:
       return l.subject;
     case kDate:
-      if (sort) return l.ended.isValid() ? l.ended.toUTC().toString(Qt::ISODateWithMs) : QString();
+      // A number: sorting thousands of rows compares it many times over.
+      if (sort) return l.ended.isValid() ? l.ended.toMSecsSinceEpoch() : kNoDate;
       return l.ended.isValid() ? l.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                                : QStringLiteral("?");
     case kScore:
@@ -82,17 +87,11 @@ SessionFilter::SessionFilter(QObject* parent) : QSortFilterProxyModel(parent) {
   setSortRole(kSortRole);
 }
 
-void SessionFilter::SetSubject(const QString& text) {
-  subject_ = text;
-  invalidateFilter();
-}
-
-void SessionFilter::SetMemtime(const QVariant& memtime) {
+void SessionFilter::SetFilters(const QString& subject, const QVariant& memtime,
+                               const QVariant& maxRev) {
+  if (subject == subject_ && memtime == memtime_ && maxRev == maxRev_) return;
+  subject_ = subject;
   memtime_ = memtime;
-  invalidateFilter();
-}
-
-void SessionFilter::SetMaxRev(const QVariant& maxRev) {
   maxRev_ = maxRev;
   invalidateFilter();
 }

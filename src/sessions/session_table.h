@@ -54,11 +54,9 @@ class SessionFilter : public QSortFilterProxyModel {
 
  public:
   explicit SessionFilter(QObject* parent = nullptr);
-  /// Empty: any subject.
-  void SetSubject(const QString& text);
-  /// Null: any value.
-  void SetMemtime(const QVariant& memtime);
-  void SetMaxRev(const QVariant& maxRev);
+  /// Sets all three at once (one pass over the rows): a subject text
+  /// (empty: any), and memtime and max_rev values (null: any).
+  void SetFilters(const QString& subject, const QVariant& memtime, const QVariant& maxRev);
 
  protected:
   bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;

@@ -197,6 +197,8 @@ void CSessions::OnLoaded(std::vector<results::SessionListing> listings) {
   progress_->hide();
   // Newest first: the session just run is the one wanted most often.
   table_->sortByColumn(kDate, Qt::DescendingOrder);
+  // Measured on the first rows only: every row of a large folder would take seconds.
+  table_->horizontalHeader()->setResizeContentsPrecision(50);
   table_->resizeColumnsToContents();
   loaded_ = true;
   ApplyFilters();
@@ -204,9 +206,7 @@ void CSessions::OnLoaded(std::vector<results::SessionListing> listings) {
 }
 
 void CSessions::ApplyFilters() {
-  filter_->SetSubject(subject_->text());
-  filter_->SetMemtime(memtime_->currentData());
-  filter_->SetMaxRev(maxRev_->currentData());
+  filter_->SetFilters(subject_->text(), memtime_->currentData(), maxRev_->currentData());
   if (!table_->currentIndex().isValid() && filter_->rowCount() > 0) {
     table_->selectRow(0);
   }

@@ -232,7 +232,7 @@ void SessionRecordTest::noReversal_hasNoScore() {
   const SessionRecord r = RoundTrip(results::MakeSessionRecord(test.Inputs()));
   QCOMPARE(r.trialsRun, 2);
   QVERIFY(!r.hasScore);
-  QVERIFY(results::SessionRecordJson(r).contains("\"score\": null"));
+  QVERIFY(results::SessionRecordJson(r).contains("\"score\":null"));
 }
 
 void SessionRecordTest::reader_refusesWithReason_data() {
@@ -255,24 +255,24 @@ void SessionRecordTest::reader_refusesWithReason_data() {
                                << "format version 0.9 is older than this program reads (1.x)";
   QTest::newRow("bad version") << Edited("\"1.0\"", "\"1\"") << "unreadable format version \"1\"";
   QTest::newRow("no trials") << Edited("\"trials\"", "\"trails\"")
-                             << "damaged: record.trials is missing";
-  QTest::newRow("too few trials") << Edited("\"trialsRun\": 2", "\"trialsRun\": 3")
+                             << "damaged: trials is missing";
+  QTest::newRow("too few trials") << Edited("\"trialsRun\":2", "\"trialsRun\":3")
                                   << "damaged: trials does not hold result.trialsRun entries";
-  QTest::newRow("text count") << Edited("\"NItems\": 3", "\"NItems\": \"3\"")
+  QTest::newRow("text count") << Edited("\"NItems\":3", "\"NItems\":\"3\"")
                               << "damaged: trials[0].NItems is not a whole number";
-  QTest::newRow("fraction") << Edited("\"NItems\": 3", "\"NItems\": 3.5")
+  QTest::newRow("fraction") << Edited("\"NItems\":3", "\"NItems\":3.5")
                             << "damaged: trials[0].NItems is not a whole number";
-  QTest::newRow("beyond 32 bits") << Edited("\"NItems\": 3", "\"NItems\": 1e12")
+  QTest::newRow("beyond 32 bits") << Edited("\"NItems\":3", "\"NItems\":1e12")
                                   << "damaged: trials[0].NItems is out of range";
-  QTest::newRow("cell off the grid") << Edited("24\n", "25\n")
+  QTest::newRow("cell off the grid") << Edited("24]", "25]")
                                      << "damaged: trials[0].cells[2] is out of range";
-  QTest::newRow("patch 0") << Edited("\"patch\": null", "\"patch\": 0")
+  QTest::newRow("patch 0") << Edited("\"patch\":null", "\"patch\":0")
                            << "damaged: trials[0].frames[1].patch is out of range";
   QTest::newRow("unknown judgement") << Edited("\"no-patch\"", "\"maybe\"")
                                      << "damaged: trials[0].touches[1].judgement is not a known name";
-  QTest::newRow("touch not an object") << Edited("\"touches\": [", "\"touches\": [7, ")
+  QTest::newRow("touch not an object") << Edited("\"touches\":[", "\"touches\":[7, ")
                                        << "damaged: trials[0].touches[0] is not an object";
-  QTest::newRow("score as text") << Edited("\"score\": 4", "\"score\": \"4\"")
+  QTest::newRow("score as text") << Edited("\"score\":4", "\"score\":\"4\"")
                                  << "damaged: result.score is not a number";
 }
 
