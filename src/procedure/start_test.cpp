@@ -103,6 +103,9 @@ void StartTest() {
   const QDateTime started = QDateTime::currentDateTime();
   const int outcome = RunTest();
   const QDateTime ended = QDateTime::currentDateTime();
+  // Taken while the test window is still the bound one: the display speaks of its window.
+  const PresentationInfo presentation = DisplayPresentationInfo();
+  const ui::Rect presentRect = displayState.PresentRect;
 
   BindClipperToWindow(mainWindow);
   testWindow.reset();
@@ -111,7 +114,7 @@ void StartTest() {
   // its failure can never keep them from being written.
   if (outcome == 1) {
     results::WriteSessionRecord({&testState, &trialTimings, &testSettings, results::stimuliUsed,
-                                 ScreenSize, displayState.PresentRect, DisplayPresentationInfo(),
+                                 ScreenSize, presentRect, presentation,
                                  started, ended});
   }
   if (testSettings.flag_ranking == 1) ViewResults();
