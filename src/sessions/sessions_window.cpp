@@ -2,6 +2,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -255,6 +256,11 @@ std::vector<QString> CSessions::ListedPaths() const {
 }
 
 bool CSessions::SavePicture(const QString& path) {
+  // A chart lays out its new axes and series, and drops the old axes'
+  // items, on later passes of the event loop; without them the picture
+  // could show parts of the previous session.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   const QPixmap left = staircaseView_->grab();
   const QPixmap right = distributionView_->grab();
   QImage picture(left.width() + right.width(), std::max(left.height(), right.height()),

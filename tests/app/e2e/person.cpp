@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcessEnvironment>
 #include <algorithm>
 #include <cstdio>
@@ -119,6 +120,13 @@ bool Person::Start(const QByteArray& earlierLog) {
   for (const QString& name : files) {
     if (!QFile::copy(stim.filePath(name), work.filePath(QStringLiteral("stim/") + name))) {
       return Fail("cannot copy " + name.toStdString());
+    }
+  }
+  for (const auto& [name, bytes] : earlierFiles) {
+    QFile file(work.filePath(name));
+    if (!work.mkpath(QFileInfo(file).path()) || !file.open(QIODevice::WriteOnly) ||
+        file.write(bytes) != bytes.size()) {
+      return Fail("cannot write " + name.toStdString());
     }
   }
   if (!earlierLog.isEmpty()) {
@@ -443,6 +451,36 @@ bool Person::CloseResults() {
   screen_.Tap({"Return"});
   Note("closed the Results dialog with Return");
   return WaitWindow("Results", false);
+}
+
+bool Person::LookAtSessions(const std::string& subject) {
+  screen_.MoveTo(20, screen_.Height() - 20);
+  SleepMs(100);
+  const auto popups = [this] {
+    const std::vector<TopWindow> windows = screen_.TopWindows();
+    return std::count_if(windows.begin(), windows.end(),
+                         [](const TopWindow& w) { return w.popup; });
+  };
+  const auto before = popups();
+  screen_.Tap({"Alt_L", "t"});
+  if (!WaitFor([&] { return popups() > before; }, 5000, 20, "the Test menu after Alt+T")) {
+    return false;
+  }
+  SleepMs(200);
+  screen_.Tap({"e"});
+  Note("chose Test -> Sessions");
+  QRect window;
+  if (!WaitWindow("Sessions", true, &window)) return false;
+  SleepMs(1000);  // the records are read, then listed and drawn
+  screen_.MoveTo(window.center().x(), window.bottom() - 3);
+  SleepMs(100);
+  if (!screen_.Type(subject)) return Fail("a key has no key code on this X server");
+  Note("typed '" + subject + "' into the subject filter");
+  SleepMs(800);
+  if (onSessions) onSessions(window);
+  screen_.Tap({"Escape"});
+  Note("closed the Sessions window with Escape");
+  return WaitWindow("Sessions", false);
 }
 
 bool Person::ExitFromMenu() {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/e2e/x_screen.h"
@@ -74,6 +75,9 @@ class Person {
   /// Connects to the X server, fills a fresh working directory (with
   /// `earlierLog` as "ORBEL.txt" when given) and starts the program there.
   bool Start(const QByteArray& earlierLog = QByteArray());
+  /// Files to put into the working directory before the program starts:
+  /// relative path and bytes (folders are made).
+  std::vector<std::pair<QString, QByteArray>> earlierFiles;
   /// Waits until the opening picture fills the central square of the screen.
   bool WaitForOpeningScreen();
   /// Clicks inside that square and waits for the Subject Information dialog.
@@ -85,6 +89,10 @@ class Person {
   bool TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trials);
   /// Waits for the Results dialog, calls `onResults`, then closes it with Return.
   bool CloseResults();
+  /// Test -> Sessions from the keyboard; waits for the window, types
+  /// `subject` into its subject filter, calls `onSessions` with the window's
+  /// place on the screen, then closes it with Escape.
+  bool LookAtSessions(const std::string& subject);
   /// File -> Exit from the keyboard; true when the program then ends with code 0.
   bool ExitFromMenu();
 
@@ -102,6 +110,8 @@ class Person {
   std::function<void()> onMemorisation;
   /// Called while the Results dialog is up, with its place on the screen.
   std::function<void(const QRect& dialog)> onResults;
+  /// Called while the Sessions window is up, with its place on the screen.
+  std::function<void(const QRect& window)> onSessions;
 
  private:
   bool Fail(const std::string& what);
