@@ -110,7 +110,7 @@ class SessionsWindowTest : public QObject {
     QVERIFY(testing::WriteBytes(dir_.filePath("other.json"), "{\"format\": \"photos\"}"));
     // Neither is a record: not listed.
     QVERIFY(testing::WriteBytes(dir_.filePath("notes.txt"), "x"));
-    QVERIFY(testing::WriteBytes(dir_.filePath(".a.json.tmp9"), json));
+    QVERIFY(testing::WriteBytes(dir_.filePath(".hidden.json"), json));
   }
   void init() { Open(); }
   void cleanup() { window_.reset(); }
