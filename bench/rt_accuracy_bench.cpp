@@ -28,13 +28,23 @@
 
 namespace {
 
-// Recorded minus true, ms, over the trials of one condition.
+// Recorded minus true, ms, over the trials of one condition: against the
+// middle of the true interval's bounds, and against the bounds themselves
+// (0 inside them), which leaves out the person's own uncertainty.
 struct Errors {
   std::vector<double> rt1;
   std::vector<double> rt2;
+  std::vector<double> rt1Outside;
+  std::vector<double> rt2Outside;
   std::vector<double> width;  // of the true bounds
   int unseen = 0;             // onsets that came before the person looked
 };
+
+double Outside(double recorded, const e2e::Bounds& truth) {
+  if (recorded < truth.low) return recorded - truth.low;
+  if (recorded > truth.high) return recorded - truth.high;
+  return 0;
+}
 
 void Report(const char* name, std::vector<double> e) {
   if (e.empty()) {
@@ -95,10 +105,12 @@ bool OneTest(int reversals, Errors* errors) {
     }
     const e2e::Bounds rt1 = t.Rt1();
     errors->rt1.push_back(f[4].toInt() - rt1.Middle());
+    errors->rt1Outside.push_back(Outside(f[4].toInt(), rt1));
     errors->width.push_back(rt1.high - rt1.low);
     if (t.nItems > 1) {
       const e2e::Bounds rt2 = t.Rt2();
       errors->rt2.push_back(f[5].toInt() - rt2.Middle());
+      errors->rt2Outside.push_back(Outside(f[5].toInt(), rt2));
       errors->width.push_back(rt2.high - rt2.low);
     }
   }
@@ -117,8 +129,12 @@ bool Condition(const char* name, bool busy, int wanted) {
     ok = OneTest(std::max(2, left * 2 / 3 + 1), &errors);
   }
   StopAll(load);
+  std::printf("  against the middle of the true bounds:\n");
   Report("RT1", errors.rt1);
   Report("RT2", errors.rt2);
+  std::printf("  against the true bounds (0 inside them):\n");
+  Report("RT1", errors.rt1Outside);
+  Report("RT2", errors.rt2Outside);
   std::vector<double> w = errors.width;
   std::sort(w.begin(), w.end());
   if (!w.empty()) {

@@ -95,11 +95,13 @@ int64_t ZeroOf(const FrameOnset& onset) {
   return onset.Confirmed() ? onset.onsetNs : onset.returnNs;
 }
 
-// Whole milliseconds from one moment to another, rounded to the nearest.
+// The milliseconds from one moment to another, counted as a millisecond
+// counter read just after the later one shows them: every millisecond begun
+// counts.
 int32_t MsBetween(int64_t fromNs, int64_t toNs) {
   constexpr int64_t kNsPerMs = 1000000;
   const int64_t d = toNs - fromNs;
-  const int64_t ms = d >= 0 ? (d + kNsPerMs / 2) / kNsPerMs : -((-d + kNsPerMs / 2) / kNsPerMs);
+  const int64_t ms = d >= 0 ? (d + kNsPerMs - 1) / kNsPerMs : -(-d / kNsPerMs);
   if (ms > INT32_MAX) return INT32_MAX;
   if (ms < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(ms);

@@ -146,8 +146,8 @@ class AppTest : public QObject {
     for (QAction* menu : frame.menuBar()->actions())
       for (QAction* action : menu->menu()->actions())
         items[menu->text() + "/" + action->text() + (action->isEnabled() ? "" : " (off)")] = action;
-    QCOMPARE(items.keys(), (QStringList{"&File/E&xit", "&Help/&About", "&Test/&Start Test",
-                                        "&Test/結果を見る(&R)"}));
+    QCOMPARE(items.keys(), (QStringList{"&File/E&xit", "&Help/&About", "&Help/Timing Check…",
+                                        "&Test/&Start Test", "&Test/結果を見る(&R)"}));
     frame.show();
     QVERIFY(QTest::qWaitForWindowActive(&frame));
     const auto answer = AnswerDialogs(&fake);

@@ -83,9 +83,9 @@ class RecordingPresenter : public display::Presenter {
   FrameOnset onset_;
 };
 
-// Whole milliseconds from one moment to another, rounded to the nearest.
+// The milliseconds from one moment to a later one, every one begun counted.
 int32_t Ms(int64_t from, int64_t to) {
-  return static_cast<int32_t>(std::llround(static_cast<double>(to - from) / kMs));
+  return static_cast<int32_t>((to - from + kMs - 1) / kMs);
 }
 
 // A person in front of the screen: touches patches (by index, or at an

@@ -288,29 +288,46 @@ bool Person::FillSubjectInformation(const SubjectEntry& entry) {
 
 // Reads every cell's sample point, in one round trip, until `seen` holds
 // for their shades. The frame that made it so reached the screen between the
-// last read that did not see it and the first that did.
+// last read that did not see it and the first that did. With `perCell`, the
+// reads go on until two in a row agree, and each cell gets the moment it
+// first showed 'W': a frame may reach the screen's pixels in parts.
 bool Person::WatchCells(const std::function<bool(const std::string&)>& seen, int timeoutMs,
-                        const std::string& what, ServerMoment* when) {
+                        const std::string& what, ServerMoment* when,
+                        std::vector<ServerMoment>* perCell) {
   std::vector<QPoint> points;
   for (int c = 0; c < kCells; ++c) points.push_back(At(c, kSampleX, kSampleY));
   std::vector<QRgb> colours;
   std::string shades(kCells, '?');
+  std::string previousShades;
   ServerMoment read;
   ServerMoment previous;
   bool first = true;
+  bool found = false;
+  if (perCell) perCell->assign(kCells, ServerMoment{});
+  std::vector<bool> white(kCells, false);
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   while (Clock::now() < deadline) {
     if (!screen_.ReadPoints(points, &colours, &read)) return Fail("the X server refused a read");
     for (int c = 0; c < kCells; ++c) shades[static_cast<size_t>(c)] = Classify(colours[size_t(c)]);
-    if (seen(shades)) {
+    if (!found && seen(shades)) {
+      found = true;
       when->sent = previous.sent;
       when->answered = read.answered;
       when->known = !first;
-      return true;
     }
+    if (perCell && (found || !first)) {
+      for (int c = 0; c < kCells; ++c) {
+        if (white[size_t(c)] || shades[size_t(c)] != 'W') continue;
+        white[size_t(c)] = true;
+        (*perCell)[size_t(c)] = ServerMoment{previous.sent, read.answered, !first};
+      }
+    }
+    if (found && (!perCell || shades == previousShades)) return true;
+    previousShades = shades;
     previous = read;
     first = false;
   }
+  if (found) return true;
   return Fail("timed out watching for " + what + "; the cells showed " + shades);
 }
 
@@ -342,7 +359,10 @@ bool Person::TakeTrial(int expectedItems, int memtime, DrivenTrial* trial) {
   const auto firstNumbered = [](const std::string& g) {
     return g.find('W') != std::string::npos && g.find_first_not_of(".W") == std::string::npos;
   };
-  if (!WatchCells(firstNumbered, 15000, "a numbered display", &trial->onset)) return false;
+  std::vector<ServerMoment> cellOnsets;
+  if (!WatchCells(firstNumbered, 15000, "a numbered display", &trial->onset, &cellOnsets)) {
+    return false;
+  }
   if (!WaitGrid(numbered, 5000, "a numbered display")) return false;
   if (!WaitWindow("Experiment Window", true)) return false;
   std::vector<int> cells;
@@ -395,6 +415,8 @@ bool Person::TakeTrial(int expectedItems, int memtime, DrivenTrial* trial) {
       if (found.empty()) {
         trial->first = at;
         trial->answer = touch.answerSeen;
+        // RT1 runs from when patch 1 itself showed.
+        if (cellOnsets[static_cast<size_t>(cell)].known) trial->onset = cellOnsets[size_t(cell)];
       }
       found.push_back(cell);
       tried.clear();

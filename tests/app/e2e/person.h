@@ -44,7 +44,7 @@ struct DrivenTrial {
   bool error = false;                 ///< at least one wrong touch
   int rev = 0;                        ///< reversal number of this trial, else 0
   std::vector<int> cells;             ///< cells of the discs, in reading order
-  ServerMoment onset;                 ///< the numbered display reached the screen
+  ServerMoment onset;                 ///< the numbered display reached the screen at disc 1
   ServerMoment first;                 ///< the touch on disc 1
   ServerMoment answer;                ///< the answer to the touch on disc 1 reached the screen
   ServerMoment last;                  ///< the last wrong touch, or the completing one
@@ -126,7 +126,8 @@ class Person {
   bool OpeningShown();
   bool Touch(int cell, DrivenTouch* touch);
   bool WatchCells(const std::function<bool(const std::string&)>& seen, int timeoutMs,
-                  const std::string& what, ServerMoment* when);
+                  const std::string& what, ServerMoment* when,
+                  std::vector<ServerMoment>* perCell = nullptr);
   bool TakeTrial(int expectedItems, int memtime, DrivenTrial* trial);
 
   XScreen screen_;
