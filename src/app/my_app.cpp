@@ -90,7 +90,8 @@ int CMyApp::StartUp(const std::string& executablePath) {
   // Missing or bad stimuli are replaced without a word; the session records
   // are where that shows.
   results::stimuliUsed = {
-      results::DescribeStimulus(kPatchBitmapPath, patchBitmapLoaded, results::StimulusUse::kBuiltIn),
+      results::DescribeStimulus(kPatchBitmapPath, patchBitmapLoaded,
+                                results::StimulusUse::kBuiltIn),
       results::DescribeStimulus(kOpeningBitmapPath, openingBitmapLoaded,
                                 results::StimulusUse::kBuiltIn),
       results::DescribeStimulus(kClickSoundPath, true, results::StimulusUse::kMissing),

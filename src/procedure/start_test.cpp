@@ -114,8 +114,7 @@ void StartTest() {
   // its failure can never keep them from being written.
   if (outcome == 1) {
     results::WriteSessionRecord({&testState, &trialTimings, &testSettings, results::stimuliUsed,
-                                 ScreenSize, presentRect, presentation,
-                                 started, ended});
+                                 ScreenSize, presentRect, presentation, started, ended});
   }
   if (testSettings.flag_ranking == 1) ViewResults();
 }

@@ -78,8 +78,8 @@ std::string TrialCsvRows(const SessionRecord& r, const std::string& session) {
 }
 
 std::string TouchCsvRows(const SessionRecord& r, const std::string& session) {
-  const std::string common = SessionColumns(r, session) + "," + Int(r.settings.memtime) + "," +
-                             Int(r.settings.max_rev);
+  const std::string common =
+      SessionColumns(r, session) + "," + Int(r.settings.memtime) + "," + Int(r.settings.max_rev);
   std::string rows;
   for (const SessionTrial& t : r.trials) {
     int found = 0;  // the expected patch is the one after those found
@@ -91,8 +91,8 @@ std::string TouchCsvRows(const SessionRecord& r, const std::string& session) {
               "," + QString::number(x.timeMs, 'f', 1).toStdString() + "," + TimeSource(x.source) +
               "," + Int(x.canvasX) + "," + Int(x.canvasY) + "," + Int(x.screenX) + "," +
               Int(x.screenY) + "," + (hit ? Int(x.patch + 1) : "NA") + "," +
-              (placed ? Int(t.cells[static_cast<size_t>(x.patch)]) : "NA") + "," +
-              Int(found + 1) + "," + TouchJudgementName(x.judgement) + "\r\n";
+              (placed ? Int(t.cells[static_cast<size_t>(x.patch)]) : "NA") + "," + Int(found + 1) +
+              "," + TouchJudgementName(x.judgement) + "\r\n";
       if (x.judgement == TouchJudgement::kCorrect) ++found;
     }
   }

@@ -58,9 +58,9 @@ SessionListing ListSession(const QString& path, const QByteArray& bytes) {
 std::vector<SessionListing> LoadSessionFolder(const QString& folder, const LoadProgress& progress,
                                               const std::atomic<bool>* cancel) {
   const QDir dir(folder);
-  const QStringList names =
-      dir.exists() ? dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)
-                   : QStringList();
+  const QStringList names = dir.exists()
+                                ? dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)
+                                : QStringList();
   const int total = static_cast<int>(names.size());
   std::vector<SessionListing> listings(static_cast<size_t>(total));
   std::atomic<int> next{0};

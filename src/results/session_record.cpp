@@ -52,8 +52,8 @@ const char* TimeSourceName(TouchTimeSource source) {
 
 struct Path {
   const Path* parent = nullptr;
-  const char* key = nullptr;  ///< a member's name, or null for an element
-  qsizetype index = -1;       ///< an element's index
+  const char* key = nullptr;      ///< a member's name, or null for an element
+  qsizetype index = -1;           ///< an element's index
   const QString* name = nullptr;  ///< a member's name that is not a literal
 
   Path Member(const char* k) const { return Path{this, k, -1, nullptr}; }
@@ -164,7 +164,7 @@ class Reader {
 
 const char* const kKindNames[] = {"memorisation", "cover",       "answer",
                                   "error",        "error-cover", "completion"};
-const char* const kSourceNames[] = {"none",    "present-event", "oml-sync", "wayland-feedback",
+const char* const kSourceNames[] = {"none",     "present-event", "oml-sync", "wayland-feedback",
                                     "readback", "simulated"};
 const char* const kJudgementNames[] = {"correct", "wrong", "no-patch", "already-found"};
 const char* const kTimeSourceNames[] = {"stamp", "sample"};
@@ -367,9 +367,9 @@ SessionRecord MakeSessionRecord(const SessionInputs& in) {
 QByteArray SessionRecordJson(const SessionRecord& r) {
   QJsonObject program{{"name", Q(r.programName)}, {"version", Q(r.programVersion)}};
   const TestSettings& s = r.settings;
-  QJsonObject settings{{"subject", Q(s.subject)},         {"random_seed", s.random_seed},
-                       {"memtime", s.memtime},            {"max_rev", s.max_rev},
-                       {"hide_mouse", s.hide_mouse},      {"flag_feedback", s.flag_feedback},
+  QJsonObject settings{{"subject", Q(s.subject)},       {"random_seed", s.random_seed},
+                       {"memtime", s.memtime},          {"max_rev", s.max_rev},
+                       {"hide_mouse", s.hide_mouse},    {"flag_feedback", s.flag_feedback},
                        {"flag_ranking", s.flag_ranking}};
   QJsonObject result{{"trialsRun", r.trialsRun},
                      {"reversals", r.reversals},
@@ -436,17 +436,16 @@ QByteArray SessionRecordJson(const SessionRecord& r) {
         {"frames", frames},
         {"touches", touches}});
   }
-  const QJsonObject root{
-      {"format", kSessionFormat},
-      {"version", QStringLiteral("%1.%2").arg(kSessionMajor).arg(kSessionMinor)},
-      {"program", program},
-      {"started", Q(r.started)},
-      {"ended", Q(r.ended)},
-      {"settings", settings},
-      {"result", result},
-      {"stimuli", stimuli},
-      {"display", display},
-      {"trials", trials}};
+  const QJsonObject root{{"format", kSessionFormat},
+                         {"version", QStringLiteral("%1.%2").arg(kSessionMajor).arg(kSessionMinor)},
+                         {"program", program},
+                         {"started", Q(r.started)},
+                         {"ended", Q(r.ended)},
+                         {"settings", settings},
+                         {"result", result},
+                         {"stimuli", stimuli},
+                         {"display", display},
+                         {"trials", trials}};
   // Compact: a folder of thousands is read at once, and parsing time follows the size.
   return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
@@ -474,8 +473,8 @@ bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* out, std::string
     return false;
   }
   if (format.toString() != QLatin1String(kSessionFormat)) {
-    *reason = "not a session record: its format is \"" + format.toString().left(60).toStdString() +
-              "\"";
+    *reason =
+        "not a session record: its format is \"" + format.toString().left(60).toStdString() + "\"";
     return false;
   }
   SessionRecord r;
@@ -549,7 +548,8 @@ bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* out, std::string
   const QJsonObject sources = rd.Object(d, wsrc);
   for (auto it = sources.begin(); !rd.failed && it != sources.end(); ++it) {
     const QString key = it.key();
-    const int32_t count = static_cast<int32_t>(rd.Whole(it.value(), wsrc.Named(&key), 0, INT32_MAX));
+    const int32_t count =
+        static_cast<int32_t>(rd.Whole(it.value(), wsrc.Named(&key), 0, INT32_MAX));
     r.display.onsetSources.emplace_back(key.toStdString(), count);
   }
 
@@ -576,8 +576,8 @@ std::string FileNamePart(const std::string& subject) {
   std::string part;
   for (const char c : subject) {
     const auto u = static_cast<unsigned char>(c);
-    const bool plain = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') ||
-                       (u >= '0' && u <= '9') || u == '-' || u == '_';
+    const bool plain = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') ||
+                       u == '-' || u == '_';
     const size_t width = plain ? 1 : 3;
     if (part.size() + width > kMaxPart) break;
     if (plain) {
@@ -600,7 +600,8 @@ bool SaveSessionRecord(const std::string& folder, const SessionRecord& record,
                        const QDateTime& ended, std::string* path, std::string* reason) {
   const std::string stem = SessionFileStem(record.settings.subject, ended);
   std::vector<std::string> names{stem + ".json"};
-  for (int k = 2; k <= kMaxNameSuffix; ++k) names.push_back(stem + "-" + std::to_string(k) + ".json");
+  for (int k = 2; k <= kMaxNameSuffix; ++k)
+    names.push_back(stem + "-" + std::to_string(k) + ".json");
   std::string name;
   const bool ok = WriteNewFileDurably(folder, names, SessionRecordJson(record), &name, reason);
   *path = folder + "/" + name;

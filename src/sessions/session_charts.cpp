@@ -53,8 +53,9 @@ QValueAxis* WholeAxis(const QString& title, double low, double high) {
 
 QString SessionTitle(const results::SessionListing& s) {
   return QStringLiteral("%1, %2: score %3")
-      .arg(s.subject, s.ended.isValid() ? s.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
-                                        : QStringLiteral("?"),
+      .arg(s.subject,
+           s.ended.isValid() ? s.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                             : QStringLiteral("?"),
            ScoreText(s));
 }
 

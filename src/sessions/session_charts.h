@@ -17,7 +17,7 @@ namespace sessions {
 /// A histogram bin of the score distribution: [low, low + width).
 struct ScoreBin {
   double low = 0;
-  int others = 0;     ///< sessions other than the selected one
+  int others = 0;         ///< sessions other than the selected one
   bool selected = false;  ///< the selected session's score falls here
 };
 

@@ -2,8 +2,8 @@
 
 #include <QChart>
 #include <QChartView>
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -145,8 +145,8 @@ CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), 
 
   // Thousands of records take a moment; the window answers meanwhile.
   reader_.reset(QThread::create([this] {
-    auto listings = std::make_shared<std::vector<results::SessionListing>>(
-        results::LoadSessionFolder(
+    auto listings =
+        std::make_shared<std::vector<results::SessionListing>>(results::LoadSessionFolder(
             folder_,
             [this](int done, int total) {
               QMetaObject::invokeMethod(
@@ -299,9 +299,9 @@ bool CSessions::ExportListed(const QString& chosen) {
 }
 
 void CSessions::ChooseAndSavePicture() {
-  const QString path = ChooseSaveFile(this, QStringLiteral("Save picture"),
-                                      QStringLiteral("staircase.png"),
-                                      QStringLiteral("PNG pictures (*.png)"));
+  const QString path =
+      ChooseSaveFile(this, QStringLiteral("Save picture"), QStringLiteral("staircase.png"),
+                     QStringLiteral("PNG pictures (*.png)"));
   if (!path.isEmpty()) SavePicture(path);
 }
 

@@ -66,12 +66,20 @@ QString CompareTrial(const results::SessionTrial& t, const e2e::DrivenTrial& d,
     const int cy = 9 + 150 * (y.cell / 5) + 60;
     if (qAbs(x.canvasX - cx) > 1 || qAbs(x.canvasY - cy) > 1)
       out << QString("touch %1 at %2,%3, disc centre %4,%5")
-                 .arg(k + 1).arg(x.canvasX).arg(x.canvasY).arg(cx).arg(cy);
+                 .arg(k + 1)
+                 .arg(x.canvasX)
+                 .arg(x.canvasY)
+                 .arg(cx)
+                 .arg(cy);
     // From the memorisation onset, within the bounds the subject file's times keep.
     const double low = MsBetween(d.onset.answered, y.press.sent);
     const double high = MsBetween(d.onset.sent, y.press.answered);
     if (d.onset.known && (x.timeMs < low - kSlackMs || x.timeMs > high + kSlackMs))
-      out << QString("touch %1 at %2 ms, true %3 to %4 ms").arg(k + 1).arg(x.timeMs).arg(low).arg(high);
+      out << QString("touch %1 at %2 ms, true %3 to %4 ms")
+                 .arg(k + 1)
+                 .arg(x.timeMs)
+                 .arg(low)
+                 .arg(high);
     if (!wrong && found == 0 && qAbs(x.timeMs - r.RT1) > 1)
       out << QString("first touch at %1 ms, RT1 %2").arg(x.timeMs).arg(r.RT1);
     kinds << (wrong ? QStringList{"error", "error-cover"} : QStringList{"answer"});
@@ -101,8 +109,8 @@ QString CompareTrial(const results::SessionTrial& t, const e2e::DrivenTrial& d,
   // RT1 counts from the memorisation display: its onset, or its hand-over when unconfirmed.
   if (!t.frames.empty()) {
     const results::SessionFrame& m = t.frames.front();
-    differ("memorisation at", QString::number(m.source != OnsetSource::kNone ? m.onsetMs : m.returnMs),
-           "0");
+    differ("memorisation at",
+           QString::number(m.source != OnsetSource::kNone ? m.onsetMs : m.returnMs), "0");
   }
   return out.join("; ");
 }
@@ -180,7 +188,8 @@ void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
   // The session record: one file, named for the subject and the end of the
   // test, holding what the person did.
   const QDir sessions(work.filePath("sessions"));
-  const QStringList records = sessions.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  const QStringList records =
+      sessions.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
   QCOMPARE(records.size(), 1);
   QVERIFY2(QRegularExpression("^e2e-subject_\\d{8}-\\d{6}\\.json$").match(records[0]).hasMatch(),
            qPrintable(records[0]));
@@ -189,8 +198,10 @@ void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
   results::SessionRecord record;
   std::string reason;
   QVERIFY2(results::ParseSessionRecord(recordFile.readAll(), &record, &reason), reason.c_str());
-  const QDateTime started = QDateTime::fromString(QString::fromStdString(record.started), Qt::ISODateWithMs);
-  const QDateTime ended = QDateTime::fromString(QString::fromStdString(record.ended), Qt::ISODateWithMs);
+  const QDateTime started =
+      QDateTime::fromString(QString::fromStdString(record.started), Qt::ISODateWithMs);
+  const QDateTime ended =
+      QDateTime::fromString(QString::fromStdString(record.ended), Qt::ISODateWithMs);
   QVERIFY(runStart <= started && started < ended && ended <= runEnd);
   QCOMPARE(records[0].mid(12, 15), ended.toLocalTime().toString("yyyyMMdd-HHmmss"));
   const TestSettings& s = record.settings;
@@ -207,7 +218,8 @@ void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
   for (const results::StimulusRecord& st : record.stimuli) {
     QFile file(work.filePath(QString::fromStdString(st.file)));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray sha = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+    const QByteArray sha =
+        QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
     stimuli << QString::fromStdString(st.file) + " " + results::StimulusUseName(st.use) +
                    (QByteArray::fromStdString(st.sha256) == sha ? "" : " (other digest)");
   }
@@ -215,9 +227,10 @@ void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
                                  "stim/click.wav file", "stim/error.wav file"}));
   // The screen of the virtual X server, and the canvas stretched onto it.
   const results::SessionDisplay& display = record.display;
-  QCOMPARE(QList<int>({display.screenWidth, display.screenHeight, display.presentRect.left,
-                       display.presentRect.top, display.presentRect.right, display.presentRect.bottom}),
-           QList<int>({1920, 1080, 240, 0, 1680, 1080}));
+  QCOMPARE(
+      QList<int>({display.screenWidth, display.screenHeight, display.presentRect.left,
+                  display.presentRect.top, display.presentRect.right, display.presentRect.bottom}),
+      QList<int>({1920, 1080, 240, 0, 1680, 1080}));
   QVERIFY2(QStringList({"opengl-vsync", "opengl-clock", "raster"})
                .contains(QString::fromStdString(display.presentation.path)),
            display.presentation.path.c_str());
@@ -229,7 +242,8 @@ void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
   for (size_t i = 0; i < trials.size() && i < record.trials.size(); ++i) {
     const QString differences = CompareTrial(record.trials[i], trials[i],
                                              rows.value(static_cast<qsizetype>(i) + 1).split(','));
-    QVERIFY2(differences.isEmpty(), qPrintable(QString("trial %1: %2").arg(i + 1).arg(differences)));
+    QVERIFY2(differences.isEmpty(),
+             qPrintable(QString("trial %1: %2").arg(i + 1).arg(differences)));
   }
 
   // The settings as entered, in their fixed order.

@@ -19,8 +19,10 @@ void CheckRecord(const results::SessionRecord& r) {
   for (const results::SessionTrial& t : r.trials) {
     FUZZ_CHECK(t.cells.size() <= static_cast<size_t>(kMaxPatches));
     for (const int32_t c : t.cells) FUZZ_CHECK(c >= 0 && c < 25);
-    for (const results::SessionFrame& f : t.frames) FUZZ_CHECK(f.patch >= -1 && f.patch < kMaxPatches);
-    for (const results::SessionTouch& x : t.touches) FUZZ_CHECK(x.patch >= -1 && x.patch < kMaxPatches);
+    for (const results::SessionFrame& f : t.frames)
+      FUZZ_CHECK(f.patch >= -1 && f.patch < kMaxPatches);
+    for (const results::SessionTouch& x : t.touches)
+      FUZZ_CHECK(x.patch >= -1 && x.patch < kMaxPatches);
   }
 }
 

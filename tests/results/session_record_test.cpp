@@ -1,12 +1,13 @@
 // The session record: made from a hand-made test, written, and read back
 // field for field; the reader's refusals; file names; the durable write.
+#include "results/session_record.h"
+
 #include <sys/fsuid.h>
 #include <unistd.h>
 
 #include <QtTest>
 #include <memory>
 
-#include "results/session_record.h"
 #include "support/fake_ui.h"
 #include "support/file_bytes.h"
 
@@ -18,9 +19,9 @@ constexpr int64_t kZero = 5'000'000'000'123LL;  // memorisation onset of trial 1
 constexpr int64_t kMs = 1'000'000;
 
 FrameRecord Frame(FrameKind kind, int patch, int64_t onsetNs, OnsetSource source, int missed = 0) {
-  return FrameRecord{kind, patch,
-                     FrameOnset{onsetNs, 250'000, onsetNs - 9 * kMs, onsetNs - 4 * kMs, source,
-                                missed}};
+  return FrameRecord{
+      kind, patch,
+      FrameOnset{onsetNs, 250'000, onsetNs - 9 * kMs, onsetNs - 4 * kMs, source, missed}};
 }
 
 TouchRecord Touch(int64_t timeNs, int x, int y, int patch, TouchJudgement judgement) {
@@ -127,10 +128,11 @@ void SessionRecordTest::makeAndRead_givesBackEveryField() {
   QVERIFY(!r.programVersion.empty());
   // Local time with its offset, whatever the zone the test runs in.
   const QString started = QString::fromStdString(r.started);
-  QVERIFY2(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$")
-               .match(started)
-               .hasMatch(),
-           r.started.c_str());
+  QVERIFY2(
+      QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$")
+          .match(started)
+          .hasMatch(),
+      r.started.c_str());
   QCOMPARE(QDateTime::fromString(started, Qt::ISODateWithMs), test.Inputs().started);
   QCOMPARE(QDateTime::fromString(started, Qt::ISODateWithMs).offsetFromUtc(),
            test.Inputs().started.toLocalTime().offsetFromUtc());
@@ -167,9 +169,10 @@ void SessionRecordTest::makeAndRead_givesBackEveryField() {
   for (int i = 0; i < 2; ++i) {
     const TrialRecord& want = test.state.trials[i];
     const TrialRecord& got = r.trials[size_t(i)].row;
-    QCOMPARE(QList<int>({got.Trial, got.NItems, got.NCorrect, got.RT1, got.RT2, got.Error, got.Rev}),
-             QList<int>({want.Trial, want.NItems, want.NCorrect, want.RT1, want.RT2, want.Error,
-                         want.Rev}));
+    QCOMPARE(
+        QList<int>({got.Trial, got.NItems, got.NCorrect, got.RT1, got.RT2, got.Error, got.Rev}),
+        QList<int>(
+            {want.Trial, want.NItems, want.NCorrect, want.RT1, want.RT2, want.Error, want.Rev}));
     QCOMPARE(r.trials[size_t(i)].cells, test.timings[size_t(i)].cells);
     QCOMPARE(r.trials[size_t(i)].rt1ZeroNs, test.timings[size_t(i)].rt1ZeroNs);
   }
@@ -254,8 +257,7 @@ void SessionRecordTest::reader_refusesWithReason_data() {
   QTest::newRow("older major") << Edited("\"1.0\"", "\"0.9\"")
                                << "format version 0.9 is older than this program reads (1.x)";
   QTest::newRow("bad version") << Edited("\"1.0\"", "\"1\"") << "unreadable format version \"1\"";
-  QTest::newRow("no trials") << Edited("\"trials\"", "\"trails\"")
-                             << "damaged: trials is missing";
+  QTest::newRow("no trials") << Edited("\"trials\"", "\"trails\"") << "damaged: trials is missing";
   QTest::newRow("too few trials") << Edited("\"trialsRun\":2", "\"trialsRun\":3")
                                   << "damaged: trials does not hold result.trialsRun entries";
   QTest::newRow("text count") << Edited("\"NItems\":3", "\"NItems\":\"3\"")
@@ -264,12 +266,13 @@ void SessionRecordTest::reader_refusesWithReason_data() {
                             << "damaged: trials[0].NItems is not a whole number";
   QTest::newRow("beyond 32 bits") << Edited("\"NItems\":3", "\"NItems\":1e12")
                                   << "damaged: trials[0].NItems is out of range";
-  QTest::newRow("cell off the grid") << Edited("24]", "25]")
-                                     << "damaged: trials[0].cells[2] is out of range";
+  QTest::newRow("cell off the grid")
+      << Edited("24]", "25]") << "damaged: trials[0].cells[2] is out of range";
   QTest::newRow("patch 0") << Edited("\"patch\":null", "\"patch\":0")
                            << "damaged: trials[0].frames[1].patch is out of range";
-  QTest::newRow("unknown judgement") << Edited("\"no-patch\"", "\"maybe\"")
-                                     << "damaged: trials[0].touches[1].judgement is not a known name";
+  QTest::newRow("unknown judgement")
+      << Edited("\"no-patch\"", "\"maybe\"")
+      << "damaged: trials[0].touches[1].judgement is not a known name";
   QTest::newRow("touch not an object") << Edited("\"touches\":[", "\"touches\":[7, ")
                                        << "damaged: trials[0].touches[0] is not an object";
   QTest::newRow("score as text") << Edited("\"score\":4", "\"score\":\"4\"")
@@ -304,7 +307,8 @@ void SessionRecordTest::fileNamePart_isSafeForAnySubject_data() {
   QTest::newRow("plain") << QByteArray("S01_a-b") << QByteArray("S01_a-b");
   QTest::newRow("empty") << QByteArray() << QByteArray();
   QTest::newRow("path") << QByteArray("../x/y") << QByteArray("%2E%2E%2Fx%2Fy");
-  QTest::newRow("windows") << QByteArray("a\\b:c*?\"<>|") << QByteArray("a%5Cb%3Ac%2A%3F%22%3C%3E%7C");
+  QTest::newRow("windows") << QByteArray("a\\b:c*?\"<>|")
+                           << QByteArray("a%5Cb%3Ac%2A%3F%22%3C%3E%7C");
   QTest::newRow("blank and percent") << QByteArray(" %") << QByteArray("%20%25");
   QTest::newRow("control") << QByteArray("a\tb\nc", 5) << QByteArray("a%09b%0Ac");
   QTest::newRow("utf-8") << QByteArray("名") << QByteArray("%E5%90%8D");
@@ -345,11 +349,13 @@ void SessionRecordTest::write_failure_showsFileAndReason_data() {
   QTest::addColumn<QString>("blocker");  // what stands in the way
   QTest::addColumn<QString>("box");
   QTest::newRow("a file named sessions")
-      << "file" << "Cannot write the session record [sessions/SOMEBODY_20260105-090442.json] "
-                   "(Not a directory). The subject file and the log are not affected.";
+      << "file"
+      << "Cannot write the session record [sessions/SOMEBODY_20260105-090442.json] "
+         "(Not a directory). The subject file and the log are not affected.";
   QTest::newRow("read-only folder")
-      << "read-only" << "Cannot write the session record [sessions/SOMEBODY_20260105-090442.json] "
-                        "(Permission denied). The subject file and the log are not affected.";
+      << "read-only"
+      << "Cannot write the session record [sessions/SOMEBODY_20260105-090442.json] "
+         "(Permission denied). The subject file and the log are not affected.";
 }
 
 void SessionRecordTest::write_failure_showsFileAndReason() {

@@ -99,8 +99,8 @@ class SessionsWindowTest : public QObject {
   void initTestCase() {
     for (const Sample& s : kSamples) {
       records_.push_back(testing::SimulatedSession(s.who));
-      QVERIFY(testing::WriteBytes(dir_.filePath(s.file),
-                                  results::SessionRecordJson(records_.back())));
+      QVERIFY(
+          testing::WriteBytes(dir_.filePath(s.file), results::SessionRecordJson(records_.back())));
     }
     const QByteArray json = results::SessionRecordJson(records_[0]);
     QVERIFY(testing::WriteBytes(dir_.filePath("h.json"), results::SessionRecordJson(HandMade())));
@@ -136,8 +136,8 @@ void SessionsWindowTest::list_showsEveryRecordAndWhyOthersAreUnreadable() {
   QCOMPARE(w.Status()->text(), QString("8 of 8 sessions listed, 3 unreadable"));
   // Newest first; the three unreadable ones last.
   QCOMPARE(Column(w, sessions::kFile),
-           QStringList({"h.json", "d.json", "c.json", "b.json", "a.json", "cut.json",
-                        "future.json", "other.json"}));
+           QStringList({"h.json", "d.json", "c.json", "b.json", "a.json", "cut.json", "future.json",
+                        "other.json"}));
   const QAbstractItemModel* m = w.Table()->model();
   for (int row = 1; row <= 4; ++row) {
     const results::SessionRecord& r = records_[size_t(4 - row)];
@@ -146,11 +146,12 @@ void SessionsWindowTest::list_showsEveryRecordAndWhyOthersAreUnreadable() {
     QStringList cells;
     for (int c = sessions::kSubject; c <= sessions::kErrors; ++c)
       cells << m->index(row, c).data().toString();
-    QCOMPARE(cells, QStringList({QString::fromStdString(r.settings.subject),
-                                 kSamples[4 - row].who.ended.toString("yyyy-MM-dd HH:mm:ss"),
-                                 QString::number(r.score, 'f', 2), QString::number(r.settings.memtime),
-                                 QString::number(r.settings.max_rev),
-                                 QString::number(r.trials.size()), QString::number(errors)}));
+    QCOMPARE(cells,
+             QStringList({QString::fromStdString(r.settings.subject),
+                          kSamples[4 - row].who.ended.toString("yyyy-MM-dd HH:mm:ss"),
+                          QString::number(r.score, 'f', 2), QString::number(r.settings.memtime),
+                          QString::number(r.settings.max_rev), QString::number(r.trials.size()),
+                          QString::number(errors)}));
     QVERIFY(m->index(row, sessions::kProblem).data().toString().isEmpty());
   }
   QCOMPARE(m->index(5, sessions::kSubject).data().toString(), QString("(unreadable)"));
@@ -170,16 +171,29 @@ void SessionsWindowTest::filter_bySubjectAndSettings_data() {
   QTest::addColumn<QString>("memtime");  // as the filter shows it
   QTest::addColumn<QString>("maxRev");
   QTest::addColumn<QStringList>("files");
-  QTest::newRow("none") << "" << "any" << "any"
+  QTest::newRow("none") << ""
+                        << "any"
+                        << "any"
                         << QStringList({"a.json", "b.json", "c.json", "cut.json", "d.json",
                                         "future.json", "h.json", "other.json"});
-  QTest::newRow("subject, any case") << "s01" << "any" << "any"
-                                     << QStringList({"a.json", "c.json"});
-  QTest::newRow("memtime") << "" << "3" << "any" << QStringList({"a.json", "b.json", "d.json"});
-  QTest::newRow("memtime and max_rev") << "" << "3" << "4" << QStringList({"a.json", "b.json"});
-  QTest::newRow("all three") << "S02" << "3" << "4" << QStringList({"b.json"});
-  QTest::newRow("quote in subject") << "\"q" << "any" << "any" << QStringList({"h.json"});
-  QTest::newRow("nobody") << "zzz" << "any" << "any" << QStringList();
+  QTest::newRow("subject, any case") << "s01"
+                                     << "any"
+                                     << "any" << QStringList({"a.json", "c.json"});
+  QTest::newRow("memtime") << ""
+                           << "3"
+                           << "any" << QStringList({"a.json", "b.json", "d.json"});
+  QTest::newRow("memtime and max_rev") << ""
+                                       << "3"
+                                       << "4" << QStringList({"a.json", "b.json"});
+  QTest::newRow("all three") << "S02"
+                             << "3"
+                             << "4" << QStringList({"b.json"});
+  QTest::newRow("quote in subject") << "\"q"
+                                    << "any"
+                                    << "any" << QStringList({"h.json"});
+  QTest::newRow("nobody") << "zzz"
+                          << "any"
+                          << "any" << QStringList();
 }
 
 void SessionsWindowTest::filter_bySubjectAndSettings() {
@@ -203,19 +217,22 @@ void SessionsWindowTest::sort_byAnyColumn_data() {
   QTest::addColumn<QStringList>("readable");  // the readable rows' files, in order
   const auto score = [this](int k) { return records_[size_t(k)].score; };
   QStringList byScore = {"a.json", "b.json", "c.json", "d.json", "h.json"};
-  const std::map<QString, double> scores = {{"a.json", score(0)}, {"b.json", score(1)},
-                                            {"c.json", score(2)}, {"d.json", score(3)},
+  const std::map<QString, double> scores = {{"a.json", score(0)},
+                                            {"b.json", score(1)},
+                                            {"c.json", score(2)},
+                                            {"d.json", score(3)},
                                             {"h.json", 3.0}};
   std::stable_sort(byScore.begin(), byScore.end(),
                    [&](const QString& x, const QString& y) { return scores.at(x) < scores.at(y); });
   QTest::newRow("subject") << int(sessions::kSubject) << false
                            << QStringList({"h.json", "a.json", "b.json", "d.json", "c.json"});
-  QTest::newRow("date, oldest first") << int(sessions::kDate) << false
-                                      << QStringList({"a.json", "b.json", "c.json", "d.json",
-                                                      "h.json"});
+  QTest::newRow("date, oldest first")
+      << int(sessions::kDate) << false
+      << QStringList({"a.json", "b.json", "c.json", "d.json", "h.json"});
   QTest::newRow("score") << int(sessions::kScore) << false << byScore;
   QTest::newRow("memtime, descending")
-      << int(sessions::kMemtime) << true << QStringList({"a.json", "b.json", "d.json", "h.json", "c.json"});
+      << int(sessions::kMemtime) << true
+      << QStringList({"a.json", "b.json", "d.json", "h.json", "c.json"});
   QTest::newRow("trials") << int(sessions::kTrials) << false << QStringList();  // checked below
 }
 
@@ -314,14 +331,15 @@ void SessionsWindowTest::export_writesTheListedSessionsExactly() {
                       "flag_ranking,score,Trial,NItems,NCorrect,RT1,RT2,Error,Rev,cells,touches\r\n"
                       "h,\"H, \"\"q\"\"\",2026-02-01T08:00:00.000+00:00,0,2,1,0,0,0,3,"
                       "1,3,1,2000,500,1,1,0 6 12,3\r\n"));
-  QCOMPARE(testing::ReadBytes(out.filePath("study-touches.csv")),
-           QByteArray("session,subject,memtime,max_rev,Trial,NItems,touch,time_ms,time_source,"
-                      "canvas_x,canvas_y,window_x,window_y,patch,cell,expected,judgement\r\n"
-                      "h,\"H, \"\"q\"\"\",2,1,1,3,1,2000.0,stamp,197,69,394,138,1,0,1,correct\r\n"
-                      "h,\"H, \"\"q\"\"\",2,1,1,3,2,2500.3,sample,5,5,10,10,NA,NA,2,no-patch\r\n"
-                      "h,\"H, \"\"q\"\"\",2,1,1,3,3,2600.0,stamp,500,300,1000,600,3,12,2,wrong\r\n"));
-  QVERIFY(w.Status()->text().endsWith(
-      "Exported 1 sessions to study-trials.csv and study-touches.csv"));
+  QCOMPARE(
+      testing::ReadBytes(out.filePath("study-touches.csv")),
+      QByteArray("session,subject,memtime,max_rev,Trial,NItems,touch,time_ms,time_source,"
+                 "canvas_x,canvas_y,window_x,window_y,patch,cell,expected,judgement\r\n"
+                 "h,\"H, \"\"q\"\"\",2,1,1,3,1,2000.0,stamp,197,69,394,138,1,0,1,correct\r\n"
+                 "h,\"H, \"\"q\"\"\",2,1,1,3,2,2500.3,sample,5,5,10,10,NA,NA,2,no-patch\r\n"
+                 "h,\"H, \"\"q\"\"\",2,1,1,3,3,2600.0,stamp,500,300,1000,600,3,12,2,wrong\r\n"));
+  QVERIFY(
+      w.Status()->text().endsWith("Exported 1 sessions to study-trials.csv and study-touches.csv"));
 
   // Every listed session, in the order shown; the unreadable ones left out.
   w.SubjectFilter()->clear();
@@ -348,9 +366,8 @@ void SessionsWindowTest::savePicture_writesBothCharts() {
   QVERIFY(w.SavePicture(path));
   const QImage picture(path);
   QVERIFY(!picture.isNull());
-  QCOMPARE(picture.width(),
-           w.Staircase()->scene()->views()[0]->width() +
-               w.Distribution()->scene()->views()[0]->width());
+  QCOMPARE(picture.width(), w.Staircase()->scene()->views()[0]->width() +
+                                w.Distribution()->scene()->views()[0]->width());
   // Not a blank picture: the staircase's line colour is in it.
   bool coloured = false;
   for (int y = 0; y < picture.height() && !coloured; y += 2)

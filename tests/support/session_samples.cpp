@@ -12,14 +12,18 @@ constexpr int64_t kMs = 1'000'000;
 constexpr double kRefreshMs = 1000.0 / 60;
 
 FrameRecord Frame(FrameKind kind, int patch, int64_t ns) {
-  return FrameRecord{kind, patch,
-                     FrameOnset{ns, 400'000, ns - 12 * kMs, ns - 3 * kMs,
-                                OnsetSource::kPresentEvent, 0}};
+  return FrameRecord{
+      kind, patch,
+      FrameOnset{ns, 400'000, ns - 12 * kMs, ns - 3 * kMs, OnsetSource::kPresentEvent, 0}};
 }
 
 // Canvas centre of a grid cell's patch.
-int CentreX(int cell) { return 137 + 150 * (cell % 5) + 60; }
-int CentreY(int cell) { return 9 + 150 * (cell / 5) + 60; }
+int CentreX(int cell) {
+  return 137 + 150 * (cell % 5) + 60;
+}
+int CentreY(int cell) {
+  return 9 + 150 * (cell / 5) + 60;
+}
 
 }  // namespace
 

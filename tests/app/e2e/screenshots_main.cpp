@@ -84,8 +84,7 @@ int main(int argc, char** argv) {
   if (ok) save("opening.png", QRect());
   ok = ok && person.StartTestByClick() && person.FillSubjectInformation(entry) &&
        person.TakeTest(entry, &trials) && person.CloseResults() && person.WaitForOpeningScreen() &&
-       person.LookAtSessions("S03") && person.WaitForOpeningScreen() &&
-       person.ExitFromMenu();
+       person.LookAtSessions("S03") && person.WaitForOpeningScreen() && person.ExitFromMenu();
   std::fputs(ok ? person.Log().c_str() : ("screenshots: " + person.Failure()).c_str(), stderr);
   return ok && saved ? 0 : 1;
 }
