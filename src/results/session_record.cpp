@@ -395,6 +395,36 @@ QByteArray SessionRecordJson(const SessionRecord& r) {
       {"fellBackToRaster", d.presentation.fellBackToRaster},
       {"onsetSources", sources}};
 
+  // The timing check's figures for this test alone, from its own frames and
+  // touches: what an analyst needs to judge its times at a glance.
+  int frameCount = 0, unconfirmed = 0, missed = 0, stamped = 0, sampled = 0;
+  double worstUncertainty = 0;
+  std::vector<double> returnToOnset;
+  for (const SessionTrial& t : r.trials) {
+    for (const SessionFrame& f : t.frames) {
+      ++frameCount;
+      if (f.source == OnsetSource::kNone) {
+        ++unconfirmed;
+      } else {
+        returnToOnset.push_back(f.onsetMs - f.returnMs);
+      }
+      if (f.missedRefreshes > 0) ++missed;
+      worstUncertainty = std::max(worstUncertainty, f.uncertaintyMs);
+    }
+    for (const SessionTouch& x : t.touches) (x.source == TouchTimeSource::kStamp ? stamped : sampled)++;
+  }
+  std::sort(returnToOnset.begin(), returnToOnset.end());
+  const QJsonObject timingCheck{
+      {"frames", frameCount},
+      {"unconfirmedFrames", unconfirmed},
+      {"missedRefreshes", missed},
+      {"worstUncertaintyMs", worstUncertainty},
+      {"returnToOnsetMs",
+       QJsonObject{{"median", returnToOnset.empty() ? 0.0 : returnToOnset[returnToOnset.size() / 2]},
+                   {"worst", returnToOnset.empty() ? 0.0 : returnToOnset.back()}}},
+      {"stampedTouches", stamped},
+      {"sampledTouches", sampled}};
+
   QJsonArray trials;
   for (const SessionTrial& t : r.trials) {
     QJsonArray cells;
@@ -445,6 +475,7 @@ QByteArray SessionRecordJson(const SessionRecord& r) {
                          {"result", result},
                          {"stimuli", stimuli},
                          {"display", display},
+                         {"timingCheck", timingCheck},
                          {"trials", trials}};
   // Compact: a folder of thousands is read at once, and parsing time follows the size.
   return QJsonDocument(root).toJson(QJsonDocument::Compact);

@@ -23,7 +23,7 @@ namespace results {
 /// 1.x record and refuses 2.0 and later.
 constexpr char kSessionFormat[] = "dorvane-session";
 constexpr int kSessionMajor = 1;
-constexpr int kSessionMinor = 0;
+constexpr int kSessionMinor = 1;
 
 /// The folder of the working directory that holds the records.
 constexpr char kSessionFolder[] = "sessions";

@@ -252,11 +252,11 @@ void SessionRecordTest::reader_refusesWithReason_data() {
                              << "not a session record: no format name";
   QTest::newRow("foreign") << Edited("dorvane-session", "other-app")
                            << "not a session record: its format is \"other-app\"";
-  QTest::newRow("newer major") << Edited("\"1.0\"", "\"2.0\"")
+  QTest::newRow("newer major") << Edited("\"1.1\"", "\"2.0\"")
                                << "format version 2.0 is newer than this program reads (1.x)";
-  QTest::newRow("older major") << Edited("\"1.0\"", "\"0.9\"")
+  QTest::newRow("older major") << Edited("\"1.1\"", "\"0.9\"")
                                << "format version 0.9 is older than this program reads (1.x)";
-  QTest::newRow("bad version") << Edited("\"1.0\"", "\"1\"") << "unreadable format version \"1\"";
+  QTest::newRow("bad version") << Edited("\"1.1\"", "\"1\"") << "unreadable format version \"1\"";
   QTest::newRow("no trials") << Edited("\"trials\"", "\"trails\"") << "damaged: trials is missing";
   QTest::newRow("too few trials") << Edited("\"trialsRun\":2", "\"trialsRun\":3")
                                   << "damaged: trials does not hold result.trialsRun entries";
@@ -293,7 +293,7 @@ void SessionRecordTest::reader_refusesWithReason() {
 void SessionRecordTest::reader_takesNewerMinorVersion() {
   // A later 1.x may add members; this reader ignores them.
   const QByteArray newer =
-      Edited("\"1.0\"", "\"1.7\", \"timingCheck\": {\"pass\": true}, \"later\": [1]");
+      Edited("\"1.1\"", "\"1.7\", \"timingCheck\": {\"pass\": true}, \"later\": [1]");
   SessionRecord record;
   std::string why;
   QVERIFY2(results::ParseSessionRecord(newer, &record, &why), why.c_str());

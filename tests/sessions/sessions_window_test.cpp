@@ -106,7 +106,7 @@ class SessionsWindowTest : public QObject {
     QVERIFY(testing::WriteBytes(dir_.filePath("h.json"), results::SessionRecordJson(HandMade())));
     QVERIFY(testing::WriteBytes(dir_.filePath("cut.json"), json.left(json.size() / 3)));
     QVERIFY(testing::WriteBytes(dir_.filePath("future.json"),
-                                QByteArray(json).replace("\"1.0\"", "\"2.1\"")));
+                                QByteArray(json).replace("\"1.1\"", "\"2.1\"")));
     QVERIFY(testing::WriteBytes(dir_.filePath("other.json"), "{\"format\": \"photos\"}"));
     // Neither is a record: not listed.
     QVERIFY(testing::WriteBytes(dir_.filePath("notes.txt"), "x"));
