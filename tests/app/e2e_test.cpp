@@ -1,10 +1,13 @@
-// The real program on an X server, driven as a person would drive it: a click
-// on the opening screen, the Subject Information dialog typed in, a whole test
-// taken by trial and error, File -> Exit; then every file it wrote is checked
-// against what the person did.
+// The real program on a desktop (DORVANE_E2E_DESKTOP, set by desktop.sh),
+// driven as a person would drive it: a click on the opening screen, the
+// Subject Information dialog typed in, a whole test taken by trial and error,
+// the score box and the ranking, Escape, File -> Exit; on the way, where the
+// windows are; then every file it wrote is checked against what the person did.
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/e2e/person.h"
@@ -27,19 +30,22 @@ class E2eTest : public QObject {
 
  private slots:
   void wholeTest_filesMatchWhatThePersonDid();
+  void installedProgram_readsInstalledStimuli();
 };
 
 void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
   e2e::Person person;
-  const e2e::SubjectEntry entry{"e2e-subject", 1, 2, false};
+  const e2e::SubjectEntry entry{"e2e-subject", 1, 2, true, true};
   std::vector<e2e::DrivenTrial> trials;
   const QDateTime runStart = QDateTime::currentDateTime();
-  const bool ok = person.Start() && person.WaitForOpeningScreen() && person.StartTestByClick() &&
-                  person.FillSubjectInformation(entry) && person.TakeTest(entry, &trials) &&
-                  person.WaitForOpeningScreen() && person.ExitFromMenu();
+  const bool ok = person.Start() && person.WaitForOpeningScreen() && person.CheckHomeScreen() &&
+                  person.StartTestByClick() && person.FillSubjectInformation(entry) &&
+                  person.TakeTest(entry, &trials) && person.CloseScoreBox() &&
+                  person.CloseResults() && person.WaitForOpeningScreen() &&
+                  person.CheckHomeScreen() && person.PressEscape() && person.ExitFromMenu();
   const QDateTime runEnd = QDateTime::currentDateTime();
-  QVERIFY2(ok, person.Failure().c_str());
   qInfo().noquote() << "what the person did:\n" + QString::fromStdString(person.Log());
+  QVERIFY2(ok, person.Failure().c_str());
 
   const QDir work(person.WorkDir());
   QCOMPARE(work.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -89,8 +95,32 @@ void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
                                                    "memtime = 1\r\n"
                                                    "max_rev = 2\r\n"
                                                    "hide_mouse = 0\r\n"
-                                                   "flag_feedback = 0\r\n"
-                                                   "flag_ranking = 0\r\n"));
+                                                   "flag_feedback = 1\r\n"
+                                                   "flag_ranking = 1\r\n"));
+}
+
+// Installed as a desktop entry starts it: in a folder with no stim/ of its own.
+void E2eTest::installedProgram_readsInstalledStimuli() {
+  if (e2e::Desktop::FromEnvironment().name != "none")
+    QSKIP("the installation is the same on every desktop");
+  QTemporaryDir prefix;
+  QProcess install;
+  install.setProcessChannelMode(QProcess::ForwardedChannels);
+  install.start(QStringLiteral(CMAKE_COMMAND),
+                {"--install", DORVANE_BUILD_DIR, "--prefix", prefix.path()});
+  QVERIFY(install.waitForFinished(60000) && install.exitCode() == 0);
+
+  e2e::Person person;
+  e2e::Launch launch;
+  launch.program = prefix.filePath(QStringLiteral("bin/dorvane"));
+  launch.copyStimuli = false;
+  const bool ok = person.Start(launch) && person.WaitForOpeningScreen() &&
+                  person.CheckHomeScreen() && person.ExitFromMenu();
+  qInfo().noquote() << "what the person did:\n" + QString::fromStdString(person.Log());
+  QVERIFY2(ok, person.Failure().c_str());
+  // It read the stimuli where they are installed and wrote only its settings here.
+  QCOMPARE(QDir(person.WorkDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+           QStringList({"ORBEL.ini"}));
 }
 
 QTEST_GUILESS_MAIN(E2eTest)
