@@ -2,7 +2,10 @@
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 #include <QtTest>
 #include <cmath>
@@ -12,6 +15,7 @@
 #include "ui/dib_decode.h"
 #include "ui/qt_services.h"
 #include "ui/surface_dc.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -247,6 +251,57 @@ class UiTest : public QObject {
     QTemporaryDir dir;
     services.PlaySound(dir.filePath("none.wav").toStdString(), ui::kSndAsync | ui::kSndNoDefault);
     QCOMPARE(services.LoadedSoundCount(), size_t(0));
+  }
+
+  // The platform here frames every window: the frame, not the client, is the screen.
+  void coverScreen_outerFrameIsTheScreen() {
+    QWidget window;
+    window.setFixedSize(300, 200);  // as the main frame: not resizable
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    ui::CoverScreen(&window, screen);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(window.frameGeometry(), screen);
+    QVERIFY(window.geometry() != screen);
+    QCOMPARE(window.minimumSize(), window.geometry().size());
+    QCOMPARE(window.maximumSize(), window.geometry().size());
+  }
+
+  void messageBox_captionFitsAndCentredOverOwner_data() {
+    QTest::addColumn<QString>("caption");  // empty: the application's name
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRect>("owner");
+    QTest::newRow("score") << "Score"
+                           << "Score is 4.50" << QRect(100, 80, 500, 400);
+    QTest::newRow("application's name") << ""
+                                        << "x" << QRect(0, 0, 300, 200);
+    QTest::newRow("longer caption") << "Experiment Settings"
+                                    << "x" << QRect(50, 50, 600, 400);
+  }
+
+  void messageBox_captionFitsAndCentredOverOwner() {
+    QFETCH(QString, caption);
+    QFETCH(QString, text);
+    QFETCH(QRect, owner);
+    ui::QtServices services;
+    QWidget frame;
+    frame.setGeometry(owner);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QRect box;
+    QString title;
+    QTimer::singleShot(0, [&] {
+      if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        box = shown->frameGeometry();
+        title = shown->windowTitle();
+        shown->accept();
+      }
+    });
+    services.MessageBox(ui::HandleOf(&frame), text.toStdString(), caption.toStdString(), ui::kMbOk);
+    QVERIFY(!title.isEmpty());
+    QVERIFY2(box.width() >= ui::CaptionWidth(title), qPrintable(QString::number(box.width())));
+    const QPoint offset = box.center() - frame.frameGeometry().center();
+    QVERIFY2(qAbs(offset.x()) <= 1 && qAbs(offset.y()) <= 1,
+             qPrintable(QString("%1, %2").arg(offset.x()).arg(offset.y())));
   }
 
   void messageBoxIcon_fromTypeBits() {
