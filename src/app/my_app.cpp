@@ -12,6 +12,7 @@
 #include "procedure/start_test.h"
 #include "procedure/touch_list.h"
 #include "ui/qt_services.h"
+#include "ui/stim_folder.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ constexpr char kClickSoundPath[] = "stim\\click.wav";
 constexpr char kErrorSoundPath[] = "stim\\error.wav";
 
 int LoadFlag(DibImage& image, const char* path) {
-  return image.Load(path) == 1 ? 1 : 0;
+  return image.Load(ui::InStimulusFolder(path, ui::StimulusFolder())) == 1 ? 1 : 0;
 }
 
 template <typename T>
@@ -75,6 +76,9 @@ int CMyApp::StartUp(const std::string& executablePath) {
                                     : display::PresenterFactory(display::MakeGlPresenter));
   factoryInstalled_ = true;
   InitTouchReady();
+  // The working directory's own stimuli, else those installed with the program.
+  ui::SetStimulusFolder(ui::FindStimulusFolder(QCoreApplication::applicationDirPath().toStdString(),
+                                               DORVANE_STIM_FROM_BIN));
   if (qtServices_) {
     // The first correct touch must click at once, not after the file loads.
     qtServices_->PreloadSound(kClickSoundPath);

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/stim_folder.h"
 #include "ui/surface_dc.h"
 #include "ui/window_placement.h"
 
@@ -119,12 +120,6 @@ QMessageBox::Icon MessageBoxIcon(unsigned type) {
     default:
       return QMessageBox::NoIcon;
   }
-}
-
-std::string NativeSoundPath(const std::string& path) {
-  std::string native = path;
-  std::replace(native.begin(), native.end(), '\\', '/');
-  return native;
 }
 
 QtServices::QtServices() {
@@ -252,7 +247,7 @@ void QtServices::Sleep(int milliseconds) {
 }
 
 QSoundEffect* QtServices::SoundFor(const std::string& path) {
-  const QFileInfo file(QString::fromStdString(NativeSoundPath(path)));
+  const QFileInfo file(QString::fromStdString(InStimulusFolder(path, StimulusFolder())));
   if (!file.isFile()) return nullptr;  // a missing file loads nothing
   const std::string key = file.absoluteFilePath().toStdString();
   auto it = sounds_.find(key);
