@@ -11,6 +11,8 @@ DORVANE_PACKAGES=(
   fonts-ipafont-gothic fontconfig
   xvfb xauth x11-utils
   libx11-dev libxtst-dev
+  # the desktops of the end-to-end test, and the package and desktop entry checks
+  openbox xfwm4 xfconf dbus-daemon weston qt6-wayland dpkg-dev desktop-file-utils libglib2.0-bin
 )
 
 dorvane_install_deps() {

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
   std::vector<e2e::DrivenTrial> trials;
   e2e::Launch launch;
   launch.earlierLog = kEarlierResults;
-  bool ok = person.Start(launch) && person.WaitForOpeningScreen();
+  bool ok = person.Start(launch) && person.WaitForOpeningScreen() && person.CheckHomeScreen();
   if (ok) save("opening.png", QRect());
   ok = ok && person.StartTestByClick() && person.FillSubjectInformation(entry) &&
        person.TakeTest(entry, &trials) && person.CloseResults() && person.WaitForOpeningScreen() &&
