@@ -11,11 +11,12 @@ shift
 export DORVANE_E2E_DESKTOP="$desktop"
 scratch="$(mktemp -d)"
 chmod 700 "$scratch"
-pids=()
+pids=()   # stopped at the end
+waits=()  # end by themselves once those are stopped
 
 stop() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}" "${waits[@]}"; do wait "$pid" 2>/dev/null || true; done
   rm -rf "$scratch"
 }
 trap stop EXIT
@@ -43,12 +44,13 @@ case "$desktop" in
     wait_for openbox window_manager_running
     ;;
   xfwm4)
-    # xfwm4 reads its settings over a session bus; the bus ends with xfwm4.
-    dbus-run-session -- sh -c 'xfwm4 --compositor=off & echo $! >"$1"; wait' sh "$scratch/wm.pid" \
-      >"$scratch/desktop.log" 2>&1 &
-    pids+=($!)
+    # xfwm4 reads its settings over a session bus of its own, which
+    # dbus-run-session ends once xfwm4 has ended; no accessibility bus.
+    NO_AT_BRIDGE=1 dbus-run-session -- sh -c 'xfwm4 --compositor=off & echo $! >"$1"; wait' \
+      sh "$scratch/wm.pid" >"$scratch/desktop.log" 2>&1 &
+    waits+=($!)
     wait_for xfwm4 window_manager_running
-    pids=("$(cat "$scratch/wm.pid")" "${pids[@]}")
+    pids+=("$(cat "$scratch/wm.pid")")
     ;;
   weston)
     size="$(xdpyinfo | awk '/dimensions:/ { print $2 }')"
