@@ -13,6 +13,7 @@
 #include "procedure/start_test.h"
 #include "procedure/touch_list.h"
 #include "ui/qt_services.h"
+#include "ui/stim_folder.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ constexpr char kClickSoundPath[] = "stim\\click.wav";
 constexpr char kErrorSoundPath[] = "stim\\error.wav";
 
 int LoadFlag(DibImage& image, const char* path) {
-  return image.Load(path) == 1 ? 1 : 0;
+  return image.Load(ui::InStimulusFolder(path, ui::StimulusFolder())) == 1 ? 1 : 0;
 }
 
 template <typename T>
@@ -76,6 +77,9 @@ int CMyApp::StartUp(const std::string& executablePath) {
                                     : display::PresenterFactory(display::MakeGlPresenter));
   factoryInstalled_ = true;
   InitTouchReady();
+  // The working directory's own stimuli, else those installed with the program.
+  ui::SetStimulusFolder(ui::FindStimulusFolder(QCoreApplication::applicationDirPath().toStdString(),
+                                               DORVANE_STIM_FROM_BIN));
   if (qtServices_) {
     // The first correct touch must click at once, not after the file loads.
     qtServices_->PreloadSound(kClickSoundPath);

@@ -80,11 +80,14 @@ int main(int argc, char** argv) {
   person.earlierFiles = EarlierSessions();
   const e2e::SubjectEntry entry{"S07", 3, 1, true};
   std::vector<e2e::DrivenTrial> trials;
-  bool ok = person.Start(kEarlierResults) && person.WaitForOpeningScreen();
+  e2e::Launch launch;
+  launch.earlierLog = kEarlierResults;
+  bool ok = person.Start(launch) && person.WaitForOpeningScreen() && person.CheckHomeScreen();
   if (ok) save("opening.png", QRect());
   ok = ok && person.StartTestByClick() && person.FillSubjectInformation(entry) &&
        person.TakeTest(entry, &trials) && person.CloseResults() && person.WaitForOpeningScreen() &&
        person.LookAtSessions("S03") && person.WaitForOpeningScreen() && person.ExitFromMenu();
-  std::fputs(ok ? person.Log().c_str() : ("screenshots: " + person.Failure()).c_str(), stderr);
+  std::fputs(person.Log().c_str(), stderr);
+  if (!ok) std::fprintf(stderr, "screenshots: %s\n", person.Failure().c_str());
   return ok && saved ? 0 : 1;
 }
