@@ -29,6 +29,13 @@ double MsBetween(e2e::Clock::time_point from, e2e::Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
+// An RT counts every millisecond begun, so it lies within [t, t + 1) of the
+// time t the record gives to 0.1 ms (onsets to 0.001 ms); 0.1 ms more covers
+// that rounding.
+bool CountsBegunMs(int rt, double t) {
+  return rt - t >= -0.1 && rt - t <= 1.1;
+}
+
 // What the session record says of one trial, beside what the person did and
 // the trial's row of the subject file; empty when they agree.
 QString CompareTrial(const results::SessionTrial& t, const e2e::DrivenTrial& d,
@@ -80,7 +87,7 @@ QString CompareTrial(const results::SessionTrial& t, const e2e::DrivenTrial& d,
                  .arg(x.timeMs)
                  .arg(low)
                  .arg(high);
-    if (!wrong && found == 0 && qAbs(x.timeMs - r.RT1) > 1)
+    if (!wrong && found == 0 && !CountsBegunMs(r.RT1, x.timeMs))
       out << QString("first touch at %1 ms, RT1 %2").arg(x.timeMs).arg(r.RT1);
     kinds << (wrong ? QStringList{"error", "error-cover"} : QStringList{"answer"});
     found += wrong ? 0 : 1;
@@ -101,7 +108,7 @@ QString CompareTrial(const results::SessionTrial& t, const e2e::DrivenTrial& d,
     }
     if (r.Error == 0) end = t.touches.back().timeMs;
     const double rt2 = end - (fromOnset && r.Error ? 0 : t.rt2ZeroMs);
-    if (qAbs(rt2 - r.RT2) > 1) out << QString("touches give RT2 %1, row %2").arg(rt2).arg(r.RT2);
+    if (!CountsBegunMs(r.RT2, rt2)) out << QString("touches give RT2 %1, row %2").arg(rt2).arg(r.RT2);
   }
   QStringList recordedKinds;
   for (const results::SessionFrame& f : t.frames) recordedKinds << FrameKindName(f.kind);
