@@ -108,7 +108,8 @@ QString CompareTrial(const results::SessionTrial& t, const e2e::DrivenTrial& d,
     }
     if (r.Error == 0) end = t.touches.back().timeMs;
     const double rt2 = end - (fromOnset && r.Error ? 0 : t.rt2ZeroMs);
-    if (!CountsBegunMs(r.RT2, rt2)) out << QString("touches give RT2 %1, row %2").arg(rt2).arg(r.RT2);
+    if (!CountsBegunMs(r.RT2, rt2))
+      out << QString("touches give RT2 %1, row %2").arg(rt2).arg(r.RT2);
   }
   QStringList recordedKinds;
   for (const results::SessionFrame& f : t.frames) recordedKinds << FrameKindName(f.kind);
