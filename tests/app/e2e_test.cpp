@@ -55,6 +55,11 @@ QString CompareTrial(const results::SessionTrial& t, const e2e::DrivenTrial& d,
   for (const int c : numbered) truth << QString::number(c);
   differ("cells", cells.join(' '), truth.join(' '));
   differ("touches", QString::number(t.touches.size()), QString::number(d.touches.size()));
+  // The program's own uncertainty of the onset the touch times count from.
+  double slack = kSlackMs;
+  for (const results::SessionFrame& f : t.frames) {
+    if (f.kind == FrameKind::kMemorisation) slack += f.uncertaintyMs;
+  }
   QStringList kinds{"memorisation", "cover"};
   int found = 0;
   for (size_t k = 0; k < t.touches.size() && k < d.touches.size(); ++k) {
@@ -77,7 +82,7 @@ QString CompareTrial(const results::SessionTrial& t, const e2e::DrivenTrial& d,
     // From the memorisation onset, within the bounds the subject file's times keep.
     const double low = MsBetween(d.onset.answered, y.press.sent);
     const double high = MsBetween(d.onset.sent, y.press.answered);
-    if (d.onset.known && (x.timeMs < low - kSlackMs || x.timeMs > high + kSlackMs))
+    if (d.onset.known && (x.timeMs < low - slack || x.timeMs > high + slack))
       out << QString("touch %1 at %2 ms, true %3 to %4 ms")
                  .arg(k + 1)
                  .arg(x.timeMs)
