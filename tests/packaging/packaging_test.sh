@@ -20,6 +20,7 @@ fail() {
 expected_files() {
   printf '%s\n' \
     bin/dorvane \
+    bin/dorvane-check \
     share/applications/dorvane.desktop \
     share/dorvane/stim/click.wav \
     share/dorvane/stim/error.wav \
