@@ -9,4 +9,5 @@ dorvane_build "$DORVANE_ROOT/build"
 mkdir -p "$DORVANE_ROOT/run/stim"
 cp -n "$DORVANE_ROOT"/stim/* "$DORVANE_ROOT/run/stim/" 2>/dev/null || true
 cd "$DORVANE_ROOT/run"
+echo "Dorvane writes its settings and results to $DORVANE_ROOT/run"
 exec "$DORVANE_ROOT/build/src/app/dorvane" "$@"

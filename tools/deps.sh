@@ -14,6 +14,8 @@ DORVANE_PACKAGES=(
   libwayland-dev libwayland-bin wayland-protocols qt6-base-private-dev qt6-wayland weston
   libxcb-xtest0-dev libxcb-randr0-dev qt6-charts-dev
   clang libclang-rt-14-dev
+  # the desktops of the end-to-end test, and the package and desktop entry checks
+  openbox xfwm4 xfconf dbus-daemon dpkg-dev desktop-file-utils libglib2.0-bin
 )
 
 dorvane_install_deps() {

@@ -9,7 +9,6 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QShortcut>
 #include <QtMath>
 #include <cstdint>
@@ -25,8 +24,10 @@
 #include "display/surfaces.h"
 #include "procedure/ms_timer.h"
 #include "procedure/start_test.h"
+#include "sessions/sessions_window.h"
 #include "ui/qt_services.h"
 #include "ui/surface_dc.h"
+#include "ui/window_placement.h"
 
 const char kTitleText[] = " Dorvane (Dorvane developers, 2026)";
 
@@ -36,12 +37,8 @@ constexpr uint32_t kTitleColour = 0xFFFFFF;
 constexpr uint32_t kTitleBackground = 0x000000;
 constexpr int kHalfSquare = kOpeningSquareSide / 2;
 
-// Window geometry is in device-independent pixels; ScreenSize is physical.
 QRect ScreenGeometry() {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
-  const QPoint origin = screen ? screen->geometry().topLeft() : QPoint(0, 0);
-  return QRect(origin, QSize(qCeil(ScreenSize.width / ratio), qCeil(ScreenSize.height / ratio)));
+  return ui::ScreenRect(ScreenSize.width, ScreenSize.height);
 }
 
 // Without a window manager nobody hands the keyboard back once a dialog or
@@ -155,6 +152,7 @@ void CMainFrame::BuildMenu() {
   QMenu* test = menuBar()->addMenu(QStringLiteral("&Test"));
   add(test, QStringLiteral("&Start Test"), kCmdStartTest);
   add(test, QStringLiteral("結果を見る(&R)"), kCmdViewResults);
+  add(test, QStringLiteral("S&essions…"), kCmdSessions);
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   add(help, QStringLiteral("&About"), kCmdAbout);
   add(help, QStringLiteral("Timing Check…"), kCmdTimingCheck);
@@ -166,12 +164,9 @@ QAction* CMainFrame::CommandAction(int id) const {
 }
 
 void CMainFrame::ShowMaximised() {
-  // Set explicitly: without a window manager nothing else places the frame.
-  const QRect geometry = ScreenGeometry();
-  setGeometry(geometry);
-  show();
-  raise();
-  activateWindow();
+  // Placed by the program: without a window manager nothing else places the
+  // frame, and a window manager does not maximise a frame of fixed size.
+  ui::CoverScreen(this, ScreenGeometry());
   repaint();
 }
 
@@ -194,6 +189,10 @@ void CMainFrame::OnCommand(int id) {
       break;
     case kCmdOptions:
       EditOptions();
+      TakeBackFocus(this);
+      break;
+    case kCmdSessions:
+      if (!TestRunning()) sessions::ShowSessions(this);
       TakeBackFocus(this);
       break;
     case kCmdTimingCheck:

@@ -20,6 +20,8 @@ constexpr int kCmdViewResults = 40007;
 constexpr int kCmdOptions = 40008;
 /// The timing check of the Help menu.
 constexpr int kCmdTimingCheck = 40101;
+/// The Sessions window, last in the Test menu.
+constexpr int kCmdSessions = 40102;
 
 /// The line the opening screen shows when the opening bitmap is missing.
 extern const char kTitleText[];

@@ -8,11 +8,13 @@
 #include "display/gl_presenter.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
+#include "results/session_record.h"
 #include "settings/settings_store.h"
 #include "settings/test_settings.h"
 #include "procedure/start_test.h"
 #include "procedure/touch_list.h"
 #include "ui/qt_services.h"
+#include "ui/stim_folder.h"
 
 namespace {
 
@@ -22,7 +24,7 @@ constexpr char kClickSoundPath[] = "stim\\click.wav";
 constexpr char kErrorSoundPath[] = "stim\\error.wav";
 
 int LoadFlag(DibImage& image, const char* path) {
-  return image.Load(path) == 1 ? 1 : 0;
+  return image.Load(ui::InStimulusFolder(path, ui::StimulusFolder())) == 1 ? 1 : 0;
 }
 
 std::string SettingsNotSavedText(const SettingsSaveStatus& status) {
@@ -85,6 +87,9 @@ int CMyApp::StartUp(const std::string& executablePath) {
                                     : display::PresenterFactory(display::MakeGlPresenter));
   factoryInstalled_ = true;
   InitTouchReady();
+  // The working directory's own stimuli, else those installed with the program.
+  ui::SetStimulusFolder(ui::FindStimulusFolder(QCoreApplication::applicationDirPath().toStdString(),
+                                               DORVANE_STIM_FROM_BIN));
   if (qtServices_) {
     // The first correct touch must click at once, not after the file loads.
     qtServices_->PreloadSound(kClickSoundPath);
@@ -96,6 +101,15 @@ int CMyApp::StartUp(const std::string& executablePath) {
   // 2, 3. Missing bitmaps are no error: white discs and the title line stand in.
   patchBitmapLoaded = LoadFlag(patchBitmap, kPatchBitmapPath);
   openingBitmapLoaded = LoadFlag(openingBitmap, kOpeningBitmapPath);
+  // Missing or bad stimuli are replaced without a word; the session records
+  // are where that shows.
+  results::stimuliUsed = {
+      results::DescribeStimulus(kPatchBitmapPath, patchBitmapLoaded,
+                                results::StimulusUse::kBuiltIn),
+      results::DescribeStimulus(kOpeningBitmapPath, openingBitmapLoaded,
+                                results::StimulusUse::kBuiltIn),
+      results::DescribeStimulus(kClickSoundPath, true, results::StimulusUse::kMissing),
+      results::DescribeStimulus(kErrorSoundPath, true, results::StimulusUse::kMissing)};
   // 4. The window class: ApplyWindowClass, as each window is built.
   // 5. The main frame.
   auto* frame = new CMainFrame;

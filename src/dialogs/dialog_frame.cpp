@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include "ui/services.h"
+#include "ui/window_placement.h"
 
 namespace dialogs {
 namespace {
@@ -70,6 +71,7 @@ void SetModalFrame(QDialog* dialog, int width, int height) {
   dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   dialog->setFixedSize(DialogUnits(dialog->font()).Size(width, height));
+  ui::OpenOverOwner(dialog);
 }
 
 QWidget* MainWindowWidget() {

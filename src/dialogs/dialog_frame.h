@@ -48,7 +48,8 @@ QFont ShellDialogFont();
 QFont GothicDialogFont();
 
 /// Modal frame with caption and close box, no help button, not resizable,
-/// client area of `width` by `height` dialog units of the dialog's font.
+/// client area of `width` by `height` dialog units of the dialog's font;
+/// opens centred over its owner, with the keyboard.
 void SetModalFrame(QDialog* dialog, int width, int height);
 
 /// The widget of the application's main window, to own the dialogs; null

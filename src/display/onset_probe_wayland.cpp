@@ -106,7 +106,8 @@ class WaylandOnsetProbe : public OnsetProbe {
   }
 
   static void OnPresented(void* data, struct wp_presentation_feedback*, uint32_t secHi,
-                          uint32_t secLo, uint32_t nsec, uint32_t, uint32_t, uint32_t, uint32_t) {
+                          uint32_t secLo, uint32_t nsec, uint32_t refreshNs, uint32_t, uint32_t,
+                          uint32_t flags) {
     auto* self = static_cast<WaylandOnsetProbe*>(data);
     const int64_t at = (static_cast<int64_t>(secHi) << 32 | secLo) * kNsPerS + nsec;
     // The compositor's clock (often CLOCK_MONOTONIC_RAW) onto ours.
@@ -117,6 +118,12 @@ class WaylandOnsetProbe : public OnsetProbe {
       offset = before + (tick_clock::NowNs() - before) / 2 - theirs;
     }
     self->result_.onsetNs = at + offset;
+    // Without the hardware's own clock or completion the time is the
+    // compositor's estimate (a nested compositor may take it from a timer):
+    // it can be out by up to a refresh.
+    const uint32_t hardware =
+        WP_PRESENTATION_FEEDBACK_KIND_HW_CLOCK | WP_PRESENTATION_FEEDBACK_KIND_HW_COMPLETION;
+    if ((flags & hardware) == 0) self->result_.uncertaintyNs = refreshNs ? refreshNs : 16666667;
     self->result_.source = OnsetSource::kWaylandFeedback;
     self->best_ = OnsetSource::kWaylandFeedback;
     self->done_ = true;

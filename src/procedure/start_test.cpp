@@ -1,6 +1,7 @@
 #include "procedure/start_test.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QOpenGLContext>
 #include <QPalette>
@@ -12,10 +13,12 @@
 #include "dialogs/setup_dialogs.h"
 #include "display/surfaces.h"
 #include "results/result_files.h"
+#include "results/session_record.h"
 #include "settings/test_settings.h"
 #include "procedure/touch_list.h"
 #include "procedure/touch_window.h"
 #include "procedure/trial_run.h"
+#include "procedure/trial_timing.h"
 
 namespace {
 
@@ -97,10 +100,21 @@ void StartTest() {
   // The window has no background of its own: black at once, through the display.
   ColourFill(SCREEN_SURFACE, 0);
 
+  const QDateTime started = QDateTime::currentDateTime();
   const int outcome = RunTest();
+  const QDateTime ended = QDateTime::currentDateTime();
+  // Taken while the test window is still the bound one: the display speaks of its window.
+  const PresentationInfo presentation = DisplayPresentationInfo();
+  const ui::Rect presentRect = displayState.PresentRect;
 
   BindClipperToWindow(mainWindow);
   testWindow.reset();
   WriteTestResults(outcome);
+  // The session record comes after the subject file and the log, so that
+  // its failure can never keep them from being written.
+  if (outcome == 1) {
+    results::WriteSessionRecord({&testState, &trialTimings, &testSettings, results::stimuliUsed,
+                                 ScreenSize, presentRect, presentation, started, ended});
+  }
   if (testSettings.flag_ranking == 1) ViewResults();
 }

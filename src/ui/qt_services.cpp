@@ -4,12 +4,15 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QInputDevice>
 #include <QInputMethod>
 #include <QKeyEvent>
 #include <QPaintDeviceWindow>
 #include <QScreen>
+#include <QShowEvent>
 #include <QSoundEffect>
+#include <QSpacerItem>
 #include <QThread>
 #include <QUrl>
 #include <QWidget>
@@ -17,7 +20,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/stim_folder.h"
 #include "ui/surface_dc.h"
+#include "ui/window_placement.h"
 
 namespace ui {
 namespace {
@@ -59,6 +64,19 @@ bool IsDiscardable(QEvent::Type type) {
       return false;
   }
 }
+
+// A message box centred over its owner once it has taken its size, which
+// QMessageBox settles only as it shows.
+class CentredMessageBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    if (!event->spontaneous()) CentreOverOwner(this);
+  }
+};
 
 // Delivers what is pending: posted events first, then what the window
 // system has queued.
@@ -104,12 +122,6 @@ QMessageBox::Icon MessageBoxIcon(unsigned type) {
   }
 }
 
-std::string NativeSoundPath(const std::string& path) {
-  std::string native = path;
-  std::replace(native.begin(), native.end(), '\\', '/');
-  return native;
-}
-
 QtServices::QtServices() {
   InstallFontSubstitutions();
   if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
@@ -127,12 +139,17 @@ void QtServices::SetMainWindow(QWidget* widget) {
 int QtServices::MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
                            unsigned type) {
   const std::string& title = caption.empty() ? ApplicationName() : caption;
-  QMessageBox box(MessageBoxIcon(type), QString::fromStdString(title), QString::fromStdString(text),
-                  QMessageBox::Ok, WidgetOf(owner));
+  CentredMessageBox box(MessageBoxIcon(type), QString::fromStdString(title),
+                        QString::fromStdString(text), QMessageBox::Ok, WidgetOf(owner));
   // Texts can carry a subject's identifier: never read them as markup.
   box.setTextFormat(Qt::PlainText);
   // The owner may be a topmost full-screen window; the box must not hide behind it.
   box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  // A short text ("Score is 4.50") would leave the caption no room in the title bar.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    grid->addItem(new QSpacerItem(CaptionWidth(box.windowTitle()), 0, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
   box.exec();
   return kIdOk;
 }
@@ -144,15 +161,7 @@ WindowHandle QtServices::MainWindow() {
 void QtServices::PlaceTopmost(WindowHandle handle, int width, int height) {
   QWindow* window = WindowOf(handle);
   if (!window) return;
-  // Callers measure in physical pixels; window geometry is in the screen's
-  // device-independent pixels, from the primary screen's origin.
-  QRect geometry(0, 0, width, height);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const double ratio = screen->devicePixelRatio();
-    geometry =
-        QRect(screen->geometry().topLeft(), QSize(static_cast<int>(std::ceil(width / ratio)),
-                                                  static_cast<int>(std::ceil(height / ratio))));
-  }
+  const QRect screen = ScreenRect(width, height);
   // The hint goes straight to the native window: changing a shown widget's
   // flags the ordinary way hides it first, and the full-screen frame flickers.
   const Qt::WindowFlags flags = window->flags() | Qt::WindowStaysOnTopHint;
@@ -161,15 +170,12 @@ void QtServices::PlaceTopmost(WindowHandle handle, int width, int height) {
       widget->overrideWindowFlags(widget->windowFlags() | Qt::WindowStaysOnTopHint);
       window->setFlags(flags);
     }
-    widget->setGeometry(geometry);
-    widget->show();
-    widget->raise();
-    widget->activateWindow();
+    CoverScreen(widget, screen);
     widget->update();
     return;
   }
   window->setFlags(flags);
-  window->setGeometry(geometry);
+  window->setGeometry(screen);
   window->show();
   window->raise();
   window->requestActivate();
@@ -241,7 +247,7 @@ void QtServices::Sleep(int milliseconds) {
 }
 
 QSoundEffect* QtServices::SoundFor(const std::string& path) {
-  const QFileInfo file(QString::fromStdString(NativeSoundPath(path)));
+  const QFileInfo file(QString::fromStdString(InStimulusFolder(path, StimulusFolder())));
   if (!file.isFile()) return nullptr;  // a missing file loads nothing
   const std::string key = file.absoluteFilePath().toStdString();
   auto it = sounds_.find(key);

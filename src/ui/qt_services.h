@@ -27,8 +27,6 @@ QWidget* WidgetOf(WindowHandle handle);
 
 /// The icon a message box of `type` (kMbIcon* bits) shows.
 QMessageBox::Icon MessageBoxIcon(unsigned type);
-/// The sound file path on this system: backslashes become slashes.
-std::string NativeSoundPath(const std::string& path);
 
 /// Services on a running QApplication, which must outlive them.
 class QtServices : public QObject, public Services {

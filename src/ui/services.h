@@ -95,8 +95,9 @@ class Services {
 
   /// The application's main window, or null before it exists.
   virtual WindowHandle MainWindow() = 0;
-  /// Puts `window` topmost at (0, 0, width, height), shows it and repaints it
-  /// with its background erased.
+  /// Puts `window` topmost over the width x height screen (its outer frame,
+  /// where a window manager frames it), shows it and repaints it with its
+  /// background erased.
   virtual void PlaceTopmost(WindowHandle window, int width, int height) = 0;
 
   /// Primary screen width and height in physical pixels.

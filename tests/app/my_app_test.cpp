@@ -160,6 +160,7 @@ class AppTest : public QObject {
     const std::pair<const char*, const char*> rows[] = {{"&File/E&xit", "closed"},
                                                         {"&Test/&Start Test", "CSubject"},
                                                         {"&Test/結果を見る(&R)", "CResult"},
+                                                        {"&Test/S&essions…", "sessions::CSessions"},
                                                         {"&Help/&About", "CAboutDialog"},
                                                         {"Ctrl+Shift+O", "COption"},  // keys only
                                                         {"Ctrl+O", ""},
@@ -182,8 +183,9 @@ class AppTest : public QObject {
     for (QAction* menu : frame.menuBar()->actions())
       for (QAction* action : menu->menu()->actions())
         items[menu->text() + "/" + action->text() + (action->isEnabled() ? "" : " (off)")] = action;
-    QCOMPARE(items.keys(), (QStringList{"&File/E&xit", "&Help/&About", "&Help/Timing Check…",
-                                        "&Test/&Start Test", "&Test/結果を見る(&R)"}));
+    QCOMPARE(items.keys(),
+             (QStringList{"&File/E&xit", "&Help/&About", "&Help/Timing Check…", "&Test/&Start Test",
+                          "&Test/S&essions…", "&Test/結果を見る(&R)"}));
     frame.show();
     QVERIFY(QTest::qWaitForWindowActive(&frame));
     const auto answer = AnswerDialogs(&fake);
@@ -232,8 +234,9 @@ class AppTest : public QObject {
     const auto answer = AnswerDialogs(&fake, flagRanking >= 0 ? "CSubject" : "");
     StartTest();
     QCOMPARE(fake.events.join(", "), events);
-    // Nothing written: the log as it was, and no other file.
-    QCOMPARE(QDir().entryList(QDir::Files).join(", ") + ": " + Read("ORBEL.txt"),
+    // Nothing written: the log as it was, and no other file or folder (no session record).
+    QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(", ") + ": " +
+                 Read("ORBEL.txt"),
              "ORBEL.txt: " + QString(kLog));
   }
 };

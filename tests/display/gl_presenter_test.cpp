@@ -45,6 +45,15 @@ QString Mismatches(const QWindow& window, const Points& expected) {
   return wrong;
 }
 
+// Full screen and frameless, as the test window is; true once exposed.
+bool ShowLikeTheTestWindow(QWindow* window) {
+  window->setSurfaceType(QSurface::OpenGLSurface);
+  window->setFlags(Qt::Window | Qt::FramelessWindowHint);
+  window->setGeometry(0, 0, 1920, 1080);
+  window->show();
+  return QTest::qWaitForWindowExposed(window);
+}
+
 }  // namespace
 
 class GlPresenterTest : public QObject {
@@ -64,12 +73,8 @@ class GlPresenterTest : public QObject {
   void frames_showInTargetFillEverywhereAtRefreshPace() {
     QFETCH(GlPresenter::Path, path);
     QFETCH(ui::Rect, t);
-    QWindow window;  // full-screen and frameless, like the test window
-    window.setSurfaceType(QSurface::OpenGLSurface);
-    window.setFlags(Qt::Window | Qt::FramelessWindowHint);
-    window.setGeometry(0, 0, 1920, 1080);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QWindow window;
+    QVERIFY(ShowLikeTheTestWindow(&window));
     GlPresenter presenter(&window, path);
     const std::vector<uint8_t> picture = Canvas(kPicture);
     auto show = [&](const std::vector<uint8_t>& canvas, const ui::Rect& r) {
@@ -116,11 +121,7 @@ class GlPresenterTest : public QObject {
   void onsets_confirmedAndFlagged() {
     QFETCH(GlPresenter::Path, path);
     QWindow window;
-    window.setSurfaceType(QSurface::OpenGLSurface);
-    window.setFlags(Qt::Window | Qt::FramelessWindowHint);
-    window.setGeometry(0, 0, 1920, 1080);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(ShowLikeTheTestWindow(&window));
     GlPresenter presenter(&window, path);
     QVERIFY(presenter.FillScreen(0));
     const ui::Rect target{240, 0, 1680, 1080};
@@ -144,11 +145,7 @@ class GlPresenterTest : public QObject {
   // good, in the same call: the subject never sees a blank test.
   void brokenOpenGl_rasterTakesOver() {
     QWindow window;
-    window.setSurfaceType(QSurface::OpenGLSurface);
-    window.setFlags(Qt::Window | Qt::FramelessWindowHint);
-    window.setGeometry(0, 0, 1920, 1080);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(ShowLikeTheTestWindow(&window));
     GlPresenter presenter(&window, GlPresenter::Path::kOpenGl);
     presenter.FailOpenGlForTesting();
     const std::vector<uint8_t> picture = Canvas(kPicture);

@@ -2,7 +2,10 @@
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 #include <QtTest>
 #include <cmath>
@@ -11,7 +14,9 @@
 
 #include "ui/dib_decode.h"
 #include "ui/qt_services.h"
+#include "ui/stim_folder.h"
 #include "ui/surface_dc.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -334,6 +339,115 @@ class UiTest : public QObject {
     QTemporaryDir dir;
     services.PlaySound(dir.filePath("none.wav").toStdString(), ui::kSndAsync | ui::kSndNoDefault);
     QCOMPARE(services.LoadedSoundCount(), size_t(0));
+  }
+
+  // The platform here frames every window: the frame, not the client, is the screen.
+  void coverScreen_outerFrameIsTheScreen() {
+    QWidget window;
+    window.setFixedSize(300, 200);  // as the main frame: not resizable
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    ui::CoverScreen(&window, screen);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(window.frameGeometry(), screen);
+    QVERIFY(window.geometry() != screen);
+    QCOMPARE(window.minimumSize(), window.geometry().size());
+    QCOMPARE(window.maximumSize(), window.geometry().size());
+  }
+
+  void messageBox_captionFitsAndCentredOverOwner_data() {
+    QTest::addColumn<QString>("caption");  // empty: the application's name
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRect>("owner");
+    QTest::newRow("score") << "Score"
+                           << "Score is 4.50" << QRect(100, 80, 500, 400);
+    QTest::newRow("application's name") << ""
+                                        << "x" << QRect(0, 0, 300, 200);
+    QTest::newRow("longer caption") << "Experiment Settings"
+                                    << "x" << QRect(50, 50, 600, 400);
+  }
+
+  void messageBox_captionFitsAndCentredOverOwner() {
+    QFETCH(QString, caption);
+    QFETCH(QString, text);
+    QFETCH(QRect, owner);
+    ui::QtServices services;
+    QWidget frame;
+    frame.setGeometry(owner);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QRect box;
+    QString title;
+    QTimer::singleShot(0, [&] {
+      if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        box = shown->frameGeometry();
+        title = shown->windowTitle();
+        shown->accept();
+      }
+    });
+    services.MessageBox(ui::HandleOf(&frame), text.toStdString(), caption.toStdString(), ui::kMbOk);
+    QVERIFY(!title.isEmpty());
+    QVERIFY2(box.width() >= ui::CaptionWidth(title), qPrintable(QString::number(box.width())));
+    const QPoint offset = box.center() - frame.frameGeometry().center();
+    QVERIFY2(qAbs(offset.x()) <= 1 && qAbs(offset.y()) <= 1,
+             qPrintable(QString("%1, %2").arg(offset.x()).arg(offset.y())));
+  }
+
+  void findStimulusFolder_ownBeforeInstalled_data() {
+    QTest::addColumn<QStringList>("made");  // folders (ending in /) and files under the scratch dir
+    QTest::addColumn<QString>("found");     // relative to the scratch dir
+    // work/ is the working directory, prefix/bin the program's folder.
+    const QString installed = "prefix/share/dorvane/stim";
+    QTest::newRow("own stim/") << QStringList{"work/stim/", installed + "/"} << "stim";
+    QTest::newRow("none of its own") << QStringList{"work/", installed + "/"} << installed;
+    QTest::newRow("a file called stim") << QStringList{"work/", "work/stim", installed + "/"} << installed;
+    QTest::newRow("neither") << QStringList{"work/"} << "stim";
+  }
+
+  void findStimulusFolder_ownBeforeInstalled() {
+    QFETCH(QStringList, made);
+    QFETCH(QString, found);
+    QTemporaryDir scratch;
+    const QDir root(scratch.path());
+    QVERIFY(root.mkpath("prefix/bin"));
+    for (const QString& path : made) {
+      QVERIFY(path.endsWith('/') ? root.mkpath(path)
+                                 : QFile(root.filePath(path)).open(QIODevice::WriteOnly));
+    }
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(root.filePath("work"));
+    const std::string folder =
+        ui::FindStimulusFolder(root.filePath("prefix/bin").toStdString(), "../share/dorvane/stim");
+    QDir::setCurrent(before);
+    QCOMPARE(QString::fromStdString(folder), found == "stim" ? found : root.filePath(found));
+  }
+
+  void inStimulusFolder_replacesOnlyTheStimFolder_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("sound") << "stim\\click.wav"
+                           << "/usr/share/dorvane/stim"
+                           << "/usr/share/dorvane/stim/click.wav";
+    QTest::newRow("bitmap") << "stim/patch.bmp"
+                            << "/opt/d/stim"
+                            << "/opt/d/stim/patch.bmp";
+    QTest::newRow("own folder") << "stim\\error.wav"
+                                << "stim"
+                                << "stim/error.wav";
+    QTest::newRow("another folder") << "stimuli/x.wav"
+                                    << "/opt/d/stim"
+                                    << "stimuli/x.wav";
+    QTest::newRow("no folder") << "stim"
+                               << "/opt/d/stim"
+                               << "stim";
+  }
+
+  void inStimulusFolder_replacesOnlyTheStimFolder() {
+    QFETCH(QString, path);
+    QFETCH(QString, folder);
+    QFETCH(QString, result);
+    QCOMPARE(QString::fromStdString(ui::InStimulusFolder(path.toStdString(), folder.toStdString())),
+             result);
   }
 
   void messageBoxIcon_fromTypeBits() {

@@ -63,6 +63,25 @@ struct SubjectEntry {
   int memtime = 1;
   int maxRev = 2;
   bool showRanking = false;
+  bool showFeedback = false;
+};
+
+/// The desktop the program runs on, as the test's launcher names it in
+/// DORVANE_E2E_DESKTOP: none (a bare X server), an X window manager's name,
+/// or weston (the program on Wayland, weston's output window on the X server).
+struct Desktop {
+  std::string name = "none";
+  bool windowManager = false;  ///< an X window manager frames the windows
+  bool wayland = false;        ///< weston: the compositor places the windows
+  /// The desktop of this process's environment.
+  static Desktop FromEnvironment();
+};
+
+/// How the person starts the program.
+struct Launch {
+  QString program;          ///< empty: the program of this build
+  bool copyStimuli = true;  ///< a copy of stim/ in the working directory
+  QByteArray earlierLog;    ///< written as "ORBEL.txt" first, when not empty
 };
 
 /// Drives the program through the X server. Every step returns false, with
@@ -71,25 +90,39 @@ class Person {
  public:
   ~Person();
 
-  /// Connects to the X server, fills a fresh working directory (with
-  /// `earlierLog` as "ORBEL.txt" when given) and starts the program there.
-  bool Start(const QByteArray& earlierLog = QByteArray());
-  /// Waits until the opening picture fills the central square of the screen.
+  /// Connects to the X server, fills a fresh working directory and starts
+  /// the program there.
+  bool Start(const Launch& launch = Launch());
+  /// Waits until the opening picture shows near the middle of the screen.
   bool WaitForOpeningScreen();
-  /// Clicks inside that square and waits for the Subject Information dialog.
+  /// The main frame covers the screen (its outer frame, under a window
+  /// manager) and the opening picture is centred in the black area below its
+  /// menu bar.
+  bool CheckHomeScreen();
+  /// Clicks the opening picture's left column, which starts nothing, then its
+  /// bottom-right pixel, and waits for the Subject Information dialog.
   bool StartTestByClick();
-  /// Types the entry (ticking "Show Ranking" when asked) and presses Return;
-  /// the test window is checked for when its first display is up.
+  /// With the pointer away from the dialog, types the entry (ticking the
+  /// options asked for) and presses Return; the test window is checked for
+  /// when its first display is up.
   bool FillSubjectInformation(const SubjectEntry& entry);
   /// Takes the test to its end; `trials` gets one entry per trial.
   bool TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trials);
+  /// Waits for the score box, reads nothing in it, closes it with Return.
+  bool CloseScoreBox();
+  /// Test -> Sessions from the keyboard; waits for the window, types
+  /// `subject` into its subject filter, calls `onSessions` with the window's
+  /// place on the screen, then closes it with Escape.
+  bool LookAtSessions(const std::string& subject);
   /// Waits for the Results dialog, calls `onResults`, then closes it with Return.
   bool CloseResults();
+  /// Escape over the main frame; the frame is then back over the screen.
+  bool PressEscape();
   /// File -> Exit from the keyboard; true when the program then ends with code 0.
   bool ExitFromMenu();
 
-  /// What went wrong and what the person did; keeps the screen in
-  /// "e2e_failure.png" in the current directory.
+  /// What went wrong; keeps the screen in "e2e_failure.png" in the current
+  /// directory.
   std::string Failure();
   /// The program's working directory.
   QString WorkDir() const { return dir_.path(); }
@@ -97,11 +130,20 @@ class Person {
   const std::string& Log() const { return log_; }
   /// The X server the person looks at.
   XScreen& Screen() { return screen_; }
+  /// The desktop the person meets.
+  const Desktop& OnDesktop() const { return desktop_; }
+  /// The program's top-level windows as the desktop shows them.
+  std::vector<TopWindow> Windows();
 
   /// Called once, while the first memorisation display is up.
   std::function<void()> onMemorisation;
   /// Called while the Results dialog is up, with its place on the screen.
   std::function<void(const QRect& dialog)> onResults;
+  /// Called while the Sessions window is up, with its place on the screen.
+  std::function<void(const QRect& window)> onSessions;
+  /// Files to put into the working directory before the program starts:
+  /// relative path and bytes (folders are made).
+  std::vector<std::pair<QString, QByteArray>> earlierFiles;
 
  private:
   bool Fail(const std::string& what);
@@ -110,7 +152,13 @@ class Person {
                const std::string& what);
   bool WaitGrid(const std::function<bool(const std::string&)>& done, int timeoutMs,
                 const std::string& what, Clock::time_point* seenAt = nullptr);
-  bool WaitWindow(const std::string& title, bool shown, QRect* rect = nullptr);
+  bool WaitWindow(const std::string& title, bool shown, TopWindow* found = nullptr);
+  bool CheckCentred(const TopWindow& dialog);
+  std::string HomeScreenFault();
+  bool CloseWithReturn(const std::string& title);
+  void PointerAway();
+  void FocusFrameOnWayland();
+  void Click(const QPoint& at);
   QPoint At(int cell, int dx, int dy) const;
   bool ReadGrid();
   bool OpeningShown();
@@ -121,6 +169,7 @@ class Person {
   bool TakeTrial(int expectedItems, int memtime, DrivenTrial* trial);
 
   XScreen screen_;
+  Desktop desktop_ = Desktop::FromEnvironment();
   QTemporaryDir dir_;
   QProcess process_;
   QImage opening_;
@@ -130,6 +179,7 @@ class Person {
   std::string grid_;        ///< the 25 cells as last seen, one letter each (". g W R G ?")
   bool gapsBlack_ = false;  ///< black between the cells: a test display, not a leftover
   QRect openingSquare_;
+  TopWindow frame_;  ///< the main frame as last seen
   Clock::time_point start_ = Clock::now();
   std::string error_;
   std::string log_;

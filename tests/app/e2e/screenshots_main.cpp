@@ -1,11 +1,13 @@
 // Takes the README's screenshots with the end-to-end driver: the opening
-// screen, a memorisation display and the results viewer after a short test,
-// each at most 960 pixels wide. Run under xvfb-run (tools/screenshots.sh).
+// screen, a memorisation display, the results viewer after a short test and
+// the Sessions window, each at most 960 pixels wide. Run under xvfb-run
+// (tools/screenshots.sh).
 #include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
 
 #include "app/e2e/person.h"
+#include "support/session_samples.h"
 
 namespace {
 
@@ -21,6 +23,27 @@ const char kEarlierResults[] =
     "2026/01/13\t11:02:17\t3.75\tS04\r\n"
     "2026/01/14\t14:20:45\t5.00\tS05\r\n"
     "2026/01/14\t15:08:03\t4.50\tS06\r\n";
+
+// Earlier sessions, so that the Sessions window has a list, a distribution
+// and one damaged record to show.
+std::vector<std::pair<QString, QByteArray>> EarlierSessions() {
+  std::vector<std::pair<QString, QByteArray>> files;
+  const char* subjects[] = {"S01", "S02", "S03", "S04", "S05", "S06"};
+  for (int k = 0; k < 36; ++k) {
+    testing::SimulatedSubject who;
+    who.subject = subjects[k % 6];
+    who.memtime = k % 9 == 8 ? 5 : 3;
+    who.maxRev = k % 9 == 8 ? 4 : 6;
+    who.span = 4.0 + (k * 7 % 11) * 0.3;
+    who.seed = static_cast<uint32_t>(k + 11);
+    who.ended = QDateTime(QDate(2026, 1, 12 + k / 6), QTime(9 + k % 6, 4 * k % 60), Qt::LocalTime);
+    const QString name = QString::fromStdString(results::SessionFileStem(who.subject, who.ended));
+    files.emplace_back("sessions/" + name + ".json",
+                       results::SessionRecordJson(testing::SimulatedSession(who)));
+  }
+  files.emplace_back("sessions/S02_20260113-103000.json", files[7].second.left(5000));
+  return files;
+}
 
 }  // namespace
 
@@ -51,13 +74,20 @@ int main(int argc, char** argv) {
                               dialog.height() + 2 * kMargin)
                             .intersected(QRect(0, 0, screen.Width(), screen.Height())));
   };
+  person.onSessions = [&](const QRect& window) {
+    save("sessions.png", window.intersected(QRect(0, 0, screen.Width(), screen.Height())));
+  };
+  person.earlierFiles = EarlierSessions();
   const e2e::SubjectEntry entry{"S07", 3, 1, true};
   std::vector<e2e::DrivenTrial> trials;
-  bool ok = person.Start(kEarlierResults) && person.WaitForOpeningScreen();
+  e2e::Launch launch;
+  launch.earlierLog = kEarlierResults;
+  bool ok = person.Start(launch) && person.WaitForOpeningScreen() && person.CheckHomeScreen();
   if (ok) save("opening.png", QRect());
   ok = ok && person.StartTestByClick() && person.FillSubjectInformation(entry) &&
        person.TakeTest(entry, &trials) && person.CloseResults() && person.WaitForOpeningScreen() &&
-       person.ExitFromMenu();
-  std::fputs(ok ? person.Log().c_str() : ("screenshots: " + person.Failure()).c_str(), stderr);
+       person.LookAtSessions("S03") && person.WaitForOpeningScreen() && person.ExitFromMenu();
+  std::fputs(person.Log().c_str(), stderr);
+  if (!ok) std::fprintf(stderr, "screenshots: %s\n", person.Failure().c_str());
   return ok && saved ? 0 : 1;
 }

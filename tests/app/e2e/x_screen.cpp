@@ -1,6 +1,7 @@
 #include "app/e2e/x_screen.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -143,6 +144,83 @@ bool XScreen::Type(const std::string& text) {
   return true;
 }
 
+// The window a window manager's frame holds: the one it marked with
+// WM_STATE, or, with no window manager, the top-level window itself.
+unsigned long XScreen::ClientOf(unsigned long frame) {
+  const Atom wmState = XInternAtom(display_, "WM_STATE", True);
+  std::vector<Window> level{frame};
+  for (int depth = 0; depth < 4 && wmState != None && !level.empty(); ++depth) {
+    std::vector<Window> next;
+    for (Window w : level) {
+      Atom type = None;
+      int format = 0;
+      unsigned long items = 0, after = 0;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(display_, w, wmState, 0, 0, False, AnyPropertyType, &type, &format,
+                             &items, &after, &data) == Success) {
+        if (data) XFree(data);
+        if (type != None) return w;
+      }
+      Window rootReturn = 0, parent = 0;
+      Window* children = nullptr;
+      unsigned count = 0;
+      if (XQueryTree(display_, w, &rootReturn, &parent, &children, &count)) {
+        next.insert(next.end(), children, children + count);
+        if (children) XFree(children);
+      }
+    }
+    level.swap(next);
+  }
+  return frame;
+}
+
+// The frame as the window manager tells it (_NET_FRAME_EXTENTS): its frame
+// window may hold invisible borders that are no part of it.
+QRect XScreen::FrameAround(unsigned long client, const QRect& clientRect, const QRect& outer) {
+  const Atom extents = XInternAtom(display_, "_NET_FRAME_EXTENTS", True);
+  Atom type = None;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (extents == None ||
+      XGetWindowProperty(display_, client, extents, 0, 4, False, XA_CARDINAL, &type, &format,
+                         &items, &after, &data) != Success ||
+      !data || format != 32 || items != 4) {
+    if (data) XFree(data);
+    return outer;
+  }
+  const auto* v = reinterpret_cast<const long*>(data);  // left, right, top, bottom
+  const QRect frame = clientRect.adjusted(-int(v[0]), -int(v[2]), int(v[1]), int(v[3]));
+  XFree(data);
+  return frame;
+}
+
+unsigned long XScreen::ClientTitled(const std::string& title) {
+  Window found = 0;
+  Window rootReturn = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(display_, root_, &rootReturn, &parent, &children, &count)) return 0;
+  for (unsigned i = 0; i < count && !found; ++i) {
+    const Window client = ClientOf(children[i]);
+    char* name = nullptr;
+    if (XFetchName(display_, client, &name) && name) {
+      if (title == name) found = client;
+      XFree(name);
+    }
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+void XScreen::MoveWindow(const std::string& title, const QPoint& to) {
+  if (const Window client = ClientTitled(title)) {
+    // Through the window manager when there is one, as any program's request.
+    XMoveWindow(display_, client, to.x(), to.y());
+    XFlush(display_);
+  }
+}
+
 std::vector<TopWindow> XScreen::TopWindows() {
   std::vector<TopWindow> found;
   Window rootReturn = 0;
@@ -153,9 +231,21 @@ std::vector<TopWindow> XScreen::TopWindows() {
   for (unsigned i = 0; i < count; ++i) {
     XWindowAttributes a;
     if (!XGetWindowAttributes(display_, children[i], &a) || a.map_state != IsViewable) continue;
-    found.push_back({std::string(), QRect(a.x, a.y, a.width, a.height), a.override_redirect != 0});
+    const QRect outer(a.x, a.y, a.width, a.height);
+    const Window client = a.override_redirect ? children[i] : ClientOf(children[i]);
+    XWindowAttributes c;
+    int x = 0, y = 0;
+    Window unused = 0;
+    if (!XGetWindowAttributes(display_, client, &c) ||
+        !XTranslateCoordinates(display_, client, root_, 0, 0, &x, &y, &unused)) {
+      continue;
+    }
+    const QRect rect(x, y, c.width, c.height);
+    found.push_back({std::string(), rect,
+                     client == children[i] ? rect : FrameAround(client, rect, outer),
+                     a.override_redirect != 0});
     char* name = nullptr;
-    if (XFetchName(display_, children[i], &name) && name) {
+    if (XFetchName(display_, client, &name) && name) {
       found.back().title = name;
       XFree(name);
     }

@@ -26,7 +26,8 @@ struct ServerMoment {
 /// A viewable top-level window.
 struct TopWindow {
   std::string title;
-  QRect rect;
+  QRect rect;          ///< the client area, in screen coordinates
+  QRect frame;         ///< the outer frame (decorations included); the client area when none
   bool popup = false;  ///< bypasses window management: a menu or another pop-up
 };
 
@@ -60,11 +61,17 @@ class XScreen {
   bool Tap(std::initializer_list<const char*> keys);
   /// Types printable ASCII text, with Shift where a character needs it.
   bool Type(const std::string& text);
-  /// The viewable top-level windows.
+  /// Asks for the top-level window titled `title` to be moved, its client
+  /// area's corner to `to`, as a person dragging it would.
+  void MoveWindow(const std::string& title, const QPoint& to);
+  /// The viewable top-level windows, found inside a window manager's frames.
   std::vector<TopWindow> TopWindows();
 
  private:
   bool Key(unsigned long keysym, bool down);
+  unsigned long ClientOf(unsigned long frame);
+  unsigned long ClientTitled(const std::string& title);
+  QRect FrameAround(unsigned long client, const QRect& clientRect, const QRect& outer);
 
   _XDisplay* display_ = nullptr;
   unsigned long root_ = 0;

@@ -1,0 +1,122 @@
+#include "results/session_export.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+
+namespace results {
+
+const char kTrialsCsvHeader[] =
+    "session,subject,ended,random_seed,memtime,max_rev,hide_mouse,flag_feedback,flag_ranking,"
+    "score,Trial,NItems,NCorrect,RT1,RT2,Error,Rev,cells,touches\r\n";
+const char kTouchesCsvHeader[] =
+    "session,subject,memtime,max_rev,Trial,NItems,touch,time_ms,time_source,canvas_x,canvas_y,"
+    "window_x,window_y,patch,cell,expected,judgement\r\n";
+
+namespace {
+
+// RFC 4180: a field holding a separator, a quote or a line break is quoted,
+// its quotes doubled.
+std::string Text(const std::string& s) {
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string quoted = "\"";
+  for (const char c : s) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string Int(long long v) {
+  return std::to_string(v);
+}
+
+std::string Number(double v) {
+  return QString::number(v, 'g', QLocale::FloatingPointShortest).toStdString();
+}
+
+std::string SessionColumns(const SessionRecord& r, const std::string& session) {
+  return Text(session) + "," + Text(r.settings.subject);
+}
+
+const char* TimeSource(TouchTimeSource source) {
+  return source == TouchTimeSource::kStamp ? "stamp" : "sample";
+}
+
+bool WriteWhole(const QString& path, const std::string& bytes, std::string* reason) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) ||
+      file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+          static_cast<qint64>(bytes.size()) ||
+      !file.commit()) {
+    *reason = path.toStdString() + ": " + file.errorString().toStdString();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string TrialCsvRows(const SessionRecord& r, const std::string& session) {
+  const TestSettings& s = r.settings;
+  const std::string common = SessionColumns(r, session) + "," + Text(r.ended) + "," +
+                             Int(s.random_seed) + "," + Int(s.memtime) + "," + Int(s.max_rev) +
+                             "," + Int(s.hide_mouse) + "," + Int(s.flag_feedback) + "," +
+                             Int(s.flag_ranking) + "," + (r.hasScore ? Number(r.score) : "NA");
+  std::string rows;
+  for (const SessionTrial& t : r.trials) {
+    const TrialRecord& row = t.row;
+    std::string cells;
+    for (const int32_t c : t.cells) cells += (cells.empty() ? "" : " ") + Int(c);
+    rows += common + "," + Int(row.Trial) + "," + Int(row.NItems) + "," + Int(row.NCorrect) + "," +
+            Int(row.RT1) + "," + Int(row.RT2) + "," + Int(row.Error) + "," + Int(row.Rev) + "," +
+            (cells.empty() ? "NA" : cells) + "," + Int(static_cast<long long>(t.touches.size())) +
+            "\r\n";
+  }
+  return rows;
+}
+
+std::string TouchCsvRows(const SessionRecord& r, const std::string& session) {
+  const std::string common =
+      SessionColumns(r, session) + "," + Int(r.settings.memtime) + "," + Int(r.settings.max_rev);
+  std::string rows;
+  for (const SessionTrial& t : r.trials) {
+    int found = 0;  // the expected patch is the one after those found
+    int number = 0;
+    for (const SessionTouch& x : t.touches) {
+      const bool hit = x.patch >= 0;
+      const bool placed = hit && static_cast<size_t>(x.patch) < t.cells.size();
+      rows += common + "," + Int(t.row.Trial) + "," + Int(t.row.NItems) + "," + Int(++number) +
+              "," + QString::number(x.timeMs, 'f', 1).toStdString() + "," + TimeSource(x.source) +
+              "," + Int(x.canvasX) + "," + Int(x.canvasY) + "," + Int(x.screenX) + "," +
+              Int(x.screenY) + "," + (hit ? Int(x.patch + 1) : "NA") + "," +
+              (placed ? Int(t.cells[static_cast<size_t>(x.patch)]) : "NA") + "," + Int(found + 1) +
+              "," + TouchJudgementName(x.judgement) + "\r\n";
+      if (x.judgement == TouchJudgement::kCorrect) ++found;
+    }
+  }
+  return rows;
+}
+
+bool ExportSessions(const std::vector<QString>& paths, const QString& trialsPath,
+                    const QString& touchesPath, int* skipped, std::string* reason) {
+  std::string trials = kTrialsCsvHeader;
+  std::string touches = kTouchesCsvHeader;
+  *skipped = 0;
+  for (const QString& path : paths) {
+    QFile file(path);
+    SessionRecord record;
+    std::string why;
+    if (!file.open(QIODevice::ReadOnly) || !ParseSessionRecord(file.readAll(), &record, &why)) {
+      ++*skipped;
+      continue;
+    }
+    const std::string session = QFileInfo(path).completeBaseName().toStdString();
+    trials += TrialCsvRows(record, session);
+    touches += TouchCsvRows(record, session);
+  }
+  return WriteWhole(trialsPath, trials, reason) && WriteWhole(touchesPath, touches, reason);
+}
+
+}  // namespace results

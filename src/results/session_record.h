@@ -1,0 +1,169 @@
+// The session record: one JSON file per completed test in "sessions/", with
+// everything the subject file and the log leave out (settings as used,
+// stimuli, display, every frame onset and every touch). Written after those
+// files and never instead of them; read back by the Sessions window, the
+// export and the fuzzer. The format is described in docs/session-record.md.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "procedure/staircase.h"
+#include "procedure/trial_timing.h"
+#include "settings/test_settings.h"
+#include "ui/services.h"
+
+namespace results {
+
+/// The format's name and the version this program writes; it reads every
+/// 1.x record and refuses 2.0 and later.
+constexpr char kSessionFormat[] = "dorvane-session";
+constexpr int kSessionMajor = 1;
+constexpr int kSessionMinor = 1;
+
+/// The folder of the working directory that holds the records.
+constexpr char kSessionFolder[] = "sessions";
+
+/// How a stimulus file was used.
+enum class StimulusUse : int32_t {
+  kFile = 0,     ///< the file was loaded
+  kBuiltIn = 1,  ///< unusable: the program drew its own (white disc, title text)
+  kMissing = 2,  ///< unusable, and nothing replaced it (a sound plays nothing)
+};
+
+/// "file", "built in", "missing".
+const char* StimulusUseName(StimulusUse use);
+
+/// One stimulus file as the program used it.
+struct StimulusRecord {
+  std::string file;  ///< as the program names it, "stim/patch.bmp"
+  StimulusUse use = StimulusUse::kMissing;
+  std::string sha256;  ///< lowercase hex of the file's bytes; empty unless kFile
+};
+
+/// Describes the file at `path`: kFile with its digest when `used` and the
+/// file can be read, otherwise `fallback`.
+StimulusRecord DescribeStimulus(const std::string& path, bool used, StimulusUse fallback);
+
+/// The stimuli as start-up found them, in the order the program loads them.
+extern std::vector<StimulusRecord> stimuliUsed;
+
+/// One frame of a trial; times in ms from the trial's memorisation onset.
+struct SessionFrame {
+  FrameKind kind = FrameKind::kMemorisation;
+  int32_t patch = -1;  ///< 0-based row of the patch, -1 for none
+  double onsetMs = 0;  ///< 0.001 ms resolution, as are the three below
+  double uncertaintyMs = 0;
+  double requestMs = 0;
+  double returnMs = 0;
+  OnsetSource source = OnsetSource::kNone;
+  int32_t missedRefreshes = 0;
+};
+
+/// One touch of a trial.
+struct SessionTouch {
+  double timeMs = 0;  ///< from the memorisation onset, 0.1 ms resolution
+  TouchTimeSource source = TouchTimeSource::kSample;
+  int32_t screenX = 0;
+  int32_t screenY = 0;
+  int32_t canvasX = 0;
+  int32_t canvasY = 0;
+  int32_t patch = -1;  ///< 0-based row of the patch hit, -1 for none
+  TouchJudgement judgement = TouchJudgement::kNoPatch;
+};
+
+/// One trial: its row of the subject file and what the trial measured.
+struct SessionTrial {
+  TrialRecord row{};
+  std::vector<int32_t> cells;  ///< grid cell of each patch, in number order
+  int64_t rt1ZeroNs = 0;       ///< the memorisation onset (monotonic clock); 0 when not shown
+  bool hasRt2Zero = false;     ///< patch 1 was found, so RT2 counted from its answer
+  double rt2ZeroMs = 0;        ///< that answer's onset, from rt1ZeroNs
+  std::vector<SessionFrame> frames;
+  std::vector<SessionTouch> touches;
+};
+
+/// The screen and how frames reached it.
+struct SessionDisplay {
+  int32_t screenWidth = 0;  ///< ScreenSize
+  int32_t screenHeight = 0;
+  ui::Rect presentRect;  ///< where the canvas showed
+  PresentationInfo presentation;
+  /// Frames of the test per onset source (OnsetSourceName), most used first.
+  std::vector<std::pair<std::string, int32_t>> onsetSources;
+};
+
+/// A whole record.
+struct SessionRecord {
+  int32_t formatMajor = kSessionMajor;  ///< of the record as read
+  int32_t formatMinor = kSessionMinor;
+  std::string programName;
+  std::string programVersion;
+  std::string started;  ///< local time with UTC offset, ISO 8601 to the ms
+  std::string ended;
+  TestSettings settings;
+  int32_t trialsRun = 0;
+  int32_t reversals = 0;
+  bool hasScore = false;  ///< false when no trial reversed
+  double score = 0;
+  std::vector<StimulusRecord> stimuli;
+  SessionDisplay display;
+  std::vector<SessionTrial> trials;
+};
+
+/// What a record is made from: the test as it stands when it has ended.
+struct SessionInputs {
+  const TestState* state = nullptr;
+  const std::vector<TrialTiming>* timings = nullptr;  ///< one per row; may be shorter
+  const TestSettings* settings = nullptr;
+  std::vector<StimulusRecord> stimuli;
+  ScreenDimensions screen;
+  ui::Rect presentRect;
+  PresentationInfo presentation;
+  QDateTime started;
+  QDateTime ended;
+};
+
+/// The record of the first trialsRun trials of `in`.
+SessionRecord MakeSessionRecord(const SessionInputs& in);
+
+/// The record as the JSON text that is written to its file.
+QByteArray SessionRecordJson(const SessionRecord& record);
+
+/// Reads a record; false with `*reason` (one line, for a person) when the
+/// bytes are empty, truncated, not JSON, not a session record, of a newer
+/// major version or of a shape this program does not read. Without
+/// `keepEvents` every frame and touch is still checked, but the trials'
+/// frame and touch lists stay empty (for listing thousands at a time).
+bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* record, std::string* reason,
+                        bool keepEvents = true);
+
+/// Local time as the record writes it: "2026-01-05T09:03:07.123+01:00".
+std::string LocalTimeText(const QDateTime& time);
+
+/// A subject identifier made safe as part of a file name: every byte outside
+/// A-Z, a-z, 0-9, "-" and "_" becomes %XX (so "." and "%" do too); at most
+/// 120 characters, cut at a whole byte's code.
+std::string FileNamePart(const std::string& subject);
+
+/// The name of the record of a test of `subject` that ended at `ended`,
+/// before any suffix that keeps it unique: "<subject>_<yyyyMMdd-HHmmss>".
+std::string SessionFileStem(const std::string& subject, const QDateTime& ended);
+
+/// Writes `record` as a new file in `folder` (made when missing) named from
+/// its stem, adding "-2", "-3", ... when the name is taken, through a
+/// temporary file that is synced and renamed, then syncs the folder.
+/// `*path` gets the file's path (also on failure, the one that was tried).
+bool SaveSessionRecord(const std::string& folder, const SessionRecord& record,
+                       const QDateTime& ended, std::string* path, std::string* reason);
+
+/// Makes the record of the test in `in` and saves it in "sessions/" of the
+/// working directory; a failure is shown in a message box naming the file
+/// and the reason. 1 when written, 0 on failure.
+int WriteSessionRecord(const SessionInputs& in);
+
+}  // namespace results

@@ -1,0 +1,202 @@
+#include "sessions/session_charts.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPen>
+#include <QScatterSeries>
+#include <QStackedBarSeries>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+#include "sessions/session_table.h"
+
+namespace sessions {
+namespace {
+
+constexpr int kMaxBins = 40;
+const QColor kLineColour(0x35, 0x5f, 0x9e);
+const QColor kWrongColour(0xc6, 0x28, 0x28);
+const QColor kCorrectColour(0x2e, 0x7d, 0x32);
+const QColor kSelectedColour(0xef, 0x6c, 0x00);
+const QColor kOthersColour(0x90, 0xa4, 0xae);
+
+void Clear(QChart* chart) {
+  chart->removeAllSeries();
+  for (QAbstractAxis* axis : chart->axes()) {
+    chart->removeAxis(axis);
+    delete axis;
+  }
+  chart->setTitle(QString());
+}
+
+void HideFromLegend(QChart* chart, QAbstractSeries* series) {
+  for (QLegendMarker* marker : chart->legend()->markers(series)) marker->setVisible(false);
+}
+
+QValueAxis* WholeAxis(const QString& title, double low, double high) {
+  auto* axis = new QValueAxis;
+  axis->setTitleText(title);
+  axis->setRange(low, high);
+  axis->setLabelFormat(QStringLiteral("%d"));
+  axis->setTickType(QValueAxis::TicksDynamic);
+  const double span = high - low;
+  // Whole steps, about ten of them.
+  const double step = std::max(1.0, std::ceil(span / 10.0));
+  axis->setTickAnchor(std::ceil(low));
+  axis->setTickInterval(step);
+  return axis;
+}
+
+QString SessionTitle(const results::SessionListing& s) {
+  return QStringLiteral("%1, %2: score %3")
+      .arg(s.subject,
+           s.ended.isValid() ? s.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                             : QStringLiteral("?"),
+           ScoreText(s));
+}
+
+}  // namespace
+
+std::vector<ScoreBin> BinScores(const std::vector<double>& scores, bool hasSelected,
+                                double selected, double* width) {
+  *width = 0.5;
+  std::vector<double> all = scores;
+  if (hasSelected) all.push_back(selected);
+  if (all.empty()) return {};
+  const auto [lowest, highest] = std::minmax_element(all.begin(), all.end());
+  const double low = std::floor(*lowest * 2) / 2;
+  // Wider bins, in half steps, keep a stray score from making thousands.
+  while ((*highest - low) / *width >= kMaxBins) *width *= 2;
+  const int count = static_cast<int>(std::floor((*highest - low) / *width)) + 1;
+  std::vector<ScoreBin> bins(static_cast<size_t>(count));
+  for (int k = 0; k < count; ++k) bins[static_cast<size_t>(k)].low = low + k * *width;
+  const auto binOf = [&](double score) {
+    return std::clamp(static_cast<int>(std::floor((score - low) / *width)), 0, count - 1);
+  };
+  for (const double s : scores) ++bins[static_cast<size_t>(binOf(s))].others;
+  if (hasSelected) bins[static_cast<size_t>(binOf(selected))].selected = true;
+  return bins;
+}
+
+void DrawNothing(QChart* chart, const QString& title) {
+  Clear(chart);
+  chart->setTitle(title);
+}
+
+void DrawStaircase(QChart* chart, const results::SessionListing& s) {
+  Clear(chart);
+  chart->setTitle(SessionTitle(s));
+  auto* line = new QLineSeries;
+  line->setName(QStringLiteral("NItems"));
+  line->setPen(QPen(kLineColour, 2));
+  auto* correct = new QScatterSeries;
+  correct->setName(QStringLiteral("correct"));
+  correct->setColor(kCorrectColour);
+  correct->setBorderColor(kCorrectColour);
+  correct->setMarkerSize(9);
+  auto* wrong = new QScatterSeries;
+  wrong->setName(QStringLiteral("wrong"));
+  wrong->setMarkerShape(QScatterSeries::MarkerShapeRotatedRectangle);
+  wrong->setColor(kWrongColour);
+  wrong->setBorderColor(kWrongColour);
+  wrong->setMarkerSize(12);
+  int highest = 1;
+  std::vector<QPointF> reversals;
+  for (size_t i = 0; i < s.staircase.size(); ++i) {
+    const results::StaircaseStep& step = s.staircase[i];
+    const QPointF p(static_cast<double>(i + 1), step.nItems);
+    line->append(p);
+    (step.error ? wrong : correct)->append(p);
+    if (step.rev != 0) reversals.push_back(p);
+    highest = std::max(highest, step.nItems);
+  }
+  chart->addSeries(line);
+  chart->addSeries(correct);
+  chart->addSeries(wrong);
+  std::vector<QAbstractSeries*> unlisted;
+  // One series per reversal: a label of plain text is the one way to put a
+  // number of one's own beside a point.
+  for (size_t k = 0; k < reversals.size(); ++k) {
+    auto* ring = new QScatterSeries;
+    ring->setName(QStringLiteral("reversal %1").arg(k + 1));
+    ring->setMarkerSize(20);
+    ring->setColor(Qt::transparent);
+    ring->setBorderColor(Qt::black);
+    ring->append(reversals[k]);
+    ring->setPointLabelsFormat(QString::number(k + 1));
+    ring->setPointLabelsVisible(true);
+    ring->setPointLabelsClipping(false);
+    chart->addSeries(ring);
+    unlisted.push_back(ring);
+  }
+  const double lastTrial = std::max<double>(1, static_cast<double>(s.staircase.size()));
+  if (s.hasScore) {
+    auto* score = new QLineSeries;
+    score->setName(QStringLiteral("score %1").arg(ScoreText(s)));
+    QPen dashed(kSelectedColour, 2);
+    dashed.setStyle(Qt::DashLine);
+    score->setPen(dashed);
+    score->append(0.5, s.score);
+    score->append(lastTrial + 0.5, s.score);
+    chart->addSeries(score);
+  }
+  QValueAxis* x = WholeAxis(QStringLiteral("Trial"), 0.5, lastTrial + 0.5);
+  QValueAxis* y = WholeAxis(QStringLiteral("NItems"), 0, highest + 1.5);
+  chart->addAxis(x, Qt::AlignBottom);
+  chart->addAxis(y, Qt::AlignLeft);
+  for (QAbstractSeries* series : chart->series()) {
+    series->attachAxis(x);
+    series->attachAxis(y);
+  }
+  for (QAbstractSeries* series : unlisted) HideFromLegend(chart, series);
+}
+
+void DrawDistribution(QChart* chart, const results::SessionListing& s,
+                      const std::vector<results::SessionListing>& all) {
+  Clear(chart);
+  std::vector<double> others;
+  for (const results::SessionListing& l : all) {
+    if (!l.readable || !l.hasScore || l.memtime != s.memtime || l.maxRev != s.maxRev) continue;
+    if (l.path == s.path) continue;
+    others.push_back(l.score);
+  }
+  const int n = static_cast<int>(others.size()) + (s.hasScore ? 1 : 0);
+  chart->setTitle(QStringLiteral("Scores at memtime %1, max_rev %2 (%3 sessions)")
+                      .arg(s.memtime)
+                      .arg(s.maxRev)
+                      .arg(n));
+  double width = 0.5;
+  const std::vector<ScoreBin> bins = BinScores(others, s.hasScore, s.score, &width);
+  if (bins.empty()) return;
+  auto* rest = new QBarSet(QStringLiteral("other sessions"));
+  rest->setColor(kOthersColour);
+  auto* mine = new QBarSet(QStringLiteral("this session"));
+  mine->setColor(kSelectedColour);
+  QStringList categories;
+  int tallest = 1;
+  for (const ScoreBin& bin : bins) {
+    rest->append(bin.others);
+    mine->append(bin.selected ? 1 : 0);
+    categories << QString::number(bin.low, 'f', width < 1 ? 1 : 0);
+    tallest = std::max(tallest, bin.others + (bin.selected ? 1 : 0));
+  }
+  auto* series = new QStackedBarSeries;
+  series->setBarWidth(0.9);
+  series->append(rest);
+  series->append(mine);
+  chart->addSeries(series);
+  auto* x = new QBarCategoryAxis;
+  x->setTitleText(QStringLiteral("Score (bins %1 wide, from the value shown)").arg(width));
+  x->append(categories);
+  QValueAxis* y = WholeAxis(QStringLiteral("Sessions"), 0, tallest + 0.5);
+  chart->addAxis(x, Qt::AlignBottom);
+  chart->addAxis(y, Qt::AlignLeft);
+  series->attachAxis(x);
+  series->attachAxis(y);
+}
+
+}  // namespace sessions

@@ -1,0 +1,73 @@
+// The list of the Sessions window: one row per record file, its columns
+// sortable, with filters by subject and by the settings that change a score.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
+#include <vector>
+
+#include "results/session_folder.h"
+
+namespace sessions {
+
+/// The list's columns, in order.
+enum Column {
+  kSubject,
+  kDate,
+  kScore,
+  kMemtime,
+  kMaxRev,
+  kTrials,
+  kErrors,
+  kFile,
+  kProblem,
+  kColumnCount
+};
+
+/// The role whose values the list sorts by (numbers as numbers, dates as dates).
+constexpr int kSortRole = Qt::UserRole;
+
+/// The listings as a table; unreadable ones have only their file and problem.
+class SessionTableModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+  /// Replaces every row.
+  void SetListings(std::vector<results::SessionListing> listings);
+  /// Every listing, in file-name order.
+  const std::vector<results::SessionListing>& Listings() const { return listings_; }
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+ private:
+  std::vector<results::SessionListing> listings_;
+};
+
+/// Rows whose subject contains a text (any case) and whose memtime and
+/// max_rev equal chosen values; unreadable rows pass only while no filter is set.
+class SessionFilter : public QSortFilterProxyModel {
+  Q_OBJECT
+
+ public:
+  explicit SessionFilter(QObject* parent = nullptr);
+  /// Sets all three at once (one pass over the rows): a subject text
+  /// (empty: any), and memtime and max_rev values (null: any).
+  void SetFilters(const QString& subject, const QVariant& memtime, const QVariant& maxRev);
+
+ protected:
+  bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+
+ private:
+  QString subject_;
+  QVariant memtime_;
+  QVariant maxRev_;
+};
+
+/// "4.50", or "none" for a test without a reversal.
+QString ScoreText(const results::SessionListing& listing);
+
+}  // namespace sessions

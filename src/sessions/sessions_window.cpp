@@ -1,0 +1,320 @@
+#include "sessions/sessions_window.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <set>
+#include <utility>
+
+#include "results/session_export.h"
+#include "sessions/session_charts.h"
+#include "sessions/session_table.h"
+#include "ui/services.h"
+
+namespace sessions {
+namespace {
+
+SaveFileChooser saveFileChooser;
+
+QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& proposed,
+                       const QString& filter) {
+  if (saveFileChooser) return saveFileChooser(parent, caption, proposed, filter);
+  return QFileDialog::getSaveFileName(parent, caption, proposed, filter);
+}
+
+QChartView* MakeChartView(QWidget* parent) {
+  auto* chart = new QChart;
+  chart->legend()->setAlignment(Qt::AlignBottom);
+  auto* view = new QChartView(chart, parent);
+  view->setRenderHint(QPainter::Antialiasing);
+  view->setMinimumSize(360, 280);
+  return view;
+}
+
+}  // namespace
+
+SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser) {
+  return std::exchange(saveFileChooser, std::move(chooser));
+}
+
+void ExportPaths(const QString& chosen, QString* trials, QString* touches) {
+  QString stem = chosen;
+  for (const char* end : {"-trials.csv", "-touches.csv", ".csv"}) {
+    if (stem.endsWith(QLatin1String(end), Qt::CaseInsensitive)) {
+      stem.chop(static_cast<int>(qstrlen(end)));
+      break;
+    }
+  }
+  *trials = stem + QStringLiteral("-trials.csv");
+  *touches = stem + QStringLiteral("-touches.csv");
+}
+
+CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), folder_(folder) {
+  setWindowTitle(QStringLiteral("Sessions"));
+  setSizeGripEnabled(true);
+  resize(1200, 800);
+
+  subject_ = new QLineEdit(this);
+  subject_->setPlaceholderText(QStringLiteral("any"));
+  subject_->setClearButtonEnabled(true);
+  memtime_ = new QComboBox(this);
+  maxRev_ = new QComboBox(this);
+  FillSettingFilter(memtime_, {});
+  FillSettingFilter(maxRev_, {});
+  progress_ = new QProgressBar(this);
+  progress_->setRange(0, 0);  // busy until the folder has been counted
+  auto* filters = new QHBoxLayout;
+  filters->addWidget(new QLabel(QStringLiteral("Subject:"), this));
+  filters->addWidget(subject_, 2);
+  filters->addWidget(new QLabel(QStringLiteral("memtime:"), this));
+  filters->addWidget(memtime_);
+  filters->addWidget(new QLabel(QStringLiteral("max_rev:"), this));
+  filters->addWidget(maxRev_);
+  filters->addStretch(1);
+  filters->addWidget(progress_, 1);
+
+  model_ = new SessionTableModel(this);
+  filter_ = new SessionFilter(this);
+  filter_->setSourceModel(model_);
+  table_ = new QTableView(this);
+  table_->setModel(filter_);
+  table_->setSortingEnabled(true);
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->verticalHeader()->hide();
+  table_->horizontalHeader()->setStretchLastSection(true);
+  table_->setWordWrap(false);
+
+  staircaseView_ = MakeChartView(this);
+  distributionView_ = MakeChartView(this);
+  auto* charts = new QWidget(this);
+  auto* chartRow = new QHBoxLayout(charts);
+  chartRow->setContentsMargins(0, 0, 0, 0);
+  chartRow->addWidget(staircaseView_, 3);
+  chartRow->addWidget(distributionView_, 2);
+  auto* splitter = new QSplitter(Qt::Vertical, this);
+  splitter->addWidget(table_);
+  splitter->addWidget(charts);
+  splitter->setStretchFactor(0, 2);
+  splitter->setStretchFactor(1, 3);
+
+  status_ = new QLabel(QStringLiteral("Reading ") + folder_ + QStringLiteral("…"), this);
+  status_->setTextFormat(Qt::PlainText);
+  savePicture_ = new QPushButton(QStringLiteral("Save picture…"), this);
+  export_ = new QPushButton(QStringLiteral("Export…"), this);
+  auto* close = new QPushButton(QStringLiteral("Close"), this);
+  savePicture_->setAutoDefault(false);
+  export_->setAutoDefault(false);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(status_, 1);
+  buttons->addWidget(savePicture_);
+  buttons->addWidget(export_);
+  buttons->addWidget(close);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(filters);
+  layout->addWidget(splitter, 1);
+  layout->addLayout(buttons);
+
+  connect(subject_, &QLineEdit::textChanged, this, [this] { ApplyFilters(); });
+  connect(memtime_, &QComboBox::currentIndexChanged, this, [this] { ApplyFilters(); });
+  connect(maxRev_, &QComboBox::currentIndexChanged, this, [this] { ApplyFilters(); });
+  connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this] { ShowSelected(); });
+  connect(savePicture_, &QPushButton::clicked, this, [this] { ChooseAndSavePicture(); });
+  connect(export_, &QPushButton::clicked, this, [this] { ChooseAndExport(); });
+  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+  DrawNothing(Staircase(), QStringLiteral("Reading the sessions…"));
+  DrawNothing(Distribution(), QString());
+
+  // Thousands of records take a moment; the window answers meanwhile.
+  reader_.reset(QThread::create([this] {
+    auto listings =
+        std::make_shared<std::vector<results::SessionListing>>(results::LoadSessionFolder(
+            folder_,
+            [this](int done, int total) {
+              QMetaObject::invokeMethod(
+                  this,
+                  [this, done, total] {
+                    progress_->setRange(0, total);
+                    progress_->setValue(done);
+                  },
+                  Qt::QueuedConnection);
+            },
+            &cancel_));
+    QMetaObject::invokeMethod(
+        this, [this, listings] { OnLoaded(std::move(*listings)); }, Qt::QueuedConnection);
+  }));
+  reader_->start();
+}
+
+CSessions::~CSessions() {
+  cancel_ = true;
+  reader_->wait();
+}
+
+QChart* CSessions::Staircase() const {
+  return staircaseView_->chart();
+}
+
+QChart* CSessions::Distribution() const {
+  return distributionView_->chart();
+}
+
+void CSessions::FillSettingFilter(QComboBox* box, const std::vector<int>& values) {
+  const QSignalBlocker quiet(box);
+  box->clear();
+  box->addItem(QStringLiteral("any"), QVariant());
+  for (const int v : values) box->addItem(QString::number(v), v);
+}
+
+void CSessions::OnLoaded(std::vector<results::SessionListing> listings) {
+  std::set<int> memtimes;
+  std::set<int> maxRevs;
+  for (const results::SessionListing& l : listings) {
+    if (!l.readable) continue;
+    memtimes.insert(l.memtime);
+    maxRevs.insert(l.maxRev);
+  }
+  FillSettingFilter(memtime_, {memtimes.begin(), memtimes.end()});
+  FillSettingFilter(maxRev_, {maxRevs.begin(), maxRevs.end()});
+  model_->SetListings(std::move(listings));
+  progress_->hide();
+  // Newest first: the session just run is the one wanted most often.
+  table_->sortByColumn(kDate, Qt::DescendingOrder);
+  // Measured on the first rows only: every row of a large folder would take seconds.
+  table_->horizontalHeader()->setResizeContentsPrecision(50);
+  table_->resizeColumnsToContents();
+  loaded_ = true;
+  ApplyFilters();
+  emit loaded();
+}
+
+void CSessions::ApplyFilters() {
+  filter_->SetFilters(subject_->text(), memtime_->currentData(), maxRev_->currentData());
+  if (!table_->currentIndex().isValid() && filter_->rowCount() > 0) {
+    table_->selectRow(0);
+  }
+  UpdateStatus();
+  ShowSelected();
+}
+
+void CSessions::ShowSelected() {
+  const QModelIndex current = filter_->mapToSource(table_->currentIndex());
+  if (!current.isValid()) {
+    DrawNothing(Staircase(), loaded_ ? QStringLiteral("No session selected")
+                                     : QStringLiteral("Reading the sessions…"));
+    DrawNothing(Distribution(), QString());
+    return;
+  }
+  const results::SessionListing& l = model_->Listings()[static_cast<size_t>(current.row())];
+  if (!l.readable) {
+    DrawNothing(Staircase(), l.fileName + QStringLiteral(" is unreadable: ") + l.reason);
+    DrawNothing(Distribution(), QString());
+    return;
+  }
+  DrawStaircase(Staircase(), l);
+  DrawDistribution(Distribution(), l, model_->Listings());
+}
+
+void CSessions::UpdateStatus() {
+  if (!loaded_) return;
+  int unreadable = 0;
+  for (const results::SessionListing& l : model_->Listings()) unreadable += l.readable ? 0 : 1;
+  QString text = QStringLiteral("%1 of %2 sessions listed")
+                     .arg(filter_->rowCount())
+                     .arg(model_->Listings().size());
+  if (unreadable > 0) text += QStringLiteral(", %1 unreadable").arg(unreadable);
+  if (!lastExport_.isEmpty()) text += QStringLiteral(". ") + lastExport_;
+  status_->setText(text);
+}
+
+std::vector<QString> CSessions::ListedPaths() const {
+  std::vector<QString> paths;
+  for (int row = 0; row < filter_->rowCount(); ++row) {
+    const QModelIndex source = filter_->mapToSource(filter_->index(row, 0));
+    const results::SessionListing& l = model_->Listings()[static_cast<size_t>(source.row())];
+    if (l.readable) paths.push_back(l.path);
+  }
+  return paths;
+}
+
+bool CSessions::SavePicture(const QString& path) {
+  // A chart lays out its new axes and series, and drops the old axes'
+  // items, on later passes of the event loop; without them the picture
+  // could show parts of the previous session.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  const QPixmap left = staircaseView_->grab();
+  const QPixmap right = distributionView_->grab();
+  QImage picture(left.width() + right.width(), std::max(left.height(), right.height()),
+                 QImage::Format_RGB32);
+  picture.fill(Qt::white);
+  {
+    QPainter painter(&picture);
+    painter.drawPixmap(0, 0, left);
+    painter.drawPixmap(left.width(), 0, right);
+  }
+  if (picture.save(path, "PNG")) return true;
+  ui::AppMessageBox("Cannot write the picture [" + path.toStdString() + "].",
+                    ui::kMbOk | ui::kMbIconWarning);
+  return false;
+}
+
+bool CSessions::ExportListed(const QString& chosen) {
+  QString trials;
+  QString touches;
+  ExportPaths(chosen, &trials, &touches);
+  const std::vector<QString> paths = ListedPaths();
+  int skipped = 0;
+  std::string reason;
+  const bool ok = results::ExportSessions(paths, trials, touches, &skipped, &reason);
+  if (ok) {
+    lastExport_ = QStringLiteral("Exported %1 sessions to %2 and %3")
+                      .arg(static_cast<int>(paths.size()) - skipped)
+                      .arg(QFileInfo(trials).fileName(), QFileInfo(touches).fileName());
+    if (skipped > 0) lastExport_ += QStringLiteral(" (%1 could no longer be read)").arg(skipped);
+  } else {
+    lastExport_ = QStringLiteral("Export failed");
+    ui::AppMessageBox("Cannot write the export [" + reason + "].", ui::kMbOk | ui::kMbIconWarning);
+  }
+  UpdateStatus();
+  return ok;
+}
+
+void CSessions::ChooseAndSavePicture() {
+  const QString path =
+      ChooseSaveFile(this, QStringLiteral("Save picture"), QStringLiteral("staircase.png"),
+                     QStringLiteral("PNG pictures (*.png)"));
+  if (!path.isEmpty()) SavePicture(path);
+}
+
+void CSessions::ChooseAndExport() {
+  const QString path = ChooseSaveFile(
+      this, QStringLiteral("Export the listed sessions (two files: -trials.csv, -touches.csv)"),
+      QStringLiteral("sessions.csv"), QStringLiteral("CSV files (*.csv)"));
+  if (!path.isEmpty()) ExportListed(path);
+}
+
+void ShowSessions(QWidget* parent) {
+  CSessions window(QString::fromLatin1(results::kSessionFolder), parent);
+  window.exec();
+}
+
+}  // namespace sessions
