@@ -1,5 +1,6 @@
 #include "display/dib_image.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -117,7 +118,9 @@ int DibImage::Parse(uint32_t pixelOffset) {
   // say where the pixels start; for the older ones they follow the table.
   uint64_t pixelStart = format.tableOffset + 4 * colours;
   if (format.headerBytes >= kV4HeaderSize) {
-    if (pixelOffset < kFileHeaderSize + format.TableEnd()) {
+    // The whole table the header declares lies before the pixels, as it
+    // does for the older headers.
+    if (pixelOffset < kFileHeaderSize + std::max(format.TableEnd(), pixelStart)) {
       Clear();
       return 0;
     }

@@ -136,6 +136,9 @@ class DisplayTest : public QObject {
     QTest::newRow("version 5, pixels said inside the header") << v5 << V{};
     testing::PutLe(&v5, 10, uint32_t(v5.size()) - 23, 4);
     QTest::newRow("version 5, pixels said to run past the end") << v5 << V{};
+    Bytes used = MakeBmp({3, 2, 1, 2, {}, 124, 8});
+    testing::PutLe(&used, 46, 0xFC000000u, 4);  // far more colours than the file holds
+    QTest::newRow("version 5, colour table said to run past the pixels") << used << V{};
     Bytes holes = MakeBmp({3, 2, 16, 0, {}, 40, 0, 3});
     testing::PutLe(&holes, 54, 0x7C1F, 4);  // red and blue bits in one mask
     QTest::newRow("mask not a run of bits, which drawing refuses") << holes << V{};
