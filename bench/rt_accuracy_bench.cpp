@@ -85,9 +85,10 @@ bool OneTest(int reversals, Errors* errors) {
   e2e::Person person;
   const e2e::SubjectEntry entry{"bench", 1, reversals, false};
   std::vector<e2e::DrivenTrial> trials;
-  const bool ok = person.Start() && person.WaitForOpeningScreen() && person.StartTestByClick() &&
-                  person.FillSubjectInformation(entry) && person.TakeTest(entry, &trials) &&
-                  person.WaitForOpeningScreen() && person.ExitFromMenu();
+  const bool ok = person.Start() && person.WaitForOpeningScreen() && person.CheckHomeScreen() &&
+                  person.StartTestByClick() && person.FillSubjectInformation(entry) &&
+                  person.TakeTest(entry, &trials) && person.WaitForOpeningScreen() &&
+                  person.ExitFromMenu();
   if (!ok) {
     std::fprintf(stderr, "%s\n", person.Failure().c_str());
     return false;
