@@ -244,8 +244,11 @@ class X11OnsetProbe : public OnsetProbe {
   }
 
   void Run() {
-    // The polls' times are the onsets' bounds: wake on time under load.
-    UrgentThread urgent;
+    // The polls' times are the onsets' bounds: wake on time under load. On a
+    // busy machine ordinary scheduling answers a wake-up several milliseconds
+    // late, and the frame may be on the screen long before the first read.
+    UrgentThread urgent;  // what is left when real-time priority is refused
+    tick_clock::SetUpTimingThread();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
       wake_.wait(lock, [this] { return quit_ || (armed_ && !done_); });

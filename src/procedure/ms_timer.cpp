@@ -22,7 +22,7 @@ constexpr int64_t kNsPerMs = 1000000;
 constexpr int kCapsSamples = 20;
 
 using tick_clock::NowNs;
-using tick_clock::SetUpTickThread;
+using tick_clock::SetUpTimingThread;
 using tick_clock::SleepUntilNs;
 
 int32_t AddTicks(int32_t value, int32_t n) {
@@ -64,7 +64,7 @@ void CallHook(int32_t reached, int32_t n) {
 // late wake-up loses nothing and early ones count nothing: the counter follows
 // the monotonic clock instead of the number of wake-ups.
 void RunTicks(const std::atomic<bool>* stop) {
-  SetUpTickThread();
+  SetUpTimingThread();
   while (!stop->load(std::memory_order_relaxed)) {
     int64_t deadline;
     {
@@ -150,7 +150,7 @@ std::vector<int64_t> SampleTickLateness(int samples, bool* realTime) {
   bool granted = false;
   try {
     std::thread probe([&lateness, &granted, samples] {
-      granted = SetUpTickThread();
+      granted = SetUpTimingThread();
       int64_t deadline = NowNs();
       for (int i = 0; i < samples; ++i) {
         deadline += kNsPerMs;

@@ -17,9 +17,10 @@ void SleepUntilNs(int64_t deadlineNs);
 /// The clock's resolution in nanoseconds; false when it cannot be queried.
 bool ResolutionNs(int64_t* ns);
 
-/// Asks for the scheduling a 1 ms tick needs (real-time priority, no timer
-/// slack) for the calling thread; true when real-time priority was granted.
-/// A refusal only costs accuracy.
-bool SetUpTickThread();
+/// Asks for the scheduling that a thread whose wake-ups are measurements needs
+/// (the 1 ms tick, the onset probe's polls): real-time priority, no timer
+/// slack. True when real-time priority was granted; a refusal only costs
+/// accuracy.
+bool SetUpTimingThread();
 
 }  // namespace tick_clock

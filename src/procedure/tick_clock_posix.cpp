@@ -36,7 +36,7 @@ bool ResolutionNs(int64_t* ns) {
 // The default timer slack (50 us) and ordinary scheduling both add lateness
 // to every wake-up; ask for better and live with a refusal (no CAP_SYS_NICE
 // or RLIMIT_RTPRIO is the usual case).
-bool SetUpTickThread() {
+bool SetUpTimingThread() {
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   sched_param param{};
   param.sched_priority = sched_get_priority_min(SCHED_FIFO);
