@@ -26,6 +26,7 @@
 #include "procedure/tick_clock.h"
 #include "procedure/touch_list.h"
 #include "procedure/trial_run.h"
+#include "procedure/urgent_thread.h"
 #include "settings/test_settings.h"
 
 namespace check {
@@ -99,6 +100,11 @@ void PatchCentre(int k, int* x, int* y) {
 
 void Script(ScriptedSubject* subject, FrameFeed* feed, int trial, int firstDelayMs,
             ScriptedTrial* out) {
+  // Each press's truth is bounded by the moments around its injection: a
+  // subject descheduled between them would widen the bounds and shift their
+  // middle, which the verdict compares with.
+  UrgentThread urgent;
+  tick_clock::SetUpTimingThread();
   int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   PatchCentre(0, &x0, &y0);
   PatchCentre(1, &x1, &y1);
