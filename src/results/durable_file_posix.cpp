@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "results/durable_file.h"
+#include "settings/file_io.h"
 
 namespace results {
 namespace {
@@ -15,34 +16,10 @@ std::string Reason() {
   return std::strerror(errno);
 }
 
-bool WriteAll(int fd, const char* p, size_t left) {
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0;
-  const int saved = errno;
-  ::close(fd);
-  errno = saved;
-  return ok;
-}
-
 // A new folder must itself be made durable in its parent.
 bool MakeFolder(const std::string& folder) {
   if (::mkdir(folder.c_str(), 0777) == 0) {
-    const auto slash = folder.find_last_of('/');
-    return SyncFolder(slash == std::string::npos ? "." : folder.substr(0, slash ? slash : 1));
+    return file_io::SyncFolder(file_io::FolderOf(folder));
   }
   if (errno != EEXIST) return false;
   struct stat st {};
@@ -94,7 +71,8 @@ bool WriteNewFileDurably(const std::string& folder, const std::vector<std::strin
     *reason = Reason();
     return false;
   }
-  if (!WriteAll(fd, bytes.constData(), static_cast<size_t>(bytes.size())) || ::fsync(fd) != 0) {
+  if (!file_io::WriteAll(fd, bytes.constData(), static_cast<size_t>(bytes.size())) ||
+      ::fsync(fd) != 0) {
     *reason = Reason();
     ::close(fd);
     ::unlink(temp.c_str());
@@ -108,7 +86,7 @@ bool WriteNewFileDurably(const std::string& folder, const std::vector<std::strin
   for (const std::string& name : names) {
     *written = name;
     if (MoveNoReplace(temp, folder + "/" + name) == 0) {
-      if (!SyncFolder(folder)) {
+      if (!file_io::SyncFolder(folder)) {
         *reason = Reason();
         return false;
       }

@@ -6,24 +6,10 @@
 #include <cstring>
 
 #include "results/file_append.h"
+#include "settings/file_io.h"
 
 namespace results {
 namespace {
-
-bool WriteAll(int fd, const std::string& data) {
-  const char* p = data.data();
-  size_t left = data.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // A record lock on the whole file, also past its current end. Record locks
 // are the ones that network file systems (NFS, SMB) pass on to the server, so
@@ -38,19 +24,6 @@ bool LockWhole(int fd) {
     if (errno != EINTR) return false;
   }
   return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-void SyncFolder(const std::string& path) {
-  const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) return;
-  ::fsync(dir);
-  ::close(dir);
 }
 
 // Opens an existing file, or creates it; `*created` tells which. Read access
@@ -105,14 +78,14 @@ AppendStatus AppendToFile(const std::string& path, const std::string& header,
     return AppendStatus::kWriteFailed;
   }
   const std::string data = LineStart(fd, st.st_size, header) + body;
-  if (!WriteAll(fd, data) || ::fsync(fd) != 0) {
+  if (!file_io::WriteAll(fd, data.data(), data.size()) || ::fsync(fd) != 0) {
     *reason = std::strerror(errno);
     // No half row is left for the next test to continue.
     if (::ftruncate(fd, st.st_size) == 0) ::fsync(fd);
     ::close(fd);
     return AppendStatus::kWriteFailed;
   }
-  if (created) SyncFolder(path);
+  if (created) file_io::SyncFolder(file_io::FolderOf(path));
   if (::close(fd) != 0) {
     *reason = std::strerror(errno);
     return AppendStatus::kWriteFailed;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "settings/file_io.h"
 #include "settings/settings_file.h"
 
 namespace {
@@ -25,12 +26,6 @@ bool WriteAllAt(int fd, std::string_view data) {
     at += n;
   }
   return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string NameOf(const std::string& path) {
@@ -67,7 +62,7 @@ std::string TemporaryName(const std::string& target, int n) {
 }
 
 void RemoveKilledSavesTemporaries(const std::string& target) {
-  const std::string folder = FolderOf(target);
+  const std::string folder = file_io::FolderOf(target);
   const std::string name = NameOf(target);
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return;
@@ -87,13 +82,6 @@ void RemoveKilledSavesTemporaries(const std::string& target) {
     ::close(fd);
   }
   ::closedir(dir);
-}
-
-void SyncFolder(const std::string& path) {
-  const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) return;
-  ::fsync(dir);
-  ::close(dir);
 }
 
 bool Fail(std::string* reason, int error) {
@@ -169,6 +157,6 @@ bool ReplaceFileContent(const std::string& path, std::string_view text, std::str
   if (!ok) ::unlink(temp.c_str());
   ::close(fd);
   if (!ok) return Fail(reason, error);
-  SyncFolder(target);
+  file_io::SyncFolder(file_io::FolderOf(target));
   return true;
 }
