@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
       who.memtime = memtimes[k % 3];
       who.maxRev = maxRevs[(k / 3) % 3];
       who.span = 3.5 + (k % 7) * 0.5;
-      who.seed = static_cast<uint32_t>(k + 1);
+      who.randomStart = static_cast<uint32_t>(k + 1);
       who.ended = who.ended.addSecs(600LL * k);
       const QByteArray json = results::SessionRecordJson(testing::SimulatedSession(who));
       bytes += json.size();

@@ -8,7 +8,7 @@
 
 namespace testing {
 
-struct BmpSpec {
+struct BmpLayout {
   int32_t width = 1;
   int32_t height = 1;  // negative: top-down
   uint16_t bitCount = 24;
@@ -26,7 +26,7 @@ inline void PutLe(std::vector<uint8_t>* out, size_t at, uint32_t v, int bytes) {
 
 /// A complete file: headers, the colour table a reader expects (grey ramp),
 /// and pixel rows filled with a byte pattern or by `pixel`.
-inline std::vector<uint8_t> MakeBmp(const BmpSpec& s) {
+inline std::vector<uint8_t> MakeBmp(const BmpLayout& s) {
   const uint32_t entries = s.bitCount > 8 ? 0 : s.coloursUsed ? s.coloursUsed : 1u << s.bitCount;
   const int rows = std::abs(s.height);
   const size_t rowBytes = static_cast<size_t>((int64_t{s.width} * s.bitCount + 31) / 32 * 4);

@@ -115,15 +115,15 @@ class DisplayTest : public QObject {
     }
     // Header sizes: the colour masks and table follow the header, and from
     // version 4 on the pixels start where the file header says.
-    using testing::BmpSpec;
-    const std::tuple<const char*, BmpSpec, V> sized[] = {
+    using testing::BmpLayout;
+    const std::tuple<const char*, BmpLayout, V> sized[] = {
         {"version 4, 24 bits, pixels 20 bytes on", {4, 2, 24, 0, {}, 108, 20}, {12, 0, 128}},
         {"version 5, 24 bits", {4, 2, 24, 0, {}, 124}, {12, 0, 124}},
         {"version 5, 8 bits, 2 colours, pixels 8 bytes on", {3, 2, 8, 2, {}, 124, 8}, {4, 2, 140}},
         {"56 bytes, 8 bits, 10 colours", {3, 2, 8, 10, {}, 56}, {4, 10, 96}},
         {"52 bytes, 16 bits, masks inside", {3, 2, 16, 0, {}, 52, 0, 3}, {8, 0, 52}},
         {"40 bytes, 32 bits, masks after", {3, 2, 32, 0, {}, 40, 0, 3}, {12, 0, 52}}};
-    for (const auto& [name, spec, at] : sized) QTest::newRow(name) << MakeBmp(spec) << at;
+    for (const auto& [name, layout, at] : sized) QTest::newRow(name) << MakeBmp(layout) << at;
     // An 8-bit 1 x 1 picture of one colour whose header size field lies: 124
     // says the table is past the file's end, 63 is no header size at all.
     Bytes small = MakeBmp({1, 1, 8, 1});

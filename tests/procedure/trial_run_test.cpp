@@ -204,7 +204,7 @@ class TrialRunTest : public QObject {
       return std::unique_ptr<display::Presenter>(new RecordingPresenter(&frames_));
     });
     QVERIFY(InitDisplay(ui_->MainWindow()));
-    testing::BmpSpec cover;
+    testing::BmpLayout cover;
     cover.width = cover.height = 120;
     const std::vector<uint8_t> bmp = testing::MakeBmp(cover);
     patchBitmapLoaded = patchBitmap.LoadFromMemory(bmp.data(), bmp.size());

@@ -28,7 +28,7 @@ int CentreY(int cell) {
 }  // namespace
 
 results::SessionRecord SimulatedSession(const SimulatedSubject& who) {
-  std::mt19937 random(who.seed);
+  std::mt19937 random(who.randomStart);
   std::uniform_real_distribution<double> unit(0, 1);
   TestState state{};
   for (int k = 0; k < kMaxTrials; ++k) state.trials[k].Trial = k + 1;

@@ -17,7 +17,7 @@ struct SimulatedSubject {
   int memtime = 3;
   int maxRev = 4;
   double span = 5.0;
-  uint32_t seed = 1;
+  uint32_t randomStart = 1;  // of the random numbers that make up the trials
   QDateTime ended = QDateTime(QDate(2026, 1, 12), QTime(10, 4, 31), Qt::LocalTime);
 };
 

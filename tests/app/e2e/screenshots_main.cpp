@@ -35,7 +35,7 @@ std::vector<std::pair<QString, QByteArray>> EarlierSessions() {
     who.memtime = k % 9 == 8 ? 5 : 3;
     who.maxRev = k % 9 == 8 ? 4 : 6;
     who.span = 4.0 + (k * 7 % 11) * 0.3;
-    who.seed = static_cast<uint32_t>(k + 11);
+    who.randomStart = static_cast<uint32_t>(k + 11);
     who.ended = QDateTime(QDate(2026, 1, 12 + k / 6), QTime(9 + k % 6, 4 * k % 60), Qt::LocalTime);
     const QString name = QString::fromStdString(results::SessionFileStem(who.subject, who.ended));
     files.emplace_back("sessions/" + name + ".json",
