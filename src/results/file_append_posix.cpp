@@ -11,21 +11,6 @@
 namespace results {
 namespace {
 
-// A record lock on the whole file, also past its current end. Record locks
-// are the ones that network file systems (NFS, SMB) pass on to the server, so
-// they hold between PCs too. Closing the file releases it.
-bool LockWhole(int fd) {
-  struct flock whole {};
-  whole.l_type = F_WRLCK;
-  whole.l_whence = SEEK_SET;
-  whole.l_start = 0;
-  whole.l_len = 0;
-  while (::fcntl(fd, F_SETLKW, &whole) != 0) {
-    if (errno != EINTR) return false;
-  }
-  return true;
-}
-
 // Opens an existing file, or creates it; `*created` tells which. Read access
 // is only wanted to look at the last byte: a file that may be written but not
 // read is still appended to, never created afresh.
@@ -72,7 +57,7 @@ AppendStatus AppendToFile(const std::string& path, const std::string& header,
   // From here to close the file is ours alone: another station's header
   // decision, line end repair, write or cut-back waits for the lock.
   struct stat st {};
-  if (!LockWhole(fd) || ::fstat(fd, &st) != 0) {
+  if (!file_io::LockWholeFile(fd, true) || ::fstat(fd, &st) != 0) {
     *reason = std::strerror(errno);
     ::close(fd);
     return AppendStatus::kWriteFailed;

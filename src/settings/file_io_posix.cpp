@@ -26,6 +26,18 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+bool LockWholeFile(int fd, bool wait) {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  whole.l_start = 0;
+  whole.l_len = 0;
+  while (::fcntl(fd, wait ? F_SETLKW : F_SETLK, &whole) != 0) {
+    if (!wait || errno != EINTR) return false;
+  }
+  return true;
+}
+
 bool SyncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;

@@ -14,33 +14,15 @@ namespace {
 
 const char kTempSuffix[] = ".tmp";
 
-bool WriteAllAt(int fd, std::string_view data) {
-  off_t at = 0;
-  while (!data.empty()) {
-    const ssize_t n = ::pwrite(fd, data.data(), data.size(), at);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<size_t>(n));
-    at += n;
-  }
-  return true;
-}
-
 std::string NameOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // A save holds a record lock on its temporary file until the file has been
-// renamed, so an unlocked one belongs to a save that was killed. Record locks
-// hold between PCs on network shares too, and die with their process.
+// renamed, so an unlocked one belongs to a save that was killed.
 bool TryLock(int fd) {
-  struct flock whole {};
-  whole.l_type = F_WRLCK;
-  whole.l_whence = SEEK_SET;
-  return ::fcntl(fd, F_SETLK, &whole) == 0;
+  return file_io::LockWholeFile(fd, false);
 }
 
 // "<name>.<digits>-<digits>.tmp", as TemporaryName makes them.
@@ -89,10 +71,15 @@ bool Fail(std::string* reason, int error) {
   return false;
 }
 
+// `fd` is freshly opened, so writing starts at the file's start.
+bool WriteAll(int fd, std::string_view text) {
+  return file_io::WriteAll(fd, text.data(), text.size());
+}
+
 // Written over from its start and cut to the new length: no new blocks are
 // needed while the text is no longer than before, which matters on a full disk.
 bool WriteInPlace(int fd, std::string_view text, std::string* reason) {
-  const bool ok = WriteAllAt(fd, text) && ::ftruncate(fd, static_cast<off_t>(text.size())) == 0 &&
+  const bool ok = WriteAll(fd, text) && ::ftruncate(fd, static_cast<off_t>(text.size())) == 0 &&
                   ::fsync(fd) == 0;
   const int error = errno;
   const bool closed = ::close(fd) == 0;
@@ -144,7 +131,7 @@ bool ReplaceFileContent(const std::string& path, std::string_view text, std::str
   }
   if (inPlace >= 0) ::close(inPlace);
 
-  bool ok = WriteAllAt(fd, text);
+  bool ok = WriteAll(fd, text);
   if (ok && hadOld) {
     // Failing to keep these is no reason to lose the settings.
     static_cast<void>(::fchown(fd, old.st_uid, old.st_gid));
