@@ -1,5 +1,4 @@
-// The application shell in-process: start-up and shut-down, the main frame's
-// menu, keys and click-to-start, and what happens in which order around one test.
+// The application shell in-process: start-up, shut-down, menu, keys, and the steps of one test.
 #include "app/my_app.h"
 
 #include <QtTest>
@@ -7,9 +6,9 @@
 
 #include "display/dib_image.h"
 #include "display/surfaces.h"
+#include "procedure/start_test.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
-#include "procedure/start_test.h"
 #include "ui/qt_services.h"
 
 namespace {
@@ -19,7 +18,7 @@ constexpr char kDefaults[] =
     "max_rev = 4\r\nhide_mouse = 0\r\nflag_feedback = 0\r\nflag_ranking = 0\r\n";
 constexpr char kLog[] = "Date\tTime\tScore\tSubject\r\n2026/01/05\t10:00:00\t4.50\tEARLIER\r\n";
 
-// Recorded services with one journal of placements, binds, frames and dialogs.
+// Recorded services with one journal of placements, binds, frames and dialogs, in order.
 struct Journal : testing::FakeUi {
   struct Presenter : display::Presenter {
     explicit Presenter(Journal* journal) : j(journal) {}
@@ -48,8 +47,7 @@ struct Journal : testing::FakeUi {
   ui::WindowHandle testWindow = nullptr;
 };
 
-// While the timer lives, logs the class of each modal dialog and accepts
-// those of class `acceptClass`, rejects the others.
+// While the timer lives, logs each modal dialog's class; accepts `acceptClass`, rejects others.
 std::unique_ptr<QTimer> AnswerDialogs(Journal* log, const QString& acceptClass = {}) {
   auto timer = std::make_unique<QTimer>();
   QObject::connect(timer.get(), &QTimer::timeout, [=] {
@@ -90,68 +88,51 @@ class AppTest : public QObject {
     display::SetPresenterFactory(nullptr);  // no factory left pointing at a test's journal
   }
 
-  void runWithoutStim_writesSettingsOnlyAfterStartUp_data() {
+  void run_settingsWrittenAfterStartUp_lockedFileNamesWhatIsLost_data() {
     QTest::addColumn<bool>("display");
-    QTest::addColumn<QByteArray>("iniBefore");                          // empty: no file
+    QTest::addColumn<QByteArray>("iniBefore");  // empty: no file
+    QTest::addColumn<int>("memtime");           // set during the run, the file locked; 0: neither
+    QTest::addColumn<QString>("box");           // empty: none
     const QByteArray odd = "memtime = 30\nodd line\r\nsubject=X \r\n";  // a rewrite changes it
-    QTest::newRow("first run") << true << QByteArray();
-    QTest::newRow("no display, file kept") << false << odd;
-    QTest::newRow("no display, no file") << false << QByteArray();
+    // No "stim" directory in any: the missing bitmaps are no error.
+    QTest::newRow("first run") << true << QByteArray() << 0 << QString();
+    QTest::newRow("no display, file kept") << false << odd << 0 << QString();
+    QTest::newRow("no display, no file") << false << QByteArray() << 0 << QString();
+    QTest::newRow("locked, changed")
+        << true << QByteArray("memtime = 30\n") << 45
+        << "app|48|The settings could not be saved to [%1/ORBEL.ini] (" +
+               QString(std::strerror(EACCES)) +
+               ").\nThese settings were not kept; the next session starts without them:\n"
+               "memtime = 45";
+    QTest::newRow("locked, nothing lost")
+        << true << QByteArray("memtime = 30\n") << 30 << QString();
   }
-
-  // Never a "stim" directory: the missing bitmaps are no error. Without a display
-  // the run fails and the settings file stays as it was.
-  void runWithoutStim_writesSettingsOnlyAfterStartUp() {
+  void run_settingsWrittenAfterStartUp_lockedFileNamesWhatIsLost() {
     QFETCH(bool, display);
     QFETCH(QByteArray, iniBefore);
+    QFETCH(int, memtime);
+    QFETCH(QString, box);
     WorkDir dir("ORBEL.ini", iniBefore);
+    if (memtime) QFile::setPermissions("ORBEL.ini", QFile::ReadOwner | QFile::ReadOther);
     Journal fake;
     CMyApp app({&fake, fake.Presenters(display)});
     QObject scope;  // the experimenter's E&xit once the event loop runs
-    QTimer::singleShot(0, &scope, [&] { app.MainFrame()->CommandAction(kCmdExit)->trigger(); });
-    char name[] = "dorvane";
-    char* argv[] = {name, nullptr};
-    QCOMPARE(app.Run(1, argv), display ? 0 : kStartUpFailedExitCode);
-    QCOMPARE(patchBitmapLoaded + openingBitmapLoaded, 0);
-    for (const auto& box : fake.boxes)
-      QVERIFY2(box.text.find("MsTimer") != std::string::npos, box.text.c_str());
-    QCOMPARE(Read("ORBEL.ini"), display ? QByteArray(kDefaults) : iniBefore);
-  }
-
-  // A locked settings file stays as it is; what the run changed is named, not lost silently.
-  void shutDown_settingsNotSaved_warnsWithFileReasonAndLostSettings_data() {
-    QTest::addColumn<int>("memtime");  // set during the run
-    QTest::addColumn<QString>("box");  // empty: none
-    QTest::newRow("changed") << 45
-                             << "app|48|The settings could not be saved to [%1/ORBEL.ini] (" +
-                                    QString(std::strerror(EACCES)) +
-                                    ").\nThese settings were not kept; the next session starts "
-                                    "without them:\nmemtime = 45";
-    QTest::newRow("nothing changed, nothing lost") << 30 << QString();
-  }
-  void shutDown_settingsNotSaved_warnsWithFileReasonAndLostSettings() {
-    QFETCH(int, memtime);
-    QFETCH(QString, box);
-    WorkDir dir("ORBEL.ini", "memtime = 30\n");
-    QFile::setPermissions("ORBEL.ini", QFile::ReadOwner | QFile::ReadOther);
-    Journal fake;
-    CMyApp app({&fake, fake.Presenters()});
-    QObject scope;
     QTimer::singleShot(0, &scope, [&] {
-      testSettings.memtime = memtime;
+      if (memtime) testSettings.memtime = memtime;
       app.MainFrame()->CommandAction(kCmdExit)->trigger();
     });
     char name[] = "dorvane";
     char* argv[] = {name, nullptr};
-    QCOMPARE(app.Run(1, argv), 0);
-    QStringList boxes;
+    QCOMPARE(app.Run(1, argv), display ? 0 : kStartUpFailedExitCode);
+    QCOMPARE(patchBitmapLoaded + openingBitmapLoaded, 0);
+    QStringList boxes;  // but the timer check's, which depend on the machine
     for (const auto& b : fake.boxes) {
       if (b.text.find("MsTimer") == std::string::npos)
         boxes << QString::fromStdString((b.caption == "dorvane" ? "app|" : b.caption + "|") +
                                         std::to_string(b.type) + "|" + b.text);
     }
     QCOMPARE(boxes, box.isEmpty() ? QStringList() : QStringList{box.arg(dir.path())});
-    QCOMPARE(Read("ORBEL.ini"), QByteArray("memtime = 30\n"));
+    QCOMPARE(Read("ORBEL.ini"), display && !memtime ? QByteArray(kDefaults) : iniBefore);
   }
 
   void inputs_runTheirCommands_data() {
@@ -234,7 +215,7 @@ class AppTest : public QObject {
     const auto answer = AnswerDialogs(&fake, flagRanking >= 0 ? "CSubject" : "");
     StartTest();
     QCOMPARE(fake.events.join(", "), events);
-    // Nothing written: the log as it was, and no other file or folder (no session record).
+    // Nothing written: the log as it was, and no session record.
     QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(", ") + ": " +
                  Read("ORBEL.txt"),
              "ORBEL.txt: " + QString(kLog));
