@@ -16,42 +16,17 @@
 #include "support/file_bytes.h"
 
 using namespace std::string_literals;
-
-namespace {
-
 using testing::ReadBytes;
 using testing::WriteBytes;
 
-const QByteArray kFirstRunFile =
-    "subject = SOMEBODY\r\nrandom_seed = 0\r\nmemtime = 60\r\nmax_rev = 4\r\n"
-    "hide_mouse = 0\r\nflag_feedback = 0\r\nflag_ranking = 0\r\n";
+namespace {
 
-struct FileId {
-  ino_t inode;
-  uid_t owner;
-  mode_t mode;
-  bool operator==(const FileId& o) const {
-    return inode == o.inode && owner == o.owner && mode == o.mode;
-  }
-};
-
-FileId IdOf(const char* path) {
+// The file's inode, owner and mode: unchanged when it was not replaced.
+QList<qulonglong> IdOf(const char* path) {
   struct stat st {};
   ::stat(path, &st);
   return {st.st_ino, st.st_uid, st.st_mode};
 }
-
-// As root, permission bits apply only once the file system user is another;
-// a plain user stays who it is.
-struct AsNobody {
-  explicit AsNobody(bool on) : on_(on) {
-    if (on_) ::setfsuid(65534);
-  }
-  ~AsNobody() {
-    if (on_) ::setfsuid(::getuid());
-  }
-  bool on_;
-};
 
 QStringList FilesHere() {
   return QDir().entryList(QDir::Files | QDir::Hidden);
@@ -77,33 +52,27 @@ class SettingsStoreTest : public QObject {
   void loadThenSave_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QByteArrayList>("entries");  // "key=value"
+    const auto row = [](const char* name, const QByteArray& file, const QByteArrayList& entries) {
+      QTest::newRow(name) << file << entries;
+    };
     const QByteArray v1021(1021, 'v');
-    QTest::newRow("only space, tab and LF trimmed")
-        << QByteArray(" \tmy  key\t=\t a  b \t\nk = \va\f\n")
-        << QByteArrayList{"my  key=a  b", "k=\va\f"};
-    QTest::newRow("= splits") << QByteArray("memtime==30\nsubject = A = B\n")
-                              << QByteArrayList{"memtime=30", "subject=A"};
-    QTest::newRow("key without =, = x")
-        << QByteArray("subject\n= x\n") << QByteArrayList{"subject=", "x="};
-    QTest::newRow("# and [x] are keys, case counts")
-        << QByteArray("#n\n[x]\nMemtime = 1\nmemtime = 2\n")
-        << QByteArrayList{"#n=", "[x]=", "Memtime=1", "memtime=2"};
-    QTest::newRow("duplicate overwrites in place")
-        << QByteArray("max_rev = 3\nfoo = 1\nmax_rev = 5\n")
-        << QByteArrayList{"max_rev=5", "foo=1"};
-    QTest::newRow("only = skipped, unknown keys in order")
-        << QByteArray("zz = 2\n===\n\nmax_rev = 9\nfoo\n")
-        << QByteArrayList{"zz=2", "max_rev=9", "foo="};
+    row("only space, tab and LF trimmed", " \tmy  key\t=\t a  b \t\nk = \va\f\n",
+        {"my  key=a  b", "k=\va\f"});
+    row("= splits", "memtime==30\nsubject = A = B\n", {"memtime=30", "subject=A"});
+    row("key without =, = x", "subject\n= x\n", {"subject=", "x="});
+    row("# and [x] are keys, case counts", "#n\n[x]\nMemtime = 1\nmemtime = 2\n",
+        {"#n=", "[x]=", "Memtime=1", "memtime=2"});
+    row("duplicate overwrites in place", "max_rev = 3\nfoo = 1\nmax_rev = 5\n",
+        {"max_rev=5", "foo=1"});
+    row("only = skipped, unknown keys in order", "zz = 2\n===\n\nmax_rev = 9\nfoo\n",
+        {"zz=2", "max_rev=9", "foo="});
     // Shift-JIS trail bytes (0x40 here) are neither blanks nor "=".
-    QTest::newRow("multi-byte text kept") << QByteArray("\x83\x65 = \x81\x40J\xc3\xbc\x81\x40\n")
-                                          << QByteArrayList{"\x83\x65=\x81\x40J\xc3\xbc\x81\x40"};
-    QTest::newRow("NUL ends the line's text")
-        << QByteArray::fromStdString("a = 1\0 = x\nb\0c = 2\n"s) << QByteArrayList{"a=1", "b="};
-    QTest::newRow("CR LF") << QByteArray("a = 1\r\nb = 2\r\n") << QByteArrayList{"a=1", "b=2"};
-    QTest::newRow("1023 bytes and CR LF read whole") << "k=" + v1021 + "\r\nz = 1\n"
-                                                     << QByteArrayList{"k=" + v1021, "z=1"};
-    QTest::newRow("1024th byte starts a piece") << "k=" + v1021 + "xy\nz = 1\n"
-                                                << QByteArrayList{"k=" + v1021, "xy=", "z=1"};
+    row("multi-byte text kept", "\x83\x65 = \x81\x40J\xc3\xbc\x81\x40\n",
+        {"\x83\x65=\x81\x40J\xc3\xbc\x81\x40"});
+    row("NUL ends the line's text", QByteArray::fromStdString("a = 1\0 = x\nb\0c = 2\n"s),
+        {"a=1", "b="});
+    row("1023 bytes and CR LF read whole", "k=" + v1021 + "\r\nz = 1\n", {"k=" + v1021, "z=1"});
+    row("1024th byte starts a piece", "k=" + v1021 + "xy\nz = 1\n", {"k=" + v1021, "xy=", "z=1"});
   }
 
   void loadThenSave() {
@@ -122,13 +91,15 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(read, entries);
     QVERIFY(store.SaveFile());
     QCOMPARE(ReadBytes("ORBEL.ini"), written);
-    QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{"ORBEL.ini"});
+    QCOMPARE(FilesHere(), QStringList{"ORBEL.ini"});
   }
 
   void firstRun_writesSevenDefaultLines() {
     ReadTestSettings();
     QVERIFY(WriteTestSettings().saved);
-    QCOMPARE(ReadBytes("ORBEL.ini"), kFirstRunFile);
+    QCOMPARE(ReadBytes("ORBEL.ini"),
+             "subject = SOMEBODY\r\nrandom_seed = 0\r\nmemtime = 60\r\nmax_rev = 4\r\n"
+             "hide_mouse = 0\r\nflag_feedback = 0\r\nflag_ranking = 0\r\n");
   }
 
   void readTestSettings_convertsAndKeepsUnknownKeys() {
@@ -136,101 +107,77 @@ class SettingsStoreTest : public QObject {
                        "max_rev = 99999999999\nmemtime = -a\nfoo = bar\nhide_mouse = 1x\n"
                        "Subject = Y\nflag_ranking = -99999999999\nsubject = P 1\n"));
     ReadTestSettings();
-    QCOMPARE(QByteArray::fromStdString(testSettings.subject), QByteArray("P 1"));
-    QCOMPARE((QList<int>{testSettings.random_seed, testSettings.memtime, testSettings.max_rev,
-                         testSettings.hide_mouse, testSettings.flag_feedback,
-                         testSettings.flag_ranking}),
+    const TestSettings& s = testSettings;
+    QCOMPARE(QByteArray::fromStdString(s.subject), QByteArray("P 1"));
+    QCOMPARE((QList<int>{s.random_seed, s.memtime, s.max_rev, s.hide_mouse, s.flag_feedback,
+                         s.flag_ranking}),
              (QList<int>{0, 0, 2147483647, 1, 0, -2147483647 - 1}));
     WriteTestSettings();
     QCOMPARE(ReadBytes("ORBEL.ini"),
-             QByteArray(
-                 "max_rev = 2147483647\r\nmemtime = 0\r\nfoo = bar\r\nhide_mouse = 1\r\n"
-                 "Subject = Y\r\nflag_ranking = -2147483648\r\nsubject = P 1\r\nrandom_seed = 0\r\n"
-                 "flag_feedback = 0\r\n"));
+             "max_rev = 2147483647\r\nmemtime = 0\r\nfoo = bar\r\nhide_mouse = 1\r\nSubject = "
+             "Y\r\nflag_ranking = -2147483648\r\nsubject = P 1\r\nrandom_seed = 0\r\n"
+             "flag_feedback = 0\r\n");
   }
 
-  // A file size limit makes the write fail part-way, as a full disk does.
-  void saveFails_keepsOldFileAndNoTemporary() {
-    const QByteArray old = "subject = OLD\r\nmemtime = 30\r\n";
+  // A save that cannot replace the file leaves it as it was, with no temporary.
+  void blockedSave_data() {
+    QTest::addColumn<int>("fileMode");
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<bool>("asNobody");  // as root, permission bits apply only to another user
+    QTest::addColumn<int>("sizeLimit");  // makes the write fail part-way, as a full disk does
+    QTest::addColumn<int>("error");      // 0: saved in place
+    const bool root = ::getuid() == 0;
+    // A lab that locks its settings keeps them locked: same file, owner, mode and text.
+    QTest::newRow("read-only for all") << 0444 << 0777 << false << 0 << EACCES;
+    QTest::newRow("read-only for this user") << 0644 << 0777 << true << 0 << EACCES;
+    QTest::newRow("folder takes no temporary: in place") << 0666 << 0555 << root << 0 << 0;
+    QTest::newRow("write fails part-way") << 0644 << 0777 << false << 100 << EFBIG;
+  }
+
+  void blockedSave() {
+    QFETCH(int, fileMode);
+    QFETCH(int, folderMode);
+    QFETCH(bool, asNobody);
+    QFETCH(int, sizeLimit);
+    QFETCH(int, error);
+    const QByteArray old = "memtime = 30\r\nsubject = A LONGER NAME THAN THE NEW\r\n";
+    const std::string subject = sizeLimit ? std::string(4000, 'N') : "B";
     QVERIFY(WriteBytes("ORBEL.ini", old));
-    SettingsStore store;
-    store.LoadFile("ORBEL");
-    store.SetString("subject", std::string(4000, 'N'));
+    QCOMPARE(::chmod("ORBEL.ini", mode_t(fileMode)), 0);
+    QCOMPARE(::chmod(".", mode_t(folderMode)), 0);
+    const QList<qulonglong> before = IdOf("ORBEL.ini");
+    settingsStore.LoadFile("ORBEL");
+    settingsStore.SetString("subject", subject);
     rlimit saved{};
     QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 100;
+    const rlimit small{rlim_t(sizeLimit), saved.rlim_max};
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool ok = store.SaveFile();
+    if (sizeLimit) QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    if (asNobody) ::setfsuid(65534);
+    std::string reason;
+    const bool ok = settingsStore.SaveFile(&reason);
+    ::setfsuid(::getuid());
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    QVERIFY(!ok);
-    QCOMPARE(ReadBytes("ORBEL.ini"), old);
-    QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{"ORBEL.ini"});
-  }
-
-  // A lab that locks its settings keeps them locked: same file, owner, mode and text.
-  void readOnlyFile_notReplaced_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("asNobody");
-    QTest::newRow("no write permission for anyone") << 0444 << false;
-    QTest::newRow("no write permission for this user") << 0644 << true;
-  }
-
-  void readOnlyFile_notReplaced() {
-    QFETCH(int, mode);
-    QFETCH(bool, asNobody);
-    const QByteArray old = "memtime = 30\r\n";
-    QVERIFY(WriteBytes("ORBEL.ini", old));
-    QCOMPARE(::chmod("ORBEL.ini", mode_t(mode)), 0);
-    QCOMPARE(::chmod(".", 0777), 0);
-    const FileId before = IdOf("ORBEL.ini");
-    settingsStore.LoadFile("ORBEL");
-    settingsStore.SetString("memtime", "45");
-    std::string reason;
-    bool saved;
-    {
-      AsNobody nobody(asNobody);
-      saved = settingsStore.SaveFile(&reason);
-    }
-    QVERIFY(!saved);
-    QCOMPARE(QString::fromStdString(reason), QString(std::strerror(EACCES)));
-    QVERIFY(IdOf("ORBEL.ini") == before);
-    QCOMPARE(ReadBytes("ORBEL.ini"), old);
-    QCOMPARE(FilesHere(), QStringList{"ORBEL.ini"});
-  }
-
-  // A folder that takes no new file: the file itself is still writable.
-  void folderTakesNoTemporary_writtenInPlace() {
-    QVERIFY(WriteBytes("ORBEL.ini", "memtime = 30\r\nsubject = A LONGER NAME THAN THE NEW\r\n"));
-    QCOMPARE(::chmod("ORBEL.ini", 0666), 0);
-    QCOMPARE(::chmod(".", 0555), 0);
-    const FileId before = IdOf("ORBEL.ini");
-    settingsStore.LoadFile("ORBEL");
-    settingsStore.SetString("subject", "B");
-    bool saved;
-    std::string reason;
-    {
-      AsNobody nobody(::getuid() == 0);
-      saved = settingsStore.SaveFile(&reason);
-    }
     ::chmod(".", 0777);
-    QVERIFY2(saved, reason.c_str());
-    QVERIFY(IdOf("ORBEL.ini") == before);
-    QCOMPARE(ReadBytes("ORBEL.ini"), QByteArray("memtime = 30\r\nsubject = B\r\n"));
+    QCOMPARE(ok, error == 0);
+    QCOMPARE(QString::fromStdString(reason), error ? QString(std::strerror(error)) : QString());
+    QCOMPARE(IdOf("ORBEL.ini"), before);
+    QCOMPARE(
+        ReadBytes("ORBEL.ini"),
+        error ? old : "memtime = 30\r\nsubject = " + QByteArray::fromStdString(subject) + "\r\n");
     QCOMPARE(FilesHere(), QStringList{"ORBEL.ini"});
   }
 
-  // A save killed part-way (here by the file size limit's signal) leaves its
-  // temporary file; the next save removes it, and only it.
-  void killedSave_temporaryRemovedByNextSave() {
+  // A save killed part-way leaves its temporary, which the next save removes; another
+  // copy's save in progress holds a lock on its own, which is kept, as are other files.
+  void leftTemporaries_onlyTheKilledSavesRemoved() {
     QVERIFY(WriteBytes("ORBEL.ini", "a = 1\r\n"));
     QVERIFY(WriteBytes("other.ini.12-0.tmp", "x") && WriteBytes("ORBEL.ini.old.tmp", "x"));
     settingsStore.LoadFile("ORBEL");
     settingsStore.SetString("a", std::string(4000, '2'));
-    const pid_t child = ::fork();
-    if (child == 0) {
+    const pid_t killed = ::fork();
+    if (killed == 0) {
       const rlimit small{100, 100}, noCore{0, 0};
       ::setrlimit(RLIMIT_CORE, &noCore);
       ::setrlimit(RLIMIT_FSIZE, &small);
@@ -238,29 +185,20 @@ class SettingsStoreTest : public QObject {
       ::_exit(0);
     }
     int status = 0;
-    QCOMPARE(::waitpid(child, &status, 0), child);
+    QCOMPARE(::waitpid(killed, &status, 0), killed);
     QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
-    const QString left = QString("ORBEL.ini.%1-0.tmp").arg(child);
+    const QString left = QString("ORBEL.ini.%1-0.tmp").arg(killed);
     QVERIFY2(FilesHere().contains(left), qPrintable(FilesHere().join(" ")));
-    settingsStore.SetString("a", "3");
-    QVERIFY(settingsStore.SaveFile());
-    QCOMPARE(ReadBytes("ORBEL.ini"), QByteArray("a = 3\r\n"));
-    QCOMPARE(FilesHere(), (QStringList{"ORBEL.ini", "ORBEL.ini.old.tmp", "other.ini.12-0.tmp"}));
-  }
 
-  // Another copy's save in progress holds a lock on its temporary file.
-  void otherSaveInProgress_itsTemporaryKept() {
-    QVERIFY(WriteBytes("ORBEL.ini", "a = 1\r\n"));
-    QVERIFY(WriteBytes("ORBEL.ini.77-0.tmp", "half"));
+    QVERIFY(WriteBytes("ORBEL.ini.77-0.tmp", "half"));  // after the save that would remove it
     int toChild[2], fromChild[2];
     QVERIFY(::pipe(toChild) == 0 && ::pipe(fromChild) == 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
+    const pid_t saving = ::fork();
+    if (saving == 0) {
       ::close(toChild[1]);
       const int fd = ::open("ORBEL.ini.77-0.tmp", O_RDWR);
       struct flock whole {};
       whole.l_type = F_WRLCK;
-      whole.l_whence = SEEK_SET;
       char c = ::fcntl(fd, F_SETLK, &whole) == 0 ? 'L' : 'E';
       static_cast<void>(::write(fromChild[1], &c, 1));
       static_cast<void>(::read(toChild[0], &c, 1));  // until the parent has saved
@@ -269,19 +207,19 @@ class SettingsStoreTest : public QObject {
     ::close(toChild[0]);
     char locked = 0;
     const bool answered = ::read(fromChild[0], &locked, 1) == 1;
-    settingsStore.LoadFile("ORBEL");
+    settingsStore.SetString("a", "3");
     const bool saved = settingsStore.SaveFile();
     const QStringList files = FilesHere();
     ::close(toChild[1]);
-    ::waitpid(child, nullptr, 0);
-    QVERIFY(answered);
-    QCOMPARE(locked, 'L');
+    ::waitpid(saving, nullptr, 0);
+    QVERIFY(answered && locked == 'L');
     QVERIFY(saved);
-    QCOMPARE(files, (QStringList{"ORBEL.ini", "ORBEL.ini.77-0.tmp"}));
+    QCOMPARE(ReadBytes("ORBEL.ini"), QByteArray("a = 3\r\n"));
+    QCOMPARE(files, (QStringList{"ORBEL.ini", "ORBEL.ini.77-0.tmp", "ORBEL.ini.old.tmp",
+                                 "other.ini.12-0.tmp"}));
   }
 
-  // What a failed save at shut-down costs: each setting whose value the next
-  // start-up would not read back.
+  // A failed save at shut-down names each setting the next start-up would not read back.
   void writeTestSettings_failed_namesLostSettings_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("lost");
@@ -320,8 +258,7 @@ class SettingsStoreTest : public QObject {
   }
 
   void saveThroughSymlink_replacesTheLinkedFile() {
-    QVERIFY(QDir().mkdir("real"));
-    QVERIFY(WriteBytes("real/settings.ini", "a = 1\n"));
+    QVERIFY(QDir().mkdir("real") && WriteBytes("real/settings.ini", "a = 1\n"));
     QVERIFY(QFile::link("real/settings.ini", "ORBEL.ini"));
     settingsStore.LoadFile("ORBEL");
     settingsStore.SetString("a", "2");
