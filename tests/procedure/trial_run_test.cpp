@@ -1,8 +1,6 @@
 #include "procedure/trial_run.h"
 
 #include <QtTest>
-#include <cmath>
-#include <deque>
 #include <functional>
 #include <vector>
 
@@ -20,142 +18,109 @@ Q_DECLARE_METATYPE(std::vector<int>)
 
 namespace {
 
-// What a patch shows on a presented frame, read at its centre: numbered
-// ('W'), covered ('K': the cover bitmap cannot be drawn without a device
-// context, so it stays black), error ('R') or final ('G').
-char PatchState(const uint8_t* pixels, int pitch, const PatchEntry& p) {
-  const uint8_t* px = pixels + (p.y + 60) * pitch + 4 * (p.x + 60);
-  const uint32_t bgr = px[0] << 16 | px[1] << 8 | px[2];
-  return bgr == 0xFFFFFF   ? 'W'
-         : bgr == 0        ? 'K'
-         : bgr == 0x0000FF ? 'R'
-         : bgr == 0x00FF00 ? 'G'
-                           : '?';
-}
-
 constexpr int64_t kMs = 1000000;
-// A simulated display: a frame takes 7 ms to hand over and shows 3.3 ms after
-// it was asked for; a refresh is 16.7 ms. Any zero that is not the onset, or
-// is a refresh late, shows in every reaction time.
-constexpr int64_t kHandOverNs = 7 * kMs;
-constexpr int64_t kOnsetAfterNs = 3300000;
-constexpr int64_t kRefreshNs = 16700000;
+// A frame takes 7 ms to hand over and shows 3.3 ms after it was asked for; a
+// refresh is 16.7 ms. A zero anywhere but the onset shows in every reaction time.
+constexpr int64_t kHandOverNs = 7 * kMs, kOnsetAfterNs = 3300000, kRefreshNs = 16700000;
+const std::deque<int16_t> kEscapeDown{int16_t(0x8001), int16_t(0x8000), 0};
 
 struct Frames {
-  std::vector<std::string> shown;  // one string of patch states per Present
-  std::vector<int64_t> onsets;     // when each showed
-  std::vector<int> trial;          // the trial each belongs to
+  std::vector<std::string>
+      shown;  // per Present, each patch: W numbered, K covered, R error, G final
+  std::vector<int64_t> onsets;
+  std::vector<int> trial;  // the trial each belongs to
   int waits = 0;
-  std::function<void()> onWait;     // a person acting while the trial waits for a refresh
-  std::function<void()> onPresent;  // ... or while a frame is on its way
-};
+  std::function<void()> onWait, onPresent;  // a person acting during a refresh or a hand-over
+} frames;
+
+testing::FakeUi* fakeUi = nullptr;
 
 class RecordingPresenter : public display::Presenter {
  public:
-  explicit RecordingPresenter(Frames* frames) : frames_(frames) {}
   void BindWindow(ui::WindowHandle) override {}
   void WaitVerticalBlank() override {
-    ++frames_->waits;
+    ++frames.waits;
     MsTimerAdvanceManualClock(kRefreshNs);
-    if (frames_->onWait) frames_->onWait();
+    if (frames.onWait) frames.onWait();
   }
   bool FillScreen(uint32_t) override { return true; }
   bool Present(const uint8_t* pixels, int, int, int pitch, const ui::Rect&) override {
-    std::string s;
-    const int n = testState.trials[testState.trialsRun].NItems;
-    for (int k = 0; k < n; ++k) s += PatchState(pixels, pitch, PatchLayout[k]);
-    frames_->shown.push_back(s);
+    std::string s;  // read at each patch's centre; the cover bitmap draws black without a DC
+    for (int k = 0; k < testState.trials[testState.trialsRun].NItems; ++k) {
+      const uint8_t* px = pixels + (PatchLayout[k].y + 60) * pitch + 4 * (PatchLayout[k].x + 60);
+      const uint32_t bgr = px[0] << 16 | px[1] << 8 | px[2];
+      s += bgr == 0xFFFFFF ? 'W' : bgr == 0 ? 'K' : bgr == 0xFF ? 'R' : bgr == 0xFF00 ? 'G' : '?';
+    }
+    frames.shown.push_back(s);
     onset_ = FrameOnset{};
     onset_.requestNs = MsTimerNowNs();
     onset_.onsetNs = onset_.requestNs + kOnsetAfterNs;
     onset_.source = OnsetSource::kSimulated;
     MsTimerAdvanceManualClock(kHandOverNs);
-    if (frames_->onPresent) frames_->onPresent();
+    if (frames.onPresent) frames.onPresent();
     onset_.returnNs = MsTimerNowNs();
-    frames_->onsets.push_back(onset_.onsetNs);
-    frames_->trial.push_back(testState.trialsRun);
+    frames.onsets.push_back(onset_.onsetNs);
+    frames.trial.push_back(testState.trialsRun);
     return true;
   }
   FrameOnset LastOnset() const override { return onset_; }
 
  private:
-  Frames* frames_;
   FrameOnset onset_;
 };
 
-// The milliseconds from one moment to a later one, every one begun counted.
+// Every millisecond begun counts.
 int32_t Ms(int64_t from, int64_t to) {
   return static_cast<int32_t>((to - from + kMs - 1) / kMs);
 }
 
-// A person in front of the screen: touches patches (by index, or at an
-// offset from a patch's corner) one after another, holding each touch for a
-// while, on the timer's manual clock, which the trial's 1 ms sleeps and the
-// simulated display advance. Its presses reach the window 3 ms after they
-// happened, stamped with their own time, as a windowing system delivers them.
+// A press and its release at a patch's centre, stamped `at`.
+void Tap(int patch, int64_t at) {
+  touchWnd.OnLButtonDown(PatchLayout[patch].x + 60, PatchLayout[patch].y + 60,
+                         InputTime{at, TouchTimeSource::kStamp});
+  touchWnd.OnLButtonUp();
+}
+
+// A person at the screen, on the manual clock: touches patches in turn, each
+// held a while. Presses arrive 3 ms after they happened, stamped with their own time.
 struct Subject {
   struct Touch {
-    int patch;    // -1: the empty place at (5, 700)
-    int dx = 60;  // offset from the patch's top-left corner
-    int dy = 60;
+    int patch;  // -1: the empty place at (5, 700)
+    int dx = 60, dy = 60;
   };
-  static constexpr int64_t kDeliveryDelayNs = 3 * kMs;
   std::vector<Touch> plan;
   size_t next = 0;
-  int startAfter = 50;
-  int hold = 30;      // 0: pressed and lifted before the trial can look
-  int escapeAt = -1;  // simulated time at which Escape is pressed
-  int64_t startNs = 0;
-  int64_t simTime = 0;
-  int64_t nextAt = 50;
-  int64_t releaseAt = -1;
+  int hold = 30;      // 0: lifted before the trial can look
+  int escapeAt = -1;  // simulated ms
+  int64_t startNs = 0, simTime = 0, nextAt = 50, releaseAt = -1;
   std::vector<int64_t> stamps;        // when each press happened
   std::vector<size_t> framesAtPress;  // frames presented before each press
-  Frames* frames = nullptr;
-  testing::FakeUi* ui = nullptr;
 
   void Tick() { simTime = (MsTimerNowNs() - startNs) / kMs; }
-
+  void Release() {
+    touchWnd.OnLButtonUp();
+    releaseAt = -1;
+    nextAt = simTime + 40;
+  }
   void OnPump() {
     Tick();
     if (escapeAt >= 0 && simTime >= escapeAt) {
-      // Down, and down at every poll until the trial's exit has seen it.
-      ui->escapeStates = {int16_t(0x8001), int16_t(0x8000), 0};
+      fakeUi->escapeStates = kEscapeDown;  // down until the trial's exit has seen it
       escapeAt = -1;
     }
-    if (releaseAt >= 0) {
-      if (simTime >= releaseAt) {
-        touchWnd.OnLButtonUp();
-        releaseAt = -1;
-        nextAt = simTime + 40;
-      }
-      return;
-    }
-    if (next < plan.size() && simTime >= nextAt) {
-      const Touch& t = plan[next++];
-      int x = 5;
-      int y = 700;
-      if (t.patch >= 0) {
-        x = PatchLayout[t.patch].x + t.dx;
-        y = PatchLayout[t.patch].y + t.dy;
-      }
-      const int64_t stamp = MsTimerNowNs() - kDeliveryDelayNs;
-      stamps.push_back(stamp);
-      framesAtPress.push_back(frames->shown.size());
-      touchWnd.OnLButtonDown(x, y, InputTime{stamp, TouchTimeSource::kStamp});
-      if (hold == 0) {
-        touchWnd.OnLButtonUp();
-        nextAt = simTime + 40;
-      } else {
-        releaseAt = simTime + hold;
-      }
-    }
+    if (releaseAt >= 0 && simTime >= releaseAt) Release();
+    if (releaseAt >= 0 || next >= plan.size() || simTime < nextAt) return;
+    const Touch& t = plan[next++];
+    const bool empty = t.patch < 0;
+    stamps.push_back(MsTimerNowNs() - 3 * kMs);
+    framesAtPress.push_back(frames.shown.size());
+    touchWnd.OnLButtonDown(empty ? 5 : PatchLayout[t.patch].x + t.dx,
+                           empty ? 700 : PatchLayout[t.patch].y + t.dy,
+                           InputTime{stamps.back(), TouchTimeSource::kStamp});
+    releaseAt = simTime + hold;
+    if (hold == 0) Release();
   }
-  void OnSleep(int ms) {
-    MsTimerAdvanceManualClock(ms * kMs);
-    Tick();
-  }
-};
+} subject;
 
 std::vector<Subject::Touch> InOrder(const std::vector<int>& patches) {
   std::vector<Subject::Touch> v;
@@ -163,47 +128,50 @@ std::vector<Subject::Touch> InOrder(const std::vector<int>& patches) {
   return v;
 }
 
+void StartSubject() {
+  subject.startNs = MsTimerNowNs();
+  fakeUi->onPump = [] { subject.OnPump(); };
+  fakeUi->onSleep = [](int ms) {
+    MsTimerAdvanceManualClock(ms * kMs);
+    subject.Tick();
+  };
+}
+
+// Lays out trial 0 with n patches and runs it.
+int RunOneTrial(int n, const std::vector<int>& touches) {
+  if (!touches.empty()) subject.plan = InOrder(touches);
+  ResetTest();
+  testState.trials[0].NItems = n;
+  if (!LayOutTrial(0)) return -2;
+  StartSubject();
+  const int result = RunTrial(0);
+  ReleasePatchSurfaces();
+  return result;
+}
+
+QStringList Judged(const TrialTiming& timing) {
+  QStringList judged;
+  for (const TouchRecord& t : timing.touches) judged << TouchJudgementName(t.judgement);
+  return judged;
+}
+
 }  // namespace
 
 class TrialRunTest : public QObject {
   Q_OBJECT
 
-  testing::FakeUi* ui_ = nullptr;
-  Frames frames_;
-  Subject subject_;
   display::PresenterFactory previousFactory_;
-
-  void StartSubject() {
-    subject_.ui = ui_;
-    subject_.frames = &frames_;
-    subject_.startNs = MsTimerNowNs();
-    subject_.nextAt = subject_.startAfter;
-    ui_->onPump = [this] { subject_.OnPump(); };
-    ui_->onSleep = [this](int ms) { subject_.OnSleep(ms); };
-  }
-
-  // Lays out trial 0 with n patches and runs it.
-  int RunOneTrial(int n) {
-    ResetTest();
-    testState.trials[0].NItems = n;
-    if (!LayOutTrial(0)) return -2;
-    StartSubject();
-    const int result = RunTrial(0);
-    ReleasePatchSurfaces();
-    return result;
-  }
 
  private slots:
   void init() {
-    ui_ = new testing::FakeUi;
-    ui_->screenWidth = 1024;  // the canvas maps 1:1 onto the screen
-    ui_->screenHeight = 768;
-    frames_ = Frames{};
-    subject_ = Subject{};
-    previousFactory_ = display::SetPresenterFactory([this](ui::WindowHandle) {
-      return std::unique_ptr<display::Presenter>(new RecordingPresenter(&frames_));
-    });
-    QVERIFY(InitDisplay(ui_->MainWindow()));
+    fakeUi = new testing::FakeUi;
+    fakeUi->screenWidth = 1024;  // the canvas maps 1:1 onto the screen
+    fakeUi->screenHeight = 768;
+    frames = Frames{};
+    subject = Subject{};
+    previousFactory_ = display::SetPresenterFactory(
+        [](ui::WindowHandle) { return std::make_unique<RecordingPresenter>(); });
+    QVERIFY(InitDisplay(fakeUi->MainWindow()));
     testing::BmpLayout cover;
     cover.width = cover.height = 120;
     const std::vector<uint8_t> bmp = testing::MakeBmp(cover);
@@ -212,7 +180,7 @@ class TrialRunTest : public QObject {
     touchWnd.OnLButtonUp();
     touchWnd.DiscardPresses(0);
     testSettings = TestSettings{};
-    testSettings.memtime = 1;
+    testSettings.memtime = 0;
     MsTimerUseManualTicks(true);
     msTicks.store(12345);
     SRand(7);
@@ -223,94 +191,91 @@ class TrialRunTest : public QObject {
     MsTimerUseManualTicks(false);
     ShutDownDisplay();
     display::SetPresenterFactory(previousFactory_);
-    delete ui_;
-    ui_ = nullptr;
+    delete fakeUi;
+    fakeUi = nullptr;
   }
 
+  // RT1 runs from the memorisation onset to the press's own stamp; RT2 from
+  // the answer to patch 1 (a wrong touch before it: from the memorisation onset).
   void wrongTouches_data() {
+    QTest::addColumn<int>("n");
     QTest::addColumn<std::vector<int>>("touches");
     QTest::addColumn<int>("nCorrect");
     QTest::addColumn<int>("lastWrong");  // index into touches, -1: none
     QTest::addColumn<int>("wrongs");     // error sounds
-
-    QTest::newRow("in order") << std::vector<int>{0, 1, 2, 3} << 4 << -1 << 0;
-    QTest::newRow("1,3,2,3,4") << std::vector<int>{0, 2, 1, 2, 3} << 1 << 1 << 1;
-    QTest::newRow("1,3,2,4,3,4") << std::vector<int>{0, 2, 1, 3, 2, 3} << 2 << 3 << 2;
-    QTest::newRow("wrong before patch 1") << std::vector<int>{3, 0, 1, 2, 3} << 0 << 0 << 1;
+    QTest::newRow("in order") << 4 << std::vector<int>{0, 1, 2, 3} << 4 << -1 << 0;
+    QTest::newRow("1,3,2,3,4") << 4 << std::vector<int>{0, 2, 1, 2, 3} << 1 << 1 << 1;
+    QTest::newRow("1,3,2,4,3,4") << 4 << std::vector<int>{0, 2, 1, 3, 2, 3} << 2 << 3 << 2;
+    QTest::newRow("wrong before patch 1") << 4 << std::vector<int>{3, 0, 1, 2, 3} << 0 << 0 << 1;
     QTest::newRow("found patch again does nothing")
-        << std::vector<int>{0, 0, 1, 2, 3} << 4 << -1 << 0;
+        << 4 << std::vector<int>{0, 0, 1, 2, 3} << 4 << -1 << 0;
+    QTest::newRow("one patch: RT2 0") << 1 << std::vector<int>{0} << 1 << -1 << 0;
   }
 
   void wrongTouches() {
+    QFETCH(int, n);
     QFETCH(std::vector<int>, touches);
     QFETCH(int, nCorrect);
     QFETCH(int, lastWrong);
     QFETCH(int, wrongs);
-
-    subject_.plan = InOrder(touches);
-    QCOMPARE(RunOneTrial(4), 1);
+    testSettings.memtime = 1;
+    QCOMPARE(RunOneTrial(n, touches), 1);
     const TrialRecord& r = testState.trials[0];
-    const std::vector<int64_t>& t = subject_.stamps;
+    const std::vector<int64_t>& t = subject.stamps;
     QCOMPARE(r.NCorrect, nCorrect);
     QCOMPARE(r.Error, lastWrong >= 0 ? 1 : 0);
-    // RT1 runs from the memorisation display's onset to the press's own
-    // stamp; RT2 from the onset of the answer to patch 1 (or, for a wrong
-    // touch before it, from the memorisation onset).
     const size_t first = std::find(touches.begin(), touches.end(), 0) - touches.begin();
-    const int64_t memorisation = frames_.onsets[0];
-    const int64_t answer = frames_.onsets[subject_.framesAtPress[first]];
+    const int64_t memorisation = frames.onsets[0];
+    const int64_t answer = frames.onsets[subject.framesAtPress[first]];
     QCOMPARE(r.RT1, Ms(memorisation, t[first]));
     if (lastWrong >= 0) {
       QCOMPARE(r.RT2, Ms(size_t(lastWrong) < first ? memorisation : answer, t[lastWrong]));
     } else {
-      QCOMPARE(r.RT2, Ms(answer, t.back()));
+      QCOMPARE(r.RT2, n > 1 ? Ms(answer, t.back()) : 0);
     }
-    const auto played = [this](const char* sound) {
-      return static_cast<int>(std::count(ui_->sounds.begin(), ui_->sounds.end(), sound));
+    const auto played = [](const char* sound) {
+      return int(std::count(fakeUi->sounds.begin(), fakeUi->sounds.end(), sound));
     };
-    QCOMPARE(played("stim\\click.wav"), 4);
+    QCOMPARE(played("stim\\click.wav"), n);
     QCOMPARE(played("stim\\error.wav"), wrongs);
-    QCOMPARE(frames_.shown.back(), std::string("GGGG"));
+    QCOMPARE(frames.shown.back(), std::string(n, 'G'));
+    // The completion display is held a second from the completing touch.
+    const int64_t held = MsTimerNowNs() - t.back();
+    QVERIFY2(held >= 1000 * kMs && held < 1002 * kMs, qPrintable(QString::number(held)));
   }
 
   void display_data() {
     QTest::addColumn<int>("memtime");
     QTest::addColumn<std::vector<int>>("touches");
     QTest::addColumn<QStringList>("expected");  // frames after the memorisation display
-
+    QTest::addColumn<int>("waits");  // 1 before the trial, 1 per correct touch, 30 per error
     QTest::newRow("patch 1 before time is up")
-        << 1 << std::vector<int>{0, 1, 2} << QStringList{"WKK", "WWK", "WWW", "GGG"};
+        << 1 << std::vector<int>{0, 1, 2} << QStringList{"WKK", "WWK", "WWW", "GGG"} << 4;
     QTest::newRow("wrong patch before time is up")
         << 1 << std::vector<int>{1, 0, 1, 2}
-        << QStringList{"KRK", "KKK", "WKK", "WWK", "WWW", "GGG"};
+        << QStringList{"KRK", "KKK", "WKK", "WWK", "WWW", "GGG"} << 1 + 1 + 30 + 3;
     QTest::newRow("memtime 0 covers at once")
-        << 0 << std::vector<int>{0, 1, 2} << QStringList{"KKK", "WKK", "WWK", "WWW", "GGG"};
+        << 0 << std::vector<int>{0, 1, 2} << QStringList{"KKK", "WKK", "WWK", "WWW", "GGG"} << 4;
     QTest::newRow("empty place changes nothing")
-        << 0 << std::vector<int>{-1, 0, 1, 2} << QStringList{"KKK", "WKK", "WWK", "WWW", "GGG"};
+        << 0 << std::vector<int>{-1, 0, 1, 2} << QStringList{"KKK", "WKK", "WWK", "WWW", "GGG"}
+        << 4;
+    QTest::newRow("error when covered")
+        << 0 << std::vector<int>{1, 0, 1} << QStringList{"KK", "KR", "KK", "WK", "WW", "GG"} << 33;
   }
 
   void display() {
     QFETCH(int, memtime);
     QFETCH(std::vector<int>, touches);
     QFETCH(QStringList, expected);
-
+    QFETCH(int, waits);
     testSettings.memtime = memtime;
-    subject_.plan = InOrder(touches);
-    QCOMPARE(RunOneTrial(3), 1);
+    QCOMPARE(RunOneTrial(int(expected[0].size()), touches), 1);
+    QCOMPARE(frames.shown.front(), std::string(expected[0].size(), 'W'));
     QStringList shown;
-    for (size_t i = 1; i < frames_.shown.size(); ++i)
-      shown << QString::fromStdString(frames_.shown[i]);
-    QCOMPARE(frames_.shown.front(), std::string("WWW"));
+    for (size_t i = 1; i < frames.shown.size(); ++i)
+      shown << QString::fromStdString(frames.shown[i]);
     QCOMPARE(shown, expected);
-  }
-
-  void errorDisplay_lastsThirtyRefreshes() {
-    testSettings.memtime = 0;
-    subject_.plan = InOrder({1, 0, 1});
-    QCOMPARE(RunOneTrial(2), 1);
-    // One wait before the first frame of the trial, one per correct touch,
-    // thirty for the error display.
-    QCOMPARE(frames_.waits, 1 + 2 + 30);
+    QCOMPARE(frames.waits, waits);
   }
 
   void hitBox_data() {
@@ -329,25 +294,9 @@ class TrialRunTest : public QObject {
     QFETCH(int, dx);
     QFETCH(int, dy);
     QFETCH(bool, hit);
-    testSettings.memtime = 0;
-    subject_.plan = {{0, dx, dy}};
-    subject_.escapeAt = 500;  // ends the trial when the touch was no hit
-    QCOMPARE(RunOneTrial(1), hit ? 1 : 0);
-  }
-
-  void onePatchTrial_rt2IsZeroAndHoldsASecond() {
-    testSettings.memtime = 0;
-    subject_.plan = InOrder({0});
-    subject_.hold = 5;
-    QCOMPARE(RunOneTrial(1), 1);
-    const TrialRecord& r = testState.trials[0];
-    QCOMPARE(r.RT1, Ms(frames_.onsets[0], subject_.stamps[0]));
-    QCOMPARE(r.RT2, 0);
-    QCOMPARE(r.NCorrect, 1);
-    QCOMPARE(r.Error, 0);
-    // The green display is held a second from the touch.
-    const int64_t held = MsTimerNowNs() - subject_.stamps[0];
-    QVERIFY2(held >= 1000 * kMs && held < 1002 * kMs, qPrintable(QString::number(held)));
+    subject.plan = {{0, dx, dy}};
+    subject.escapeAt = 500;  // ends the trial when the touch was no hit
+    QCOMPARE(RunOneTrial(1, {}), hit ? 1 : 0);
   }
 
   void escapeAndCursor_data() {
@@ -369,19 +318,20 @@ class TrialRunTest : public QObject {
     QFETCH(bool, fingerOnEmpty);
     QFETCH(int, hideMouse);
     QFETCH(int, result);
-    testSettings.memtime = 0;
     testSettings.hide_mouse = hideMouse;
-    if (escapeHeld) ui_->escapeStates = {int16_t(0x8001), int16_t(0x8000), 0};
-    subject_.escapeAt = escapeAt;
-    subject_.plan = fingerOnEmpty ? InOrder({-1}) : escapeAt < 0 ? InOrder({0, 1}) : InOrder({});
-    subject_.hold = 300;
-    QCOMPARE(RunOneTrial(2), result);
+    if (escapeHeld) fakeUi->escapeStates = kEscapeDown;
+    subject.escapeAt = escapeAt;
+    subject.plan = fingerOnEmpty ? InOrder({-1}) : escapeAt < 0 ? InOrder({0, 1}) : InOrder({});
+    subject.hold = 300;
+    QCOMPARE(RunOneTrial(2, {}), result);
     // Escape is not seen while a finger is down: the abort waits for the lift.
-    if (fingerOnEmpty) QVERIFY(subject_.simTime >= subject_.startAfter + subject_.hold);
-    QCOMPARE(ui_->cursorCalls, hideMouse ? 2 : 0);
-    QCOMPARE(ui_->cursorCount, 0);
+    if (fingerOnEmpty) QVERIFY(subject.simTime >= 50 + subject.hold);
+    QCOMPARE(fakeUi->cursorCalls, hideMouse ? 2 : 0);
+    QCOMPARE(fakeUi->cursorCount, 0);
   }
 
+  // A wrong touch on patch 2, then patch 1 tapped and lifted before the trial
+  // looks (between two passes, or during the error display), then patch 2.
   void pressLiftedBeforeTheTrialLooks_isJudgedAtItsOwnTime_data() {
     QTest::addColumn<bool>("duringErrorDisplay");
     QTest::newRow("between two passes") << false;
@@ -390,72 +340,48 @@ class TrialRunTest : public QObject {
 
   void pressLiftedBeforeTheTrialLooks_isJudgedAtItsOwnTime() {
     QFETCH(bool, duringErrorDisplay);
-    testSettings.memtime = 0;
-    subject_.hold = 0;
-    subject_.escapeAt = 20000;  // ends a trial that would wait for ever
-    // A wrong touch on patch 2, then patch 1 tapped and lifted while the
-    // error display is still up (or later, between two passes), then 2.
-    std::vector<int64_t> tapped;
+    subject.hold = 0;
+    subject.escapeAt = 20000;  // ends a trial that would wait for ever
+    int64_t tapped = -1;
     if (duringErrorDisplay) {
-      subject_.plan = InOrder({1});
-      frames_.onWait = [&] {
-        if (frames_.waits != 10 + 3) return;  // the tenth refresh of the error display
-        const int64_t at = MsTimerNowNs();
-        tapped.push_back(at);
-        touchWnd.OnLButtonDown(PatchLayout[0].x + 60, PatchLayout[0].y + 60,
-                               InputTime{at, TouchTimeSource::kStamp});
-        touchWnd.OnLButtonUp();
+      frames.onWait = [&] {
+        if (frames.waits == 13) Tap(0, tapped = MsTimerNowNs());
       };
-      subject_.plan.push_back({1});
-    } else {
-      subject_.plan = InOrder({1, 0, 1});
     }
-    QCOMPARE(RunOneTrial(2), 1);
-    const TrialTiming& timing = trialTimings[0];
-    QStringList judged;
-    for (const TouchRecord& t : timing.touches) judged << TouchJudgementName(t.judgement);
-    QCOMPARE(judged, QStringList({"wrong", "correct", "correct"}));
-    const int64_t onPatch1 = duringErrorDisplay ? tapped.at(0) : subject_.stamps.at(1);
-    QCOMPARE(timing.touches[1].timeNs, onPatch1);
-    QCOMPARE(testState.trials[0].RT1, Ms(frames_.onsets[0], onPatch1));
+    QCOMPARE(RunOneTrial(2, duringErrorDisplay ? std::vector{1, 1} : std::vector{1, 0, 1}), 1);
+    QCOMPARE(Judged(trialTimings[0]), QStringList({"wrong", "correct", "correct"}));
+    const int64_t onPatch1 = duringErrorDisplay ? tapped : subject.stamps.at(1);
+    QCOMPARE(trialTimings[0].touches[1].timeNs, onPatch1);
+    QCOMPARE(testState.trials[0].RT1, Ms(frames.onsets[0], onPatch1));
   }
 
+  // A tap left from before the trial, and one stamped before the input was
+  // discarded but still on its way when the memorisation display goes up.
   void pressMadeBeforeTheDisplay_isNeverJudged() {
-    testSettings.memtime = 0;
-    ResetTest();
-    testState.trials[0].NItems = 2;
-    QVERIFY(LayOutTrial(0));
-    // A tap left from before the trial, and one still on its way when the
-    // memorisation display goes up, stamped before the input was discarded.
-    touchWnd.OnLButtonDown(PatchLayout[0].x + 60, PatchLayout[0].y + 60);
-    touchWnd.OnLButtonUp();
-    const int64_t beforeDisplay = MsTimerNowNs();
-    frames_.onPresent = [&] {
-      if (frames_.shown.size() != 1) return;
-      touchWnd.OnLButtonDown(PatchLayout[0].x + 60, PatchLayout[0].y + 60,
-                             InputTime{beforeDisplay, TouchTimeSource::kStamp});
-      touchWnd.OnLButtonUp();
+    int64_t before = 0;
+    frames.onWait = [&] {
+      if (frames.waits == 1) Tap(0, before = MsTimerNowNs() - kMs);
     };
-    subject_.plan = InOrder({0, 1});
-    StartSubject();
-    QCOMPARE(RunTrial(0), 1);
-    ReleasePatchSurfaces();
-    QCOMPARE(trialTimings[0].touches.size(), size_t(2));
-    QCOMPARE(trialTimings[0].touches[0].timeNs, subject_.stamps.at(0));
+    frames.onPresent = [&] {
+      if (frames.shown.size() == 1) Tap(0, before);
+    };
+    QCOMPARE(RunOneTrial(2, {0, 1}), 1);
+    QCOMPARE(Judged(trialTimings[0]), QStringList({"correct", "correct"}));
+    QCOMPARE(trialTimings[0].touches[0].timeNs, subject.stamps.at(0));
   }
 
   void timingRecord_framesAndTouchesAsShownAndJudged() {
     testSettings.memtime = 1;
-    subject_.plan = {{-1}, {0}, {0}, {2}, {1}, {2}};
-    QCOMPARE(RunOneTrial(3), 1);
+    subject.plan = {{-1}, {0}, {0}, {2}, {1}, {2}};
+    QCOMPARE(RunOneTrial(3, {}), 1);
     const TrialTiming& timing = trialTimings[0];
-    QStringList frames, touches;
+    QStringList shown, touches;
     for (const FrameRecord& f : timing.frames)
-      frames << QString("%1 %2").arg(FrameKindName(f.kind)).arg(f.patch);
-    QCOMPARE(frames, QStringList({"memorisation 0", "answer 0", "error 2", "error-cover 2",
-                                  "answer 1", "answer 2", "completion 0"}));
+      shown << QString("%1 %2").arg(FrameKindName(f.kind)).arg(f.patch);
+    QCOMPARE(shown, QStringList({"memorisation 0", "answer 0", "error 2", "error-cover 2",
+                                 "answer 1", "answer 2", "completion 0"}));
     for (size_t k = 0; k < timing.frames.size(); ++k)
-      QCOMPARE(timing.frames[k].onset.onsetNs, frames_.onsets[k]);
+      QCOMPARE(timing.frames[k].onset.onsetNs, frames.onsets[k]);
     for (const TouchRecord& t : timing.touches)
       touches << QString("%1 %2 %3")
                      .arg(TouchJudgementName(t.judgement))
@@ -463,13 +389,12 @@ class TrialRunTest : public QObject {
                      .arg(t.source == TouchTimeSource::kStamp ? "stamp" : "sample");
     QCOMPARE(touches, QStringList({"no-patch -1 stamp", "correct 0 stamp", "already-found 0 stamp",
                                    "wrong 2 stamp", "correct 1 stamp", "correct 2 stamp"}));
-    QCOMPARE(timing.rt1ZeroNs, frames_.onsets[0]);
-    QCOMPARE(timing.rt2ZeroNs, frames_.onsets[1]);
+    QCOMPARE(timing.rt1ZeroNs, frames.onsets[0]);
+    QCOMPARE(timing.rt2ZeroNs, frames.onsets[1]);
     for (size_t k = 0; k < 3; ++k) {
       const PatchEntry& p = PatchLayout[k];
       QCOMPARE(timing.cells[k], (p.y - 9) / 150 * 5 + (p.x - 137) / 150);
-      QCOMPARE(timing.touches[k + 1].canvasX,
-               k == 0 || k == 1 ? PatchLayout[0].x + 60 : PatchLayout[2].x + 60);
+      QCOMPARE(timing.touches[k + 1].canvasX, PatchLayout[k == 2 ? 2 : 0].x + 60);
     }
   }
 
@@ -497,8 +422,8 @@ class TrialRunTest : public QObject {
     StartSubject();
     QCOMPARE(RunTest(), 0);
     MsTimerFailStartsForTesting(false);
-    QCOMPARE(ui_->boxes.size(), size_t(1));
-    QVERIFY(QString::fromStdString(ui_->boxes[0].text).contains(reason));
+    QCOMPARE(fakeUi->boxes.size(), size_t(1));
+    QVERIFY(QString::fromStdString(fakeUi->boxes[0].text).contains(reason));
     QCOMPARE(testState.trialsRun, 0);
     QCOMPARE(displayState.SurfaceTable.size(), size_t(0));
   }
@@ -509,22 +434,17 @@ class TrialRunTest : public QObject {
     QTest::newRow("aborted in trial 4") << 3;
   }
 
+  // Touches in order, except in trials 3 and 5 (1-based), whose first touch
+  // goes to patch 2: outcomes correct, correct, error, correct, error.
   void wholeTest_tableIsWhatTheSubjectDid() {
-    // The subject touches in order, except in trials 3 and 5 (1-based),
-    // where the first touch goes to patch 2.
     QFETCH(int, abortIn);
-    testSettings.memtime = 0;
     testSettings.max_rev = 3;
     ResetTest();
     std::vector<std::vector<int64_t>> pressStamps;
     std::vector<std::vector<size_t>> pressFrames;
-    const std::vector<int> errorTrials{2, 4};
-    const auto isError = [&](int i) {
-      return std::count(errorTrials.begin(), errorTrials.end(), i) > 0;
-    };
-    int planned = -1;
+    const auto isError = [](int i) { return i == 2 || i == 4; };
     StartSubject();
-    ui_->onPump = [&] {
+    fakeUi->onPump = [&, planned = -1]() mutable {
       const int trial = testState.trialsRun;
       if (trial != planned) {
         planned = trial;
@@ -533,43 +453,38 @@ class TrialRunTest : public QObject {
         for (int k = 0; k < testState.trials[trial].NItems; ++k) order.push_back(k);
         if (trial == abortIn) {
           order.clear();
-          subject_.escapeAt = static_cast<int>(subject_.simTime) + 10;
+          subject.escapeAt = static_cast<int>(subject.simTime) + 10;
         }
-        pressStamps.push_back(subject_.stamps);
-        pressFrames.push_back(subject_.framesAtPress);
-        subject_.stamps.clear();
-        subject_.framesAtPress.clear();
-        subject_.plan = InOrder(order);
-        subject_.next = 0;
-        subject_.nextAt = subject_.simTime + 20;
+        pressStamps.push_back(std::exchange(subject.stamps, {}));
+        pressFrames.push_back(std::exchange(subject.framesAtPress, {}));
+        subject.plan = InOrder(order);
+        subject.next = 0;
+        subject.nextAt = subject.simTime + 20;
       }
-      subject_.OnPump();
+      subject.OnPump();
     };
     QCOMPARE(RunTest(), abortIn < 0 ? 1 : 0);
-    pressStamps.push_back(subject_.stamps);
-    pressStamps.erase(pressStamps.begin());
-    pressFrames.push_back(subject_.framesAtPress);
-    pressFrames.erase(pressFrames.begin());
-
-    // Outcomes correct, correct, error, correct, error: 3, 4, 5, 4, 5 patches,
-    // reversals on trials 3, 4 and 5. An aborted trial advances nothing.
+    pressStamps.push_back(subject.stamps);
+    pressFrames.push_back(subject.framesAtPress);
+    // 3, 4, 5, 4, 5 patches, reversals on trials 3, 4 and 5; an aborted trial advances nothing.
     const int run = abortIn < 0 ? 5 : abortIn;
     QCOMPARE(testState.trialsRun, run);
     const int nItems[] = {3, 4, 5, 4, 5};
     const int rev[] = {0, 0, 1, 2, 3};
     for (int i = 0; i < run; ++i) {
       const TrialRecord& r = testState.trials[i];
-      const std::vector<int64_t>& t = pressStamps[i];
-      const size_t memorisation =
-          std::find(frames_.trial.begin(), frames_.trial.end(), i) - frames_.trial.begin();
+      const std::vector<int64_t>& t = pressStamps[i + 1];
+      const int64_t memorisation =
+          frames.onsets[std::find(frames.trial.begin(), frames.trial.end(), i) -
+                        frames.trial.begin()];
       const size_t first = isError(i) ? 1 : 0;  // the press on patch 1
-      const int64_t answer = frames_.onsets[pressFrames[i][first]];
       QCOMPARE(r.Trial, i + 1);
       QCOMPARE(r.NItems, nItems[i]);
       QCOMPARE(r.Error, isError(i) ? 1 : 0);
       QCOMPARE(r.NCorrect, isError(i) ? 0 : nItems[i]);
-      QCOMPARE(r.RT1, Ms(frames_.onsets[memorisation], t[first]));
-      QCOMPARE(r.RT2, isError(i) ? Ms(frames_.onsets[memorisation], t[0]) : Ms(answer, t.back()));
+      QCOMPARE(r.RT1, Ms(memorisation, t[first]));
+      QCOMPARE(r.RT2, isError(i) ? Ms(memorisation, t[0])
+                                 : Ms(frames.onsets[pressFrames[i + 1][first]], t.back()));
       QCOMPARE(r.Rev, rev[i]);
     }
     if (abortIn >= 0) QCOMPARE(testState.trials[abortIn].Rev, 0);
