@@ -153,7 +153,7 @@ class Person {
   bool WaitGrid(const std::function<bool(const std::string&)>& done, int timeoutMs,
                 const std::string& what, Clock::time_point* seenAt = nullptr);
   bool WaitWindow(const std::string& title, bool shown, TopWindow* found = nullptr);
-  bool CheckCentred(const TopWindow& dialog);
+  bool CheckCentred(const TopWindow& shown);
   std::string HomeScreenFault();
   bool CloseWithReturn(const std::string& title);
   void PointerAway();
