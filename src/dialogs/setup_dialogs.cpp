@@ -59,6 +59,10 @@ QPushButton* CSetupDialog::Button(int id) const {
   return findChild<QPushButton*>(ButtonName(id), Qt::FindDirectChildrenOnly);
 }
 
+QLabel* CSetupDialog::RangesLabel() const {
+  return findChild<QLabel*>(QStringLiteral("ranges"), Qt::FindDirectChildrenOnly);
+}
+
 void CSetupDialog::AddEdit(int id, int x, int y, int width, int height) {
   auto* edit = new QLineEdit(this);
   edit->setObjectName(EditName(id));
@@ -92,6 +96,11 @@ void CSetupDialog::AddStatic(const QString& text, int x, int y, int width, int h
   label->setGeometry(dialogs::DialogUnits(font()).Rect(x, y, width, height));
 }
 
+void CSetupDialog::AddRangesHint(int x, int y, int width, int height) {
+  AddStatic(QString::fromStdString("(" + RangesHint() + ")"), x, y, width, height);
+  findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).last()->setObjectName("ranges");
+}
+
 void CSetupDialog::FocusFirst(QLineEdit* edit) {
   edit->setFocus(Qt::TabFocusReason);
   edit->selectAll();
@@ -115,6 +124,18 @@ bool CSetupDialog::TransferInt(bool toControls, int id, int32_t* member) {
   if (dialogs::ParseIntField(edit->text().toStdString(), member)) return true;
   Refuse(edit, kAskInteger);
   return false;
+}
+
+bool CSetupDialog::TransferRanged(bool toControls, int id, int32_t* member, RangedSetting setting) {
+  if (toControls) return TransferInt(true, id, member);
+  int32_t value = *member;
+  if (!TransferInt(false, id, &value)) return false;
+  if (!InRange(setting, value)) {
+    Refuse(Edit(id), RangeMessage(setting, value));
+    return false;
+  }
+  *member = value;
+  return true;
 }
 
 bool CSetupDialog::TransferSubjectId(bool toControls, int id, std::string* member) {
@@ -177,13 +198,14 @@ CSubject::CSubject(QWidget* parent)
   AddStatic(QStringLiteral("Time for Memorization:"), 12, 24, 78, 12);
   AddStatic(QStringLiteral("sec."), 132, 24, 24, 12);
   AddStatic(QStringLiteral("Number of Reversals:"), 12, 42, 72, 12);
+  AddRangesHint(12, 56, 128, 12);
   Edit(1001)->setFocus();
 }
 
 bool CSubject::ExchangeData(bool toControls) {
   if (!TransferSubjectId(toControls, 1001, &subject)) return false;
-  if (!TransferInt(toControls, 1004, &memtime)) return false;
-  if (!TransferInt(toControls, 1006, &maxRev)) return false;
+  if (!TransferRanged(toControls, 1004, &memtime, RangedSetting::kMemtime)) return false;
+  if (!TransferRanged(toControls, 1006, &maxRev, RangedSetting::kMaxRev)) return false;
   TransferCheck(toControls, 1005, &hideMouse);
   TransferCheck(toControls, 1007, &flagRanking);
   TransferCheck(toControls, 1008, &flagFeedback);
@@ -199,13 +221,14 @@ COption::COption(QWidget* parent) : CSetupDialog(parent, QStringLiteral("Option"
   AddStatic(QStringLiteral("Time for Memorization:"), 12, 6, 78, 12);
   AddStatic(QStringLiteral("sec."), 138, 6, 24, 12);
   AddStatic(QStringLiteral("Number of Reversals:"), 12, 24, 72, 12);
+  AddRangesHint(112, 44, 108, 12);
   Edit(1004)->setFocus();
 }
 
 bool COption::ExchangeData(bool toControls) {
-  if (!TransferInt(toControls, 1004, &memtime)) return false;
+  if (!TransferRanged(toControls, 1004, &memtime, RangedSetting::kMemtime)) return false;
   TransferCheck(toControls, 1005, &hideMouse);
-  if (!TransferInt(toControls, 1006, &maxRev)) return false;
+  if (!TransferRanged(toControls, 1006, &maxRev, RangedSetting::kMaxRev)) return false;
   return true;
 }
 

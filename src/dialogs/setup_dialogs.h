@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include "settings/setting_ranges.h"
+
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QShowEvent;
@@ -19,7 +22,8 @@ class CSetupDialog : public QDialog {
  public:
   /// Moves the members into the controls (`toControls`) or the controls into
   /// the members, in member order; false at the first field that holds no
-  /// integer or no usable subject ID, after warning and putting the focus on it.
+  /// integer, a number outside its range or no usable subject ID, after
+  /// warning and putting the focus on it.
   virtual bool ExchangeData(bool toControls) = 0;
   /// What OK and Enter do: transfers from the controls and closes the dialog
   /// with the OK result when that succeeded; true when it closed.
@@ -32,6 +36,8 @@ class CSetupDialog : public QDialog {
   QCheckBox* Check(int id) const;
   /// Push button 1 (OK) or 2 (Cancel), or null.
   QPushButton* Button(int id) const;
+  /// The label that gives the ranges of the time and the reversals.
+  QLabel* RangesLabel() const;
 
  protected:
   CSetupDialog(QWidget* parent, const QString& title, int width, int height);
@@ -44,6 +50,11 @@ class CSetupDialog : public QDialog {
 
   void TransferText(bool toControls, int id, std::string* member);
   bool TransferInt(bool toControls, int id, int32_t* member);
+  /// TransferInt that also refuses, from the controls, a number outside the
+  /// range of `setting`. A stored value outside it is shown as it is.
+  bool TransferRanged(bool toControls, int id, int32_t* member, RangedSetting setting);
+  /// The ranges label, placed in dialog units.
+  void AddRangesHint(int x, int y, int width, int height);
   /// TransferText that refuses, from the controls, an identifier that could not
   /// be stored and read back whole.
   bool TransferSubjectId(bool toControls, int id, std::string* member);

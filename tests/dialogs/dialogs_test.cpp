@@ -120,6 +120,8 @@ class DialogsTest : public QObject {
     QFETCH(int, stored);
     CSubject d;
     d.subject = "P01";
+    d.memtime = 45;
+    d.maxRev = 6;
     d.hideMouse = d.flagRanking = d.flagFeedback = stored;
     QVERIFY(d.ExchangeData(true));
     QCOMPARE(Fields(&d).mid(3), QStringList(3, stored ? "2" : "0"));
@@ -211,6 +213,111 @@ class DialogsTest : public QObject {
     QCOMPARE(AskSubjectInformation(), 1);
     QVERIFY(*reached);
     QCOMPARE(testSettings.subject, std::string("NEW"));
+  }
+
+  void timingFields_outsideRange_refusedNamingIt_data() {
+    QTest::addColumn<bool>("subject");  // else Option
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("refused");
+    const std::tuple<int, const char*, bool> rows[] = {
+        {1004, "0", true},  {1004, "-1", true},   {1004, "601", true}, {1004, "99999999999", true},
+        {1004, "1", false}, {1004, "600", false}, {1006, "0", true},   {1006, "-1", true},
+        {1006, "51", true}, {1006, "1", false},   {1006, "50", false}};
+    for (const bool subject : {true, false})
+      for (const auto& [field, text, refused] : rows)
+        QTest::addRow("%s %d '%s'", subject ? "subject" : "option", field, text)
+            << subject << field << QString(text) << refused;
+  }
+
+  void timingFields_outsideRange_refusedNamingIt() {
+    QFETCH(bool, subject);
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QFETCH(bool, refused);
+    const QString range = field == 1004 ? "1 to 600 seconds" : "1 to 50";
+    auto reached = WhenShown<CSetupDialog>([&, this](CSetupDialog* d) {
+      d->Edit(field)->setText(text);
+      d->Button(1)->click();
+      QCOMPARE(d->isVisible(), refused);
+      if (!refused) return;
+      QCOMPARE(d->focusWidget(), d->Edit(field));
+      QCOMPARE(d->Edit(field)->selectedText(), text);
+      QVERIFY(Tie(testSettings) == Tie(kSample));
+      QCOMPARE(fake_->boxes.size(), size_t(1));
+      QCOMPARE(fake_->boxes[0].type, ui::kMbOk | ui::kMbIconWarning);
+      const QString box = QString::fromStdString(fake_->boxes[0].text);
+      const int32_t value = [&] {
+        int32_t v = 0;
+        dialogs::ParseIntField(text.toStdString(), &v);
+        return v;
+      }();
+      QVERIFY2(box.contains(range) && box.contains(QString::number(value) + " is outside"),
+               qPrintable(box));
+      d->Edit(field)->setText("7");  // corrected: OK goes through
+      d->Button(1)->click();
+    });
+    if (subject) QCOMPARE(AskSubjectInformation(), 1);
+    if (!subject) EditOptions();
+    QVERIFY(*reached);
+    const int32_t expected = refused ? 7 : text.toInt();
+    QCOMPARE(field == 1004 ? testSettings.memtime : testSettings.max_rev, expected);
+  }
+
+  // A value read from "ORBEL.ini" reaches the dialog as it is, and no test
+  // starts until it is corrected.
+  void askSubject_storedOutOfRange_shownAndMustBeCorrected_data() {
+    QTest::addColumn<int>("memtime");
+    QTest::addColumn<int>("maxRev");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("memtime 0") << 0 << 6 << "0 is outside";
+    QTest::newRow("memtime -1") << -1 << 6 << "-1 is outside";
+    QTest::newRow("memtime huge") << 2147483647 << 6 << "2147483647 is outside";
+    QTest::newRow("max_rev -1") << 45 << -1 << "-1 is outside";
+    QTest::newRow("max_rev 0") << 45 << 0 << "0 is outside";
+  }
+
+  void askSubject_storedOutOfRange_shownAndMustBeCorrected() {
+    QFETCH(int, memtime);
+    QFETCH(int, maxRev);
+    QFETCH(QString, named);
+    testSettings.memtime = memtime;
+    testSettings.max_rev = maxRev;
+    auto reached = WhenShown<CSubject>([&, this](CSubject* d) {
+      QCOMPARE(d->Edit(1004)->text(), QString::number(memtime));
+      QCOMPARE(d->Edit(1006)->text(), QString::number(maxRev));
+      d->Button(1)->click();
+      QVERIFY(d->isVisible());
+      QCOMPARE(fake_->boxes.size(), size_t(1));
+      QVERIFY2(QString::fromStdString(fake_->boxes[0].text).contains(named),
+               fake_->boxes[0].text.c_str());
+      QCOMPARE(d->focusWidget(), d->Edit(memtime == 45 ? 1006 : 1004));
+    });
+    QCOMPARE(AskSubjectInformation(), 0);  // closed without OK: no test
+    QVERIFY(*reached);
+    QCOMPARE(testSettings.memtime, memtime);
+    QCOMPARE(testState.trialsRun, 12);
+  }
+
+  void rangesHint_shownWholeBesideNoOtherControl_data() {
+    QTest::addColumn<bool>("subject");
+    QTest::newRow("subject") << true;
+    QTest::newRow("option") << false;
+  }
+
+  void rangesHint_shownWholeBesideNoOtherControl() {
+    QFETCH(bool, subject);
+    std::unique_ptr<CSetupDialog> d;
+    if (subject) d = std::make_unique<CSubject>();
+    if (!subject) d = std::make_unique<COption>();
+    const QLabel* hint = d->RangesLabel();
+    QVERIFY(hint);
+    QCOMPARE(hint->text(), QString::fromUtf8("(1–600 sec., 1–50 reversals)"));
+    QVERIFY(hint->fontMetrics().horizontalAdvance(hint->text()) <= hint->width());
+    QVERIFY(d->rect().contains(hint->geometry()));
+    for (const QWidget* other : d->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+      if (other != hint)
+        QVERIFY2(!other->geometry().intersects(hint->geometry()), qPrintable(other->objectName()));
   }
 
   void askSubject_storedBadId_shownAsItIs() {
