@@ -14,6 +14,7 @@
 
 #include "results/durable_file.h"
 #include "results/result_files.h"
+#include "results/session_values.h"
 
 #ifndef DORVANE_VERSION
 #define DORVANE_VERSION "unknown"
@@ -595,6 +596,11 @@ bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* out, std::string
   }
   if (rd.failed) {
     *reason = "damaged: " + rd.reason;
+    return false;
+  }
+  const std::string impossible = ImpossibleValue(r);
+  if (!impossible.empty()) {
+    *reason = "impossible: " + impossible;
     return false;
   }
   *out = std::move(r);

@@ -64,21 +64,35 @@ QString SessionTitle(const results::SessionListing& s) {
 std::vector<ScoreBin> BinScores(const std::vector<double>& scores, bool hasSelected,
                                 double selected, double* width) {
   *width = 0.5;
-  std::vector<double> all = scores;
+  // Only finite scores can be placed; the rest are left out.
+  std::vector<double> finite;
+  for (const double s : scores)
+    if (std::isfinite(s)) finite.push_back(s);
+  hasSelected = hasSelected && std::isfinite(selected);
+  std::vector<double> all = finite;
   if (hasSelected) all.push_back(selected);
   if (all.empty()) return {};
-  const auto [lowest, highest] = std::minmax_element(all.begin(), all.end());
-  const double low = std::floor(*lowest * 2) / 2;
+  const auto [lowestAt, highestAt] = std::minmax_element(all.begin(), all.end());
+  const double lowest = *lowestAt;
+  const double highest = *highestAt;
+  // The lowest half step at or below the lowest score, without doubling it
+  // (which overflows near the ends of the double range).
+  const double whole = std::floor(lowest);
+  const double low = lowest - whole >= 0.5 ? whole + 0.5 : whole;
+  // Halves throughout: a difference of two halves, or a half and a step,
+  // stays finite however far apart the scores are.
+  const auto steps = [&](double score) { return (score / 2 - low / 2) / (*width / 2); };
   // Wider bins, in half steps, keep a stray score from making thousands.
-  while ((*highest - low) / *width >= kMaxBins) *width *= 2;
-  const int count = static_cast<int>(std::floor((*highest - low) / *width)) + 1;
+  while (steps(highest) >= kMaxBins) *width *= 2;
+  const int count = static_cast<int>(std::floor(steps(highest))) + 1;
   std::vector<ScoreBin> bins(static_cast<size_t>(count));
-  for (int k = 0; k < count; ++k) bins[static_cast<size_t>(k)].low = low + k * *width;
+  for (int k = 0; k < count; ++k)
+    bins[static_cast<size_t>(k)].low = std::min((low / 2 + k * (*width / 2)) * 2, highest);
   const auto binOf = [&](double score) {
-    return std::clamp(static_cast<int>(std::floor((score - low) / *width)), 0, count - 1);
+    return static_cast<size_t>(std::clamp(std::floor(steps(score)), 0.0, count - 1.0));
   };
-  for (const double s : scores) ++bins[static_cast<size_t>(binOf(s))].others;
-  if (hasSelected) bins[static_cast<size_t>(binOf(selected))].selected = true;
+  for (const double s : finite) ++bins[binOf(s)].others;
+  if (hasSelected) bins[binOf(selected)].selected = true;
   return bins;
 }
 
@@ -181,7 +195,9 @@ void DrawDistribution(QChart* chart, const results::SessionListing& s,
   for (const ScoreBin& bin : bins) {
     rest->append(bin.others);
     mine->append(bin.selected ? 1 : 0);
-    categories << QString::number(bin.low, 'f', width < 1 ? 1 : 0);
+    // Plain decimals while they are short; a far-off score in exponent form.
+    categories << (std::abs(bin.low) < 1e6 ? QString::number(bin.low, 'f', width < 1 ? 1 : 0)
+                                           : QString::number(bin.low, 'g', 4));
     tallest = std::max(tallest, bin.others + (bin.selected ? 1 : 0));
   }
   auto* series = new QStackedBarSeries;

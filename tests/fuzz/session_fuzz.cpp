@@ -16,7 +16,12 @@ void CheckRecord(const results::SessionRecord& r) {
   FUZZ_CHECK(r.formatMajor == results::kSessionMajor);
   FUZZ_CHECK(r.trialsRun >= 0 && r.trialsRun <= kMaxTrials);
   FUZZ_CHECK(static_cast<int>(r.trials.size()) == r.trialsRun);
+  // Only what a real test can produce is read.
+  FUZZ_CHECK(r.settings.memtime >= 0);
+  FUZZ_CHECK(!r.hasScore || (r.score >= 1 && r.score <= kMaxPatches));
   for (const results::SessionTrial& t : r.trials) {
+    FUZZ_CHECK(t.row.NItems >= 1 && t.row.NItems <= kMaxPatches);
+    FUZZ_CHECK(t.row.RT1 >= 0 && t.row.RT2 >= 0);
     FUZZ_CHECK(t.cells.size() <= static_cast<size_t>(kMaxPatches));
     for (const int32_t c : t.cells) FUZZ_CHECK(c >= 0 && c < 25);
     for (const results::SessionFrame& f : t.frames)

@@ -236,6 +236,38 @@ class SessionRecordTest : public QObject {
         damaged + "touches[0] is not an object");
     row("score as text", Edited("\"score\":4", "\"score\":\"4\""),
         "damaged: result.score is not a number");
+    // Well typed, but no test can produce them.
+    const QString impossible = "impossible: ";
+    row("more trials than the cap", Edited("\"trialsRun\":2", "\"trialsRun\":201"),
+        "damaged: result.trialsRun is out of range");
+    row("score far below", Edited("\"score\":4", "\"score\":-1e308"),
+        impossible + "result.score is -1e+308, not 1 to 20");
+    row("score below 1", Edited("\"score\":4", "\"score\":0.5"),
+        impossible + "result.score is 0.5, not 1 to 20");
+    row("score above 20", Edited("\"score\":4", "\"score\":20.25"),
+        impossible + "result.score is 20.25, not 1 to 20");
+    row("NItems 0", Edited("\"NItems\":3", "\"NItems\":0"),
+        impossible + "trials[0].NItems is 0, not 1 to 20");
+    row("NItems 21", Edited("\"NItems\":3", "\"NItems\":21"),
+        impossible + "trials[0].NItems is 21, not 1 to 20");
+    row("NItems 2^31-1", Edited("\"NItems\":3", "\"NItems\":2147483647"),
+        impossible + "trials[0].NItems is 2147483647, not 1 to 20");
+    row("more correct than shown", Edited("\"NCorrect\":3", "\"NCorrect\":4"),
+        impossible + "trials[0].NCorrect is 4, not 0 to NItems");
+    row("negative RT1", Edited("\"RT1\":2345", "\"RT1\":-1"),
+        impossible + "trials[0].RT1 is -1, a negative time");
+    row("negative RT2", Edited("\"RT2\":1500", "\"RT2\":-1500"),
+        impossible + "trials[0].RT2 is -1500, a negative time");
+    row("negative memtime", Edited("\"memtime\":3", "\"memtime\":-2147483648"),
+        impossible + "settings.memtime is -2147483648, a negative time");
+    row("more reversals than trials", Edited("\"reversals\":1", "\"reversals\":3"),
+        impossible + "result.reversals is 3, not 0 to result.trialsRun");
+    row("trial out of place", Edited("\"Trial\":1", "\"Trial\":5"),
+        impossible + "trials[0].Trial is 5, not its place in the list");
+    row("error 2", Edited("\"Error\":0", "\"Error\":2"),
+        impossible + "trials[0].Error is 2, not 0 or 1");
+    row("reversal beyond the count", Edited("\"Rev\":0", "\"Rev\":2"),
+        impossible + "trials[0].Rev is 2, not 0 to result.reversals");
   }
 
   void reader_refusesWithReason() {

@@ -313,6 +313,41 @@ class SessionsWindowTest : public QObject {
     QVERIFY(coloured);
   }
 
+  // Records no test can have made, at the same settings as a real one and
+  // newer than it (the far score newest: selected, were it listed): listed
+  // with the reason, and the window still opens.
+  void impossibleRecords_listedUnreadable_windowOpens() {
+    QTemporaryDir dir;
+    const results::SessionRecord real = testing::SimulatedSession({"S01", 3, 4, 5.0, 1, Day(1, 9)});
+    QVERIFY(WriteBytes(dir.filePath("real.json"), results::SessionRecordJson(real)));
+    results::SessionRecord far = testing::SimulatedSession({"S01", 3, 4, 5.0, 2, Day(5, 9)});
+    far.score = -1e308;
+    QVERIFY(WriteBytes(dir.filePath("far.json"), results::SessionRecordJson(far)));
+    results::SessionRecord items = testing::SimulatedSession({"S01", 3, 4, 5.0, 3, Day(3, 9)});
+    items.trials[1].row.NItems = 2147483647;
+    QVERIFY(WriteBytes(dir.filePath("items.json"), results::SessionRecordJson(items)));
+    results::SessionRecord time = testing::SimulatedSession({"S01", 3, 4, 5.0, 4, Day(4, 9)});
+    time.settings.memtime = -2147483647 - 1;
+    QVERIFY(WriteBytes(dir.filePath("time.json"), results::SessionRecordJson(time)));
+
+    CSessions w(dir.path());
+    w.show();
+    QTRY_VERIFY_WITH_TIMEOUT(w.Loaded(), 10000);
+    QCOMPARE(w.Status()->text(), QString("4 of 4 sessions listed, 3 unreadable"));
+    QCOMPARE(Column(w, sessions::kFile),
+             QStringList({"real.json", "far.json", "items.json", "time.json"}));
+    QCOMPARE(Column(w, sessions::kProblem),
+             QStringList({"", "unreadable: impossible: result.score is -1e+308, not 1 to 20",
+                          "unreadable: impossible: trials[1].NItems is 2147483647, not 1 to 20",
+                          "unreadable: impossible: settings.memtime is -2147483648, a negative "
+                          "time"}));
+    // The real one is selected and charted alone; its axis is its own.
+    QCOMPARE(w.Distribution()->title(), QString("Scores at memtime 3, max_rev 4 (1 sessions)"));
+    const auto* y = qobject_cast<QValueAxis*>(w.Staircase()->axes(Qt::Vertical).value(0));
+    QVERIFY(y && y->max() <= kMaxPatches + 1.5);
+    QCOMPARE(w.MemtimeFilter()->count(), 2);  // any, 3
+  }
+
   void binScores_data() {
     QTest::addColumn<QList<double>>("scores");
     QTest::addColumn<double>("selected");  // negative: none
@@ -325,6 +360,18 @@ class SessionsWindowTest : public QObject {
     QTest::newRow("nothing") << QList<double>() << -1.0 << "" << 0.5;
     // A stray score widens the bins instead of making thousands of them.
     QTest::newRow("stray") << QList<double>({1.0, 1e4}) << -1.0 << "" << 256.0;
+    // Any finite score, however far off, is placed; the rest are left out.
+    const double most = std::numeric_limits<double>::max();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("far below") << QList<double>({-1e308, 5.0}) << -1.0 << ""
+                               << std::ldexp(0.5, 1019);
+    QTest::newRow("both ends of the doubles")
+        << QList<double>({-most, most}) << 4.0 << "" << std::ldexp(0.5, 1021);
+    QTest::newRow("alone far below") << QList<double>({-1e308}) << -1.0 << "-1e+308:1" << 0.5;
+    QTest::newRow("selected far above")
+        << QList<double>() << most << QString("%1:0*").arg(most) << 0.5;
+    QTest::newRow("not finite") << QList<double>({nan, inf, -inf, 4.0}) << nan << "4:1" << 0.5;
   }
 
   void binScores() {
@@ -337,11 +384,20 @@ class SessionsWindowTest : public QObject {
         std::vector<double>(scores.begin(), scores.end()), selected >= 0, selected, &gotWidth);
     QCOMPARE(gotWidth, width);
     QVERIFY(got.size() <= 40);
+    int placed = 0;
+    for (const double score : scores) placed += std::isfinite(score) ? 1 : 0;
+    int counted = 0;
+    for (size_t k = 0; k < got.size(); ++k) {
+      QVERIFY(std::isfinite(got[k].low));
+      QVERIFY(k == 0 || got[k - 1].low < got[k].low);
+      counted += got[k].others;
+    }
+    QCOMPARE(counted, placed);
     QStringList text;
     for (const sessions::ScoreBin& b : got)
       text << QString("%1:%2%3").arg(b.low).arg(b.others).arg(b.selected ? "*" : "");
     if (width > 0.5)
-      QCOMPARE(got.front().others + got.back().others, int(scores.size()));
+      QCOMPARE(got.front().others + got.back().others, placed);
     else
       QCOMPARE(text.join(", "), bins);
   }
