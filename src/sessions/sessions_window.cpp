@@ -4,6 +4,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -34,7 +35,10 @@ SaveFileChooser saveFileChooser;
 QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& proposed,
                        const QString& filter) {
   if (saveFileChooser) return saveFileChooser(parent, caption, proposed, filter);
-  return QFileDialog::getSaveFileName(parent, caption, proposed, filter);
+  // The files written are not always the one chosen: whoever calls asks
+  // about the ones that would be replaced.
+  return QFileDialog::getSaveFileName(parent, caption, proposed, filter, nullptr,
+                                      QFileDialog::DontConfirmOverwrite);
 }
 
 QChartView* MakeChartView(QWidget* parent) {
@@ -306,10 +310,30 @@ void CSessions::ChooseAndSavePicture() {
 }
 
 void CSessions::ChooseAndExport() {
+  if (ListedPaths().empty()) {
+    ui::AppMessageBox("There is no session to export.", ui::kMbOk | ui::kMbIconInformation);
+    return;
+  }
   const QString path = ChooseSaveFile(
       this, QStringLiteral("Export the listed sessions (two files: -trials.csv, -touches.csv)"),
       QStringLiteral("sessions.csv"), QStringLiteral("CSV files (*.csv)"));
-  if (!path.isEmpty()) ExportListed(path);
+  if (path.isEmpty()) return;
+  QString trials;
+  QString touches;
+  ExportPaths(path, &trials, &touches);
+  std::string taken;
+  for (const QString& file : {trials, touches}) {
+    const QFileInfo info(file);
+    // A dangling link is there too: writing would replace it.
+    if (info.exists() || info.isSymLink())
+      taken += "\n" + QDir::toNativeSeparators(file).toStdString();
+  }
+  if (!taken.empty() &&
+      ui::AppMessageBox("The export would replace these files:" + taken + "\n\nReplace them?",
+                        ui::kMbOkCancel | ui::kMbIconQuestion) != ui::kIdOk) {
+    return;
+  }
+  ExportListed(path);
 }
 
 void ShowSessions(QWidget* parent) {

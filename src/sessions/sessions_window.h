@@ -59,7 +59,9 @@ class CSessions : public QDialog {
   /// Writes both charts side by side as a PNG file; false when it cannot.
   bool SavePicture(const QString& path);
   /// Exports the listed sessions to the files ExportPaths names for
-  /// `chosen`; false with the reason shown in the status line.
+  /// `chosen`, replacing them; false with the reason shown in the status
+  /// line. (The Export button first says when no session is listed, and asks
+  /// once before replacing any of the files.)
   bool ExportListed(const QString& chosen);
 
   QTableView* Table() const { return table_; }

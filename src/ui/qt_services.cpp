@@ -139,8 +139,12 @@ void QtServices::SetMainWindow(QWidget* widget) {
 int QtServices::MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
                            unsigned type) {
   const std::string& title = caption.empty() ? ApplicationName() : caption;
-  CentredMessageBox box(MessageBoxIcon(type), QString::fromStdString(title),
-                        QString::fromStdString(text), QMessageBox::Ok, WidgetOf(owner));
+  const bool cancel = (type & kMbTypeMask) == kMbOkCancel;
+  CentredMessageBox box(
+      MessageBoxIcon(type), QString::fromStdString(title), QString::fromStdString(text),
+      cancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, WidgetOf(owner));
+  // Cancel is the safe answer; Escape and the close box give it too.
+  if (cancel) box.setDefaultButton(QMessageBox::Cancel);
   // Texts can carry a subject's identifier: never read them as markup.
   box.setTextFormat(Qt::PlainText);
   // The owner may be a topmost full-screen window; the box must not hide behind it.
@@ -150,8 +154,8 @@ int QtServices::MessageBox(WindowHandle owner, const std::string& text, const st
     grid->addItem(new QSpacerItem(CaptionWidth(box.windowTitle()), 0, QSizePolicy::Fixed),
                   grid->rowCount(), 0, 1, grid->columnCount());
   }
-  box.exec();
-  return kIdOk;
+  const int answer = box.exec();
+  return cancel && answer != QMessageBox::Ok ? kIdCancel : kIdOk;
 }
 
 WindowHandle QtServices::MainWindow() {

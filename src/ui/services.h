@@ -18,6 +18,8 @@ using WindowHandle = void*;
 
 // Message box types and results, with the platform's values.
 constexpr unsigned kMbOk = 0x0;
+constexpr unsigned kMbOkCancel = 0x1;
+constexpr unsigned kMbTypeMask = 0xF;
 constexpr unsigned kMbIconHand = 0x10;
 constexpr unsigned kMbIconQuestion = 0x20;
 constexpr unsigned kMbIconWarning = 0x30;

@@ -296,6 +296,77 @@ class SessionsWindowTest : public QObject {
     QCOMPARE(testing::ReadBytes(out.filePath("all-touches.csv")).count("\r\n"), touches);
   }
 
+  void exportButton_asksOnceBeforeReplacing_data() {
+    QTest::addColumn<QStringList>("present");  // files there before, of study-trials/-touches/.csv
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("named");  // what the one question names; empty: no question
+    QTest::addColumn<bool>("written");
+    const int ok = ui::kIdOk;
+    const int cancel = ui::kIdCancel;
+    QTest::newRow("none there") << QStringList() << ok << QStringList() << true;
+    QTest::newRow("only the chosen name")
+        << QStringList({"study.csv"}) << ok << QStringList() << true;
+    QTest::newRow("touches there, replaced")
+        << QStringList({"study-touches.csv"}) << ok << QStringList({"study-touches.csv"}) << true;
+    QTest::newRow("trials there, kept") << QStringList({"study-trials.csv"}) << cancel
+                                        << QStringList({"study-trials.csv"}) << false;
+    QTest::newRow("both there, kept")
+        << QStringList({"study-trials.csv", "study-touches.csv"}) << cancel
+        << QStringList({"study-trials.csv", "study-touches.csv"}) << false;
+    QTest::newRow("both there, replaced")
+        << QStringList({"study-trials.csv", "study-touches.csv", "study.csv"}) << ok
+        << QStringList({"study-trials.csv", "study-touches.csv"}) << true;
+  }
+
+  void exportButton_asksOnceBeforeReplacing() {
+    QFETCH(QStringList, present);
+    QFETCH(int, answer);
+    QFETCH(QStringList, named);
+    QFETCH(bool, written);
+    testing::FakeUi fake;
+    fake.boxAnswer = answer;
+    QTemporaryDir out;
+    for (const QString& name : present) QVERIFY(WriteBytes(out.filePath(name), "earlier"));
+    const auto previous =
+        sessions::SetSaveFileChooser([&](QWidget*, const QString&, const QString&, const QString&) {
+          return out.filePath("study.csv");
+        });
+    window_->ExportButton()->click();
+    sessions::SetSaveFileChooser(previous);
+    QCOMPARE(fake.boxes.size(), size_t(named.isEmpty() ? 0 : 1));
+    if (!named.isEmpty()) {
+      QCOMPARE(fake.boxes[0].type, ui::kMbOkCancel | ui::kMbIconQuestion);
+      const QString text = QString::fromStdString(fake.boxes[0].text);
+      for (const QString name : {"study-trials.csv", "study-touches.csv", "study.csv"})
+        QVERIFY2(text.contains(out.filePath(name)) == named.contains(name), qPrintable(text));
+    }
+    for (const QString name : {"study-trials.csv", "study-touches.csv"}) {
+      const QByteArray bytes = testing::ReadBytes(out.filePath(name));
+      if (written)
+        QVERIFY(bytes.startsWith(name.contains("trials") ? "session,subject,ended"
+                                                         : "session,subject,memtime"));
+      if (!written) QCOMPARE(bytes, QByteArray(present.contains(name) ? "earlier" : "<missing>"));
+    }
+    if (present.contains("study.csv"))  // never written, so never asked about
+      QCOMPARE(testing::ReadBytes(out.filePath("study.csv")), QByteArray("earlier"));
+  }
+
+  void exportButton_nothingListed_saysSoAndAsksNoFile() {
+    testing::FakeUi fake;
+    bool asked = false;
+    const auto previous =
+        sessions::SetSaveFileChooser([&](QWidget*, const QString&, const QString&, const QString&) {
+          asked = true;
+          return QString();
+        });
+    window_->SubjectFilter()->setText("nobody");
+    window_->ExportButton()->click();
+    sessions::SetSaveFileChooser(previous);
+    QVERIFY(!asked);
+    QCOMPARE(fake.boxes.size(), size_t(1));
+    QCOMPARE(fake.boxes[0].text, std::string("There is no session to export."));
+  }
+
   void savePicture_writesBothCharts() {
     CSessions& w = *window_;
     w.show();

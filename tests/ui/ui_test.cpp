@@ -321,6 +321,43 @@ class UiTest : public QObject {
              qPrintable(QString("%1, %2").arg(offset.x()).arg(offset.y())));
   }
 
+  void messageBox_okCancel_answersWhatWasPressed_data() {
+    QTest::addColumn<unsigned>("type");
+    QTest::addColumn<int>("press");  // Qt::Key_Return (the default button) or Qt::Key_Escape
+    QTest::addColumn<QStringList>("buttons");
+    QTest::addColumn<int>("answer");
+    const QStringList both{"OK", "Cancel"};
+    QTest::newRow("ok only, Escape")
+        << ui::kMbOk << int(Qt::Key_Escape) << QStringList{"OK"} << ui::kIdOk;
+    QTest::newRow("ok/cancel, Escape")
+        << (ui::kMbOkCancel | ui::kMbIconQuestion) << int(Qt::Key_Escape) << both << ui::kIdCancel;
+    QTest::newRow("ok/cancel, Enter: Cancel is the default")
+        << ui::kMbOkCancel << int(Qt::Key_Return) << both << ui::kIdCancel;
+  }
+
+  void messageBox_okCancel_answersWhatWasPressed() {
+    QFETCH(unsigned, type);
+    QFETCH(int, press);
+    QFETCH(QStringList, buttons);
+    QFETCH(int, answer);
+    ui::QtServices services;
+    QStringList seen;
+    QTimer::singleShot(0, [&] {
+      if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        for (QAbstractButton* b : shown->buttons())
+          seen << (shown->standardButton(b) == QMessageBox::Ok       ? "OK"
+                   : shown->standardButton(b) == QMessageBox::Cancel ? "Cancel"
+                                                                     : "other");
+        seen.sort();
+        QTest::keyClick(shown, Qt::Key(press));
+      }
+    });
+    QCOMPARE(services.MessageBox(nullptr, "Replace?", "", type), answer);
+    QStringList expected = buttons;
+    expected.sort();
+    QCOMPARE(seen, expected);
+  }
+
   void findStimulusFolder_ownBeforeInstalled_data() {
     QTest::addColumn<QStringList>("made");  // folders (ending in /) and files under the scratch dir
     QTest::addColumn<QString>("found");     // relative to the scratch dir
