@@ -281,6 +281,15 @@ class SessionRecordTest : public QObject {
     QCOMPARE(record.programName, std::string("untouched"));
   }
 
+  void formatDescription_givesTheVersionWritten() {
+    const QByteArray doc = testing::ReadBytes(DORVANE_SOURCE_DIR "/docs/session-record.md");
+    const QByteArray version = QByteArray::number(results::kSessionMajor) + "." +
+                               QByteArray::number(results::kSessionMinor);
+    QVERIFY(ValidJson().contains("\"version\":\"" + version + "\""));
+    QVERIFY2(doc.contains("version **" + version + "**"), version.constData());
+    QVERIFY2(doc.contains("| `version` | text | `\"" + version + "\"`"), version.constData());
+  }
+
   void reader_takesNewerMinorVersion() {
     // A later 1.x may add members; this reader ignores them.
     const QByteArray newer =
