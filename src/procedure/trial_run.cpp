@@ -230,8 +230,8 @@ int RunTrial(int i) {
       MapScreenToCanvas(press.point.x, press.point.y, &touch.canvasX, &touch.canvasY);
       // A press from before the onset answers nothing the subject saw (the
       // second click of a double click that closed the dialog, a press on
-      // its way while the frame was handed over): kept, never judged (so no
-      // patch and no judgement), and it does not end the memorisation.
+      // its way while the frame was handed over): kept with no patch and never
+      // judged, and it does not end the memorisation.
       touch.beforeOnset = touch.timeNs < timing.rt1ZeroNs;
       const int k = touch.beforeOnset
                         ? -1
