@@ -30,12 +30,15 @@
 #include "ui/window_placement.h"
 
 const char kTitleText[] = " Dorvane (Dorvane developers, 2026)";
+const char kStartHintText[] = "Click or touch inside the square to start a test.";
 
 namespace {
 
 constexpr uint32_t kTitleColour = 0xFFFFFF;
 constexpr uint32_t kTitleBackground = 0x000000;
 constexpr int kHalfSquare = kOpeningSquareSide / 2;
+constexpr int kCueGrey = 160;
+constexpr int kCueWidth = 3;
 
 QRect ScreenGeometry() {
   return ui::ScreenRect(ScreenSize.width, ScreenSize.height);
@@ -74,6 +77,10 @@ void PaintOpeningScreen(ui::DeviceContext& dc, int width, int height) {
   dc.SelectFont(nullptr);
   dc.DrawText(kTitleText, ui::Rect{0, 0, width, height},
               ui::kDtCenter | ui::kDtVCenter | ui::kDtSingleLine);
+  // Without the picture nothing else shows where a click starts a test.
+  const ui::Rect square = OpeningSquare(width, height);
+  dc.DrawText(kStartHintText, ui::Rect{square.left, height / 2 + 30, square.right, square.bottom},
+              ui::kDtCenter | ui::kDtSingleLine);
 }
 
 COpeningScreen::COpeningScreen(QWidget* parent) : QWidget(parent) {}
@@ -96,6 +103,15 @@ void COpeningScreen::paintEvent(QPaintEvent*) {
   image.setDevicePixelRatio(devicePixelRatioF());
   QPainter painter(this);
   painter.drawImage(QPoint(0, 0), image);
+  if (!openingBitmapLoaded) {
+    // The square's outline, inside its clickable area.
+    const ui::Rect s = OpeningSquare(size.width(), size.height());
+    const qreal ratio = devicePixelRatioF();
+    painter.setPen(QPen(QColor(kCueGrey, kCueGrey, kCueGrey), kCueWidth * ratio));
+    const qreal inset = kCueWidth;
+    painter.drawRect(QRectF((s.left + inset) / ratio, (s.top + inset) / ratio,
+                            (s.Width() - 2 * inset) / ratio, (s.Height() - 2 * inset) / ratio));
+  }
 }
 
 void COpeningScreen::mousePressEvent(QMouseEvent* event) {

@@ -25,6 +25,8 @@ constexpr int kCmdSessions = 40102;
 
 /// The line the opening screen shows when the opening bitmap is missing.
 extern const char kTitleText[];
+/// The line under it, in the opening square that is then outlined.
+extern const char kStartHintText[];
 
 /// Side of the opening square in pixels.
 constexpr int kOpeningSquareSide = 512;
@@ -39,7 +41,8 @@ bool StartsTest(int width, int height, int x, int y);
 
 /// Paints the opening screen of a width x height client area onto `dc`, which
 /// must start black: the opening bitmap stretched into the opening square once
-/// it has loaded, otherwise kTitleText in white, centred.
+/// it has loaded, otherwise kTitleText in white, centred, and kStartHintText
+/// below it (the client area outlines the square too).
 void PaintOpeningScreen(ui::DeviceContext& dc, int width, int height);
 
 /// The frame's client area: shows the opening screen and starts a test on a

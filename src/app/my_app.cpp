@@ -2,17 +2,18 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <utility>
 
 #include "display/dib_image.h"
 #include "display/gl_presenter.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
+#include "procedure/start_test.h"
+#include "procedure/touch_list.h"
 #include "results/session_record.h"
 #include "settings/settings_store.h"
 #include "settings/test_settings.h"
-#include "procedure/start_test.h"
-#include "procedure/touch_list.h"
 #include "ui/qt_services.h"
 #include "ui/stim_folder.h"
 
@@ -34,6 +35,32 @@ std::string SettingsNotSavedText(const SettingsSaveStatus& status) {
                      ").\nThese settings were not kept; the next session starts without them:";
   for (const std::string& setting : status.lost) text += "\n" + setting;
   return text;
+}
+
+// One box for all of them: tests still run, but not with the stimuli the lab chose.
+void WarnUnusableStimuli() {
+  std::string missing;
+  const auto note = [&missing](const char* path, bool usable) {
+    if (!usable) missing += std::string(missing.empty() ? "" : ", ") + path;
+  };
+  note("patch.bmp", patchBitmapLoaded != 0);
+  note("opening.bmp", openingBitmapLoaded != 0);
+  for (const char* sound : {kClickSoundPath, kErrorSoundPath}) {
+    const QFileInfo file(QString::fromStdString(ui::InStimulusFolder(sound, ui::StimulusFolder())));
+    note(sound + 5, file.isFile() && file.isReadable());
+  }
+  if (missing.empty()) return;
+  const std::string folder =
+      QDir::current().absoluteFilePath(QString::fromStdString(ui::StimulusFolder())).toStdString();
+  const QFileInfo dir(QString::fromStdString(folder));
+  const std::string what = dir.isDir() && dir.isReadable() && dir.isExecutable()
+                               ? "] has no usable " + missing
+                               : "] is missing or cannot be read";
+  ui::AppMessageBox("The stimulus folder [" + folder + what +
+                        ".\nTests still run, with white discs as covers, the title instead of "
+                        "the opening picture and no sound where one is missing; the session "
+                        "records say which stimuli were used.",
+                    ui::kMbOk | ui::kMbIconWarning);
 }
 
 template <typename T>
@@ -123,6 +150,7 @@ int CMyApp::StartUp(const std::string& executablePath) {
     delete frame;
     return 0;
   }
+  WarnUnusableStimuli();
   // 8.
   ReadTestSettings();
   return 1;

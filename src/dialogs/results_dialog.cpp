@@ -1,5 +1,7 @@
 #include "dialogs/results_dialog.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
@@ -7,6 +9,7 @@
 
 #include "dialogs/dialog_frame.h"
 #include "dialogs/result_rows_model.h"
+#include "ui/services.h"
 
 namespace {
 
@@ -93,6 +96,17 @@ bool PrepareResults(CResult* dialog) {
 
 void ViewResults() {
   CResult dialog(dialogs::MainWindowWidget());
-  if (!PrepareResults(&dialog)) return;
-  dialog.exec();
+  if (PrepareResults(&dialog)) {
+    dialog.exec();
+    return;
+  }
+  // Nothing to rank: said, with the folder, so that a viewer started in the
+  // wrong folder is not taken for a broken one.
+  const QFileInfo log(QDir::current().absoluteFilePath(QStringLiteral("ORBEL.txt")));
+  const std::string text = log.exists() ? "The log [" + log.absoluteFilePath().toStdString() +
+                                              "] holds no result to rank yet."
+                                        : "There is no log [ORBEL.txt] in the folder [" +
+                                              QDir::current().absolutePath().toStdString() +
+                                              "]: no test has been completed here yet.";
+  ui::AppMessageBox(text, ui::kMbOk | ui::kMbIconInformation);
 }

@@ -44,5 +44,6 @@ bool PrepareResults(CResult* dialog, const std::string& path);
 /// The same for "ORBEL.txt" of the working directory.
 bool PrepareResults(CResult* dialog);
 
-/// Shows the ranked log modally; shows nothing when there is no result.
+/// Shows the ranked log modally; with no log, or no result in it, a message
+/// box says so and names the folder or the file instead.
 void ViewResults();

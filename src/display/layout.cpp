@@ -13,16 +13,15 @@ SurfaceId coverImage = 0;
 namespace {
 
 uint32_t randState = 1;
+uint32_t randStart = 1;
+uint64_t randDraws = 0;
 
 constexpr int kGridSize = 5;
 constexpr unsigned kNumberFormat = ui::kDtCenter | ui::kDtVCenter | ui::kDtSingleLine;
 const ui::FontSpec kNumberFont{90, 400, "ＭＳ Ｐゴシック"};
 
-bool IsTaken(int count, int column, int row) {
-  for (int k = 0; k < count; ++k) {
-    if (PatchLayout[k].x == column && PatchLayout[k].y == row) return true;
-  }
-  return false;
+bool IsTaken(const std::vector<int32_t>& cells, int32_t cell) {
+  return std::find(cells.begin(), cells.end(), cell) != cells.end();
 }
 
 // A black patch surface with a disc of `colour` and, for number > 0, the
@@ -76,11 +75,35 @@ SurfaceId MakeCoverImage() {
 
 void SRand(uint32_t start) {
   randState = start;
+  randStart = start;
+  randDraws = 0;
 }
 
 int Rand() {
   randState = randState * 214013u + 2531011u;
+  ++randDraws;
   return static_cast<int>((randState >> 16) & 0x7FFF);
+}
+
+RandPosition RandNow() {
+  return RandPosition{randStart, randDraws, randState};
+}
+
+std::vector<int32_t> PickCells(int n) {
+  std::vector<int32_t> cells;
+  for (int i = 0; i < std::clamp(n, 0, kMaxPatches); ++i) {
+    int32_t cell = 0;
+    do {
+      // All four values of a colliding candidate are thrown away.
+      const int r1 = Rand();
+      const int r2 = Rand();
+      const int r3 = Rand();
+      const int r4 = Rand();
+      cell = GridCell(r1, r2) * kGridSize + GridCell(r3, r4);
+    } while (IsTaken(cells, cell));
+    cells.push_back(cell);
+  }
+  return cells;
 }
 
 int GridCell(int high, int low) {
@@ -93,21 +116,11 @@ int LayOutTrial(int trial) {
   if (trial < 0 || trial >= kMaxTrials) return 0;
   // The staircase keeps NItems within the table; the clamp only guards it.
   const int n = std::clamp(testState.trials[trial].NItems, 0, kMaxPatches);
+  const std::vector<int32_t> cells = PickCells(n);
   for (int i = 0; i < n; ++i) {
-    int row = 0;
-    int column = 0;
-    do {
-      // All four values of a colliding candidate are thrown away.
-      const int r1 = Rand();
-      const int r2 = Rand();
-      const int r3 = Rand();
-      const int r4 = Rand();
-      row = GridCell(r1, r2);
-      column = GridCell(r3, r4);
-    } while (IsTaken(i, column, row));
     PatchEntry& entry = PatchLayout[i];
-    entry.x = column;
-    entry.y = row;
+    entry.x = cells[static_cast<size_t>(i)] % kGridSize;
+    entry.y = cells[static_cast<size_t>(i)] / kGridSize;
     entry.numberedImage = MakeDiscImage(kWhite, i + 1);
     if (entry.numberedImage < 0) return 0;
     entry.errorImage = MakeDiscImage(kRed, i + 1);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "display/surfaces.h"
 #include "procedure/staircase.h"
@@ -37,6 +38,21 @@ constexpr int kGridPitch = 150;
 void SRand(uint32_t start);
 /// The generator's next value, 0 to 32767.
 int Rand();
+
+/// Where the generator stands: the value SRand last set, the draws made
+/// since, and the state the next draw starts from.
+struct RandPosition {
+  uint32_t start = 1;
+  uint64_t draws = 0;
+  uint32_t state = 1;
+};
+/// The generator's position now. SRand(state) followed by LayOutTrial of the
+/// same trials with the same NItems gives back the same cells.
+RandPosition RandNow();
+
+/// Grid cells (row * 5 + column) for `n` patches (at most 20), drawn from the
+/// generator exactly as LayOutTrial draws them.
+std::vector<int32_t> PickCells(int n);
 
 /// The grid row or column (0 to 4) that two successive draws select.
 int GridCell(int high, int low);

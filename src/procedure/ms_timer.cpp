@@ -1,6 +1,7 @@
 #include "procedure/ms_timer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <limits>
 #include <mutex>
@@ -180,7 +181,20 @@ TimerCaps MeasureTimerCaps() {
 }
 
 int MsTimerCheck() {
-  return MsTimerCheck(MeasureTimerCaps());
+  return MsTimerCheck(MeasureTimerCaps);
+}
+
+int MsTimerCheck(const std::function<TimerCaps()>& measure) {
+  constexpr int kPauseMs = 50;
+  TimerCaps caps = measure();
+  // Only late wake-ups can pass later; a coarse or missing clock stays so.
+  for (int attempt = 1; attempt < kTimerCheckAttempts && caps.available &&
+                        caps.resolutionNs <= kNsPerMs && caps.medianLatenessNs > kNsPerMs;
+       ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
+    caps = measure();
+  }
+  return MsTimerCheck(caps);
 }
 
 int MsTimerCheck(const TimerCaps& caps) {
@@ -189,7 +203,11 @@ int MsTimerCheck(const TimerCaps& caps) {
     return 0;
   }
   if (caps.resolutionNs > kNsPerMs || caps.medianLatenessNs > kNsPerMs) {
-    ShowTimerMessage("System does not have enough resolution for MsTimer.");
+    ShowTimerMessage(
+        "System does not have enough resolution for MsTimer.\n\n"
+        "Reaction times measured now may be late by a millisecond or more. Close other "
+        "programs and start Dorvane again; if this message comes back, run Help > Timing "
+        "Check for what to change on this PC.");
     return 0;
   }
   // A running tick thread is left alone: forgetting it would leave it

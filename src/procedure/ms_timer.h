@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 /// Milliseconds counted while the timer runs. The tick thread only adds to it;
@@ -40,6 +41,14 @@ TimerCaps MeasureTimerCaps();
 /// Checks that a 1 ms tick is possible; tells the experimenter in a message
 /// box when it is not. Returns 1 when it is, else 0.
 int MsTimerCheck();
+
+/// How many times the start-up check measures before it gives up.
+constexpr int kTimerCheckAttempts = 5;
+
+/// MsTimerCheck on what `measure` reports: late wake-ups are measured again,
+/// up to kTimerCheckAttempts times with short pauses (a machine busy for a
+/// moment at start-up is no slow machine), before the message says what to do.
+int MsTimerCheck(const std::function<TimerCaps()>& measure);
 
 /// The same check on given capabilities. On success the counter is set to 0
 /// and the hook cleared.

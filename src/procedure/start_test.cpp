@@ -11,6 +11,7 @@
 
 #include "dialogs/results_dialog.h"
 #include "dialogs/setup_dialogs.h"
+#include "display/layout.h"
 #include "display/surfaces.h"
 #include "results/result_files.h"
 #include "results/session_record.h"
@@ -100,8 +101,11 @@ void StartTest() {
   // The window has no background of its own: black at once, through the display.
   ColourFill(SCREEN_SURFACE, 0);
 
+  // Where the generator stands, so that the record can tell how to draw these layouts again.
+  const RandPosition random = RandNow();
   const QDateTime started = QDateTime::currentDateTime();
   const int outcome = RunTest();
+  // One reading for the log line, the record's name and its "ended".
   const QDateTime ended = QDateTime::currentDateTime();
   // Taken while the test window is still the bound one: the display speaks of its window.
   const PresentationInfo presentation = DisplayPresentationInfo();
@@ -109,12 +113,14 @@ void StartTest() {
 
   BindClipperToWindow(mainWindow);
   testWindow.reset();
-  WriteTestResults(outcome);
+  WriteTestResults(outcome, ended);
   // The session record comes after the subject file and the log, so that
   // its failure can never keep them from being written.
   if (outcome == 1) {
-    results::WriteSessionRecord({&testState, &trialTimings, &testSettings, results::stimuliUsed,
-                                 ScreenSize, presentRect, presentation, started, ended});
+    results::WriteSessionRecord(
+        {&testState, &trialTimings, &testSettings, results::stimuliUsed, ScreenSize, presentRect,
+         presentation, started, ended,
+         results::SessionLayouts{true, random.start, random.draws, random.state}});
   }
   if (testSettings.flag_ranking == 1) ViewResults();
 }

@@ -113,6 +113,13 @@ void CTouchWnd::OnDestroy() {
   touchRegistered = 0;
 }
 
+void CTouchWnd::OnClose() {
+  closeRequested = 1;
+  ClearPoints();
+  presses.clear();
+  touching = 0;
+}
+
 bool CTouchWnd::TakePress(PendingPress* press) {
   if (presses.empty()) return false;
   *press = presses.front();

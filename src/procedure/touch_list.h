@@ -81,6 +81,9 @@ class CTouchWnd {
   void OnActivate(bool active);
   /// The window is gone: contacts on it can no longer be followed.
   void OnDestroy();
+  /// The window was asked to close (Alt+F4, a close box): the trial ends as
+  /// Escape ends it, and no contact remains.
+  void OnClose();
 
   /// Takes the oldest press not yet judged; false when there is none.
   bool TakePress(PendingPress* press);
@@ -91,6 +94,7 @@ class CTouchWnd {
   int32_t touchReady = 0;            ///< 1 if a touch digitiser is ready for input
   int32_t touchRegistered = 0;       ///< 1 while registered for touch input
   int32_t touching = 0;              ///< 1 while touch contacts are followed; mouse ignored
+  int32_t closeRequested = 0;        ///< 1 once the window was asked to close, until the next one
   int32_t pointCount = 0;            ///< entries in points
   std::vector<TouchPoint> points;    ///< current positions, screen pixels
   int32_t inputCount = 0;            ///< entries in inputs

@@ -1,5 +1,6 @@
 #include "procedure/touch_window.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointingDevice>
@@ -47,6 +48,7 @@ uint32_t TouchFlags(QEventPoint::State state) {
 TouchWindow::TouchWindow(CTouchWnd& state, QSurface::SurfaceType surfaceType, int width, int height,
                          QWindow* owner)
     : state_(state) {
+  state_.closeRequested = 0;
   setSurfaceType(surfaceType);
   setFlags(Qt::Window | Qt::FramelessWindowHint);
   setTitle(QString::fromLatin1(kTestWindowTitle));
@@ -77,6 +79,14 @@ bool TouchWindow::event(QEvent* event) {
     state_.OnActivate(false);
   }
   return handled;
+}
+
+void TouchWindow::closeEvent(QCloseEvent* event) {
+  // Destroyed under the running test, the window would take the test's input
+  // and frames with it, and the test would go on unseen.
+  event->ignore();
+  contacts_.clear();
+  state_.OnClose();
 }
 
 void TouchWindow::touchEvent(QTouchEvent* event) {

@@ -36,6 +36,8 @@ class TouchWindow : public QWindow {
 
  protected:
   bool event(QEvent* event) override;
+  /// Kept open: the test ends as with Escape, and its end closes the window.
+  void closeEvent(QCloseEvent* event) override;
   void touchEvent(QTouchEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;

@@ -207,6 +207,11 @@ int RunTrial(int i) {
   int32_t now = msTicks.load();
 
   for (;;) {
+    // The test window was asked to close: the test ends as with Escape.
+    if (touchWnd.closeRequested) {
+      aborted = true;
+      break;
+    }
     if (now >= limit && !covered) {
       CoverAllExcept(-1, n);
       ShowFrame(&timing, FrameKind::kCover, -1);
@@ -223,7 +228,14 @@ int RunTrial(int i) {
       touch.screenX = press.point.x;
       touch.screenY = press.point.y;
       MapScreenToCanvas(press.point.x, press.point.y, &touch.canvasX, &touch.canvasY);
-      const int k = HitPatch(touch.canvasX, touch.canvasY, found, n, &touch.judgement);
+      // A press from before the onset answers nothing the subject saw (the
+      // second click of a double click that closed the dialog, a press on
+      // its way while the frame was handed over): kept with no patch and never
+      // judged, and it does not end the memorisation.
+      touch.beforeOnset = touch.timeNs < timing.rt1ZeroNs;
+      const int k = touch.beforeOnset
+                        ? -1
+                        : HitPatch(touch.canvasX, touch.canvasY, found, n, &touch.judgement);
       touch.patch = k;
       timing.touches.push_back(touch);
       if (touch.judgement == TouchJudgement::kCorrect) {
@@ -260,7 +272,8 @@ int RunTrial(int i) {
         ShowFrame(&timing, FrameKind::kErrorCover, k);
       }
       if (found == n) break;
-      WaitAllLifted();
+      // Not waited for a press from before the onset: the memorisation runs on.
+      if (!touch.beforeOnset) WaitAllLifted();
     } else if (touchWnd.pointCount <= 0 && EscapeCounts()) {
       aborted = true;
       break;

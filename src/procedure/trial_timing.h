@@ -72,7 +72,7 @@ enum class TouchJudgement : int32_t {
 /// "correct", "wrong", "no-patch", "already-found".
 const char* TouchJudgementName(TouchJudgement judgement);
 
-/// One touch (or left-button press) judged by the trial.
+/// One touch (or left-button press) the trial took from the test window.
 struct TouchRecord {
   int64_t timeNs = 0;  ///< when the contact came down
   TouchTimeSource source = TouchTimeSource::kSample;
@@ -82,6 +82,9 @@ struct TouchRecord {
   int32_t canvasY = 0;
   int32_t patch = -1;  ///< 0-based row of the patch hit, -1 for none
   TouchJudgement judgement = TouchJudgement::kNoPatch;
+  /// Came down before the memorisation display was on the screen: kept, never
+  /// judged (patch -1, kNoPatch).
+  bool beforeOnset = false;
 };
 
 /// Everything a trial measured beyond its TrialRecord row.
@@ -100,9 +103,9 @@ extern std::vector<TrialTiming> trialTimings;
 
 /// How the display presented the frames of the current test.
 struct PresentationInfo {
-  std::string path;             ///< "opengl-vsync", "opengl-clock", "raster" or "none"
-  double nominalRefreshS = 0;   ///< the screen's refresh period as the system reports it
-  double measuredRefreshS = 0;  ///< as measured from presentation times; 0 when unknown
+  std::string path;               ///< "opengl-vsync", "opengl-clock", "raster" or "none"
+  double nominalRefreshS = 0;     ///< the screen's refresh period as the system reports it
+  double measuredRefreshS = 0;    ///< as measured from presentation times; 0 when unknown
   bool fellBackToRaster = false;  ///< OpenGL failed during the test and raster took over
 };
 

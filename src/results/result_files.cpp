@@ -47,9 +47,10 @@ std::string SubjectRows(const TestState& state, const std::string& subject) {
   return rows;
 }
 
-std::string LogLine(double score, const std::string& subject) {
-  std::tm local{};
-  if (!TimeSource()(&local)) {
+// `local` null: the clock could not be read.
+std::string LogLine(double score, const std::string& subject, const std::tm* read) {
+  std::tm local = read ? *read : std::tm{};
+  if (!read) {
     // Date 0000/00/00 and time -1:-1:-1 mark a clock that could not be read.
     local = std::tm{};
     local.tm_year = -1900;
@@ -66,6 +67,8 @@ std::string LogLine(double score, const std::string& subject) {
 void Warn(const std::string& text) {
   ui::AppMessageBox(text, ui::kMbOk | ui::kMbIconWarning);
 }
+
+void WriteResultsDated(int outcome, const std::tm* ended);
 
 }  // namespace
 
@@ -86,6 +89,28 @@ void SetLocalTimeSource(LocalTimeSource source) {
 }
 
 void WriteTestResults(int outcome) {
+  std::tm local{};
+  const bool read = TimeSource()(&local);
+  WriteResultsDated(outcome, read ? &local : nullptr);
+}
+
+void WriteTestResults(int outcome, const QDateTime& ended) {
+  if (!ended.isValid()) return WriteResultsDated(outcome, nullptr);
+  const QDateTime at = ended.toLocalTime();
+  std::tm local{};
+  local.tm_year = at.date().year() - 1900;
+  local.tm_mon = at.date().month() - 1;
+  local.tm_mday = at.date().day();
+  local.tm_hour = at.time().hour();
+  local.tm_min = at.time().minute();
+  local.tm_sec = at.time().second();
+  WriteResultsDated(outcome, &local);
+}
+
+namespace {
+
+// `ended` null: the clock could not be read.
+void WriteResultsDated(int outcome, const std::tm* ended) {
   ui::Services& services = ui::Ui();
   services.PlaceTopmost(services.MainWindow(), ScreenSize.width, ScreenSize.height);
   if (outcome != 1) return;
@@ -118,7 +143,7 @@ void WriteTestResults(int outcome) {
     return;
   }
 
-  switch (AppendToFile(kLogName, kLogHeader, LogLine(score, subject), &reason)) {
+  switch (AppendToFile(kLogName, kLogHeader, LogLine(score, subject, ended), &reason)) {
     case AppendStatus::kDone:
       break;
     case AppendStatus::kOpenFailed:
@@ -135,3 +160,5 @@ void WriteTestResults(int outcome) {
                         "Score", ui::kMbOk);
   }
 }
+
+}  // namespace

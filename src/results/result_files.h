@@ -2,6 +2,7 @@
 // per trial) and the cumulative log "ORBEL.txt" (one line with the score).
 #pragma once
 
+#include <QDateTime>
 #include <ctime>
 #include <functional>
 
@@ -11,6 +12,10 @@
 /// the trial rows to "<subject>.csv", the score line to "ORBEL.txt" and shows
 /// the score when feedback is on. Failures are reported in message boxes.
 void WriteTestResults(int outcome);
+
+/// The same with the log line dated `ended` (local time, to the second), the
+/// moment the caller also names the session record by.
+void WriteTestResults(int outcome, const QDateTime& ended);
 
 /// Mean NItems over the reversal trials (Rev != 0) among the trials run;
 /// stores their number in `*count` (may be null). 0.0 when there is none.

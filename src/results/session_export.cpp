@@ -92,7 +92,7 @@ std::string TouchCsvRows(const SessionRecord& r, const std::string& session) {
               "," + Int(x.canvasX) + "," + Int(x.canvasY) + "," + Int(x.screenX) + "," +
               Int(x.screenY) + "," + (hit ? Int(x.patch + 1) : "NA") + "," +
               (placed ? Int(t.cells[static_cast<size_t>(x.patch)]) : "NA") + "," + Int(found + 1) +
-              "," + TouchJudgementName(x.judgement) + "\r\n";
+              "," + (x.beforeOnset ? "before-onset" : TouchJudgementName(x.judgement)) + "\r\n";
       if (x.judgement == TouchJudgement::kCorrect) ++found;
     }
   }

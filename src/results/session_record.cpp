@@ -105,6 +105,12 @@ class Reader {
     return v.toString().toStdString();
   }
 
+  // A member later minor versions added: `absent` where a record lacks it.
+  bool OptionalBool(const QJsonObject& o, const Path& at, bool absent) {
+    if (!o.contains(QLatin1String(at.key))) return absent;
+    return Bool(o, at);
+  }
+
   bool Bool(const QJsonObject& o, const Path& at) {
     const QJsonValue v = Member(o, at);
     if (!failed && !v.isBool()) Fail(at, "is not true or false");
@@ -225,6 +231,7 @@ void ReadTouch(Reader& r, const QJsonObject& o, const Path& at, SessionTouch* t)
   t->canvasY = r.Int(o, at.Member("canvasY"));
   t->patch = r.Patch(o, at.Member("patch"));
   t->judgement = static_cast<TouchJudgement>(r.Name(o, at.Member("judgement"), kJudgementNames));
+  t->beforeOnset = r.OptionalBool(o, at.Member("beforeOnset"), false);
 }
 
 void ReadTrial(Reader& r, const QJsonObject& o, const Path& at, bool keepEvents, SessionTrial* t) {
@@ -269,6 +276,27 @@ void ReadTrial(Reader& r, const QJsonObject& o, const Path& at, bool keepEvents,
   }
 }
 
+// Written from 1.2 on; null where the position was not known.
+QJsonValue LayoutsJson(const SessionLayouts& l) {
+  if (!l.known) return QJsonValue(QJsonValue::Null);
+  return QJsonObject{{"randomStart", static_cast<qint64>(l.randomStart)},
+                     {"drawsBefore", static_cast<qint64>(l.drawsBefore)},
+                     {"generatorState", static_cast<qint64>(l.generatorState)}};
+}
+
+void ReadLayouts(Reader& r, const QJsonObject& root, const Path& at, SessionLayouts* l) {
+  const QJsonValue v = root.value(QLatin1String(at.key));
+  if (v.isUndefined() || v.isNull()) return;  // older records, or not known
+  const QJsonObject o = r.Object(v, at);
+  l->randomStart = static_cast<uint32_t>(
+      r.Whole(o.value("randomStart"), at.Member("randomStart"), 0, UINT32_MAX));
+  l->drawsBefore = static_cast<uint64_t>(
+      r.Whole(o.value("drawsBefore"), at.Member("drawsBefore"), 0, int64_t{1} << 53));
+  l->generatorState = static_cast<uint32_t>(
+      r.Whole(o.value("generatorState"), at.Member("generatorState"), 0, UINT32_MAX));
+  l->known = !r.failed;
+}
+
 }  // namespace
 
 const char* StimulusUseName(StimulusUse use) {
@@ -309,6 +337,7 @@ SessionRecord MakeSessionRecord(const SessionInputs& in) {
   record.ended = LocalTimeText(in.ended);
   if (in.settings) record.settings = *in.settings;
   record.stimuli = in.stimuli;
+  record.layouts = in.layouts;
   record.display.screenWidth = in.screen.width;
   record.display.screenHeight = in.screen.height;
   record.display.presentRect = in.presentRect;
@@ -357,6 +386,7 @@ SessionRecord MakeSessionRecord(const SessionInputs& in) {
       touch.canvasY = t.canvasY;
       touch.patch = t.patch;
       touch.judgement = t.judgement;
+      touch.beforeOnset = t.beforeOnset;
       trial.touches.push_back(touch);
     }
     record.trials.push_back(std::move(trial));
@@ -450,7 +480,8 @@ QByteArray SessionRecordJson(const SessionRecord& r) {
                                  {"canvasX", x.canvasX},
                                  {"canvasY", x.canvasY},
                                  {"patch", PatchNumber(x.patch)},
-                                 {"judgement", TouchJudgementName(x.judgement)}});
+                                 {"judgement", TouchJudgementName(x.judgement)},
+                                 {"beforeOnset", x.beforeOnset}});
     }
     const TrialRecord& row = t.row;
     trials.append(QJsonObject{
@@ -476,6 +507,7 @@ QByteArray SessionRecordJson(const SessionRecord& r) {
                          {"result", result},
                          {"stimuli", stimuli},
                          {"display", display},
+                         {"layouts", LayoutsJson(r.layouts)},
                          {"timingCheck", timingCheck},
                          {"trials", trials}};
   // Compact: a folder of thousands is read at once, and parsing time follows the size.
@@ -584,6 +616,8 @@ bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* out, std::string
         static_cast<int32_t>(rd.Whole(it.value(), wsrc.Named(&key), 0, INT32_MAX));
     r.display.onsetSources.emplace_back(key.toStdString(), count);
   }
+
+  ReadLayouts(rd, root, top.Member("layouts"), &r.layouts);
 
   const Path wt = top.Member("trials");
   const QJsonArray trials = rd.Array(root, wt);

@@ -23,7 +23,7 @@ namespace results {
 /// 1.x record and refuses 2.0 and later.
 constexpr char kSessionFormat[] = "dorvane-session";
 constexpr int kSessionMajor = 1;
-constexpr int kSessionMinor = 1;
+constexpr int kSessionMinor = 2;
 
 /// The folder of the working directory that holds the records.
 constexpr char kSessionFolder[] = "sessions";
@@ -74,6 +74,7 @@ struct SessionTouch {
   int32_t canvasY = 0;
   int32_t patch = -1;  ///< 0-based row of the patch hit, -1 for none
   TouchJudgement judgement = TouchJudgement::kNoPatch;
+  bool beforeOnset = false;  ///< before the memorisation onset: not judged (false before 1.2)
 };
 
 /// One trial: its row of the subject file and what the trial measured.
@@ -97,6 +98,15 @@ struct SessionDisplay {
   std::vector<std::pair<std::string, int32_t>> onsetSources;
 };
 
+/// Where the layouts' random generator stood when the test's first trial was
+/// laid out; known from version 1.2 on.
+struct SessionLayouts {
+  bool known = false;
+  uint32_t randomStart = 0;     ///< the value the program started the generator from
+  uint64_t drawsBefore = 0;     ///< draws made from it before this test
+  uint32_t generatorState = 0;  ///< the state then: the first layout draws from it
+};
+
 /// A whole record.
 struct SessionRecord {
   int32_t formatMajor = kSessionMajor;  ///< of the record as read
@@ -112,6 +122,7 @@ struct SessionRecord {
   double score = 0;
   std::vector<StimulusRecord> stimuli;
   SessionDisplay display;
+  SessionLayouts layouts;
   std::vector<SessionTrial> trials;
 };
 
@@ -125,7 +136,8 @@ struct SessionInputs {
   ui::Rect presentRect;
   PresentationInfo presentation;
   QDateTime started;
-  QDateTime ended;
+  QDateTime ended;  ///< the one reading of the clock the log line and the file name use too
+  SessionLayouts layouts;
 };
 
 /// The record of the first trialsRun trials of `in`.

@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "app/e2e/person.h"
+#include "display/layout.h"
 #include "results/session_record.h"
 
 namespace {
@@ -240,6 +241,14 @@ void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
       QDateTime::fromString(QString::fromStdString(record.ended), Qt::ISODateWithMs);
   QVERIFY(runStart <= started && started < ended && ended <= runEnd);
   QCOMPARE(records[0].mid(12, 15), ended.toLocalTime().toString("yyyyMMdd-HHmmss"));
+  // One reading of the clock: the log line's date and time are the record's end.
+  QCOMPARE(QString::fromLatin1(stamp), ended.toLocalTime().toString("yyyy/MM/dd\tHH:mm:ss"));
+  // Every trial's cells come back from where the record says the generator stood.
+  QVERIFY(record.layouts.known);
+  SRand(record.layouts.randomStart);
+  for (uint64_t k = 0; k < record.layouts.drawsBefore; ++k) Rand();
+  QCOMPARE(RandNow().state, record.layouts.generatorState);
+  for (const results::SessionTrial& t : record.trials) QCOMPARE(PickCells(t.row.NItems), t.cells);
   const TestSettings& s = record.settings;
   QCOMPARE(QString::fromStdString(s.subject), QString("e2e-subject"));
   QCOMPARE(QList<int>({s.random_seed, s.memtime, s.max_rev, s.hide_mouse, s.flag_feedback,

@@ -125,13 +125,21 @@ class AppTest : public QObject {
     char* argv[] = {name, nullptr};
     QCOMPARE(app.Run(1, argv), display ? 0 : kStartUpFailedExitCode);
     QCOMPARE(patchBitmapLoaded + openingBitmapLoaded, 0);
-    QStringList boxes;  // but the timer check's, which depend on the machine
+    QStringList boxes, stim;  // but the timer check's, which depend on the machine
     for (const auto& b : fake.boxes) {
-      if (b.text.find("MsTimer") == std::string::npos)
-        boxes << QString::fromStdString((b.caption == "dorvane" ? "app|" : b.caption + "|") +
-                                        std::to_string(b.type) + "|" + b.text);
+      const QString shown =
+          QString::fromStdString((b.caption == "dorvane" ? "app|" : b.caption + "|") +
+                                 std::to_string(b.type) + "|" + b.text);
+      if (b.text.find("MsTimer") != std::string::npos) continue;
+      (shown.contains("stimulus folder") ? stim : boxes) << shown;
     }
     QCOMPARE(boxes, box.isEmpty() ? QStringList() : QStringList{box.arg(dir.path())});
+    // No stim/ here: one box at start-up names it, once the display is there.
+    QCOMPARE(stim.size(), display ? 1 : 0);
+    if (display)
+      QVERIFY2(stim[0].startsWith("app|48|The stimulus folder [" + QDir(dir.path()).absolutePath() +
+                                  "/stim] is missing or cannot be read."),
+               qPrintable(stim[0]));
     QCOMPARE(Read("ORBEL.ini"), display && !memtime ? QByteArray(kDefaults) : iniBefore);
   }
 
@@ -181,6 +189,19 @@ class AppTest : public QObject {
     }
     if (!frame.isVisible()) fake.events << "closed";
     QCOMPARE(fake.events.join(", "), effect);
+  }
+
+  // Without the opening picture the square that starts a test is still outlined.
+  void openingScreen_withoutPicture_showsWhereToClick() {
+    openingBitmapLoaded = 0;
+    COpeningScreen client(nullptr);
+    client.resize(1920, 1080);
+    const QImage shot = client.grab().toImage();
+    const ui::Rect s = OpeningSquare(1920, 1080);
+    const auto lit = [&shot](int x, int y) { return qGray(shot.pixel(x, y)) > 100; };
+    QVERIFY(lit(s.left + 3, 540) && lit(s.right - 4, 540) && lit(960, s.top + 3) &&
+            lit(960, s.bottom - 4));
+    QVERIFY(!lit(s.left - 2, 540) && !lit(s.left + 12, 300));
   }
 
   void startTest_runsTheStepsInOrder_data() {

@@ -333,9 +333,20 @@ class DialogsTest : public QObject {
     QCOMPARE(testSettings.subject, std::string("p\nq"));
   }
 
-  void viewResults_headerOnlyLog_showsNothing() {
+  void viewResults_nothingToRank_saysSoNamingTheFolder_data() {
+    QTest::addColumn<bool>("headerOnly");  // else: no log at all
+    QTest::addColumn<QString>("text");     // %1: the folder
+    QTest::newRow("no log") << false
+                            << "There is no log [ORBEL.txt] in the folder [%1]: no test has "
+                               "been completed here yet.";
+    QTest::newRow("header only") << true << "The log [%1/ORBEL.txt] holds no result to rank yet.";
+  }
+
+  void viewResults_nothingToRank_saysSoNamingTheFolder() {
+    QFETCH(bool, headerOnly);
+    QFETCH(QString, text);
     QTemporaryDir dir;
-    WriteLog(dir, "");
+    if (headerOnly) WriteLog(dir, "");
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
     auto shown = WhenShown<QDialog>([](QDialog*) {});
@@ -343,6 +354,9 @@ class DialogsTest : public QObject {
     QCoreApplication::processEvents();  // no dialog: the check runs now, and finds none
     QDir::setCurrent(previous);
     QVERIFY(!*shown);
+    QCOMPARE(fake_->boxes.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(fake_->boxes[0].text),
+             text.arg(QDir(dir.path()).absolutePath()));
   }
 
   // Row and summary texts are checked with the log; here, that the dialog shows them.

@@ -125,6 +125,24 @@ class TouchWindowTest : public QObject {
     QCOMPARE(state.touching, 0);
   }
 
+  // Alt+F4 or a close box: the window stays for the test to end as with
+  // Escape, and the press held then no longer counts.
+  void closeAsked_windowStaysAndTheTestIsToldToEnd() {
+    CTouchWnd state;
+    state.closeRequested = 1;  // left from an earlier test's window
+    TouchWindow window(state, QSurface::RasterSurface, 800, 600);
+    QCOMPARE(state.closeRequested, 0);
+    QVERIFY(Shown(window));
+    QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(20, 30));
+    QCOMPARE(state.pointCount, 1);
+    QVERIFY(!window.close());
+    QVERIFY(window.isVisible() && window.handle() != nullptr);
+    QCOMPARE(state.closeRequested, 1);
+    QCOMPARE(state.pointCount, 0);
+    PendingPress taken;
+    QVERIFY(!state.TakePress(&taken));
+  }
+
   // Timed by the event's own stamp where it is on the monotonic clock, else when handled.
   void pressTime_fromTheEventsStamp_data() {
     QTest::addColumn<qint64>("ageMs");  // of the stamp when the event is handled; -1: none

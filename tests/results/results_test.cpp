@@ -121,6 +121,16 @@ class ResultsTest : public QObject {
     ui_.reset();
   }
 
+  // The log line is dated by the moment the test ended, which also names its
+  // session record, and not by a later reading of the clock.
+  void logLine_datedByTheTestsEnd() {
+    SetTrials({3, 0, 4, 1, 3, 2});
+    const QDateTime ended = QDateTime::fromString("2026-02-03T04:05:06.999", Qt::ISODateWithMs);
+    WriteTestResults(1, ended);
+    QVERIFY2(ReadBytes("ORBEL.txt").contains("\r\n2026/02/03\t04:05:06\t"),
+             ReadBytes("ORBEL.txt").constData());
+  }
+
   void completedTests_createThenAppend_abandonedTouchNothing() {
     const QByteArray rows =
         "SOMEBODY,1,3,0,1000,900,0,0\r\nSOMEBODY,2,4,1,1001,400,1,1\r\n"

@@ -48,9 +48,11 @@ struct HandMadeTest {
     a.frames = {Frame(FrameKind::kMemorisation, 0, kZero, OnsetSource::kPresentEvent),
                 Frame(FrameKind::kCover, -1, kZero + 3000 * kMs, OnsetSource::kPresentEvent, 2),
                 Frame(FrameKind::kAnswer, 0, a.rt2ZeroNs, OnsetSource::kNone)};
-    a.touches = {Touch(kZero + 2'345'049'999, 500, 200, 0, TouchJudgement::kCorrect),
+    a.touches = {Touch(kZero - 7'900'000, 500, 200, -1, TouchJudgement::kNoPatch),
+                 Touch(kZero + 2'345'049'999, 500, 200, 0, TouchJudgement::kCorrect),
                  Touch(kZero + 2'999'950'001, 10, 20, -1, TouchJudgement::kNoPatch)};
-    a.touches[1].source = TouchTimeSource::kSample;
+    a.touches[0].beforeOnset = true;  // the second click of a double click on OK
+    a.touches[2].source = TouchTimeSource::kSample;
     TrialTiming& b = timings[1];
     b.cells = {1, 2, 3, 4};
     b.rt1ZeroNs = kZero + 9000 * kMs;
@@ -73,6 +75,7 @@ struct HandMadeTest {
     in.presentation = {"opengl-vsync", 1 / 60.0, 0.016671, true};
     in.started = QDateTime(QDate(2026, 1, 5), QTime(9, 3, 7, 5), QTimeZone(3600));
     in.ended = in.started.addSecs(95);
+    in.layouts = {true, 1767600187u, 2 + 4 * 12, 0xFEDCBA98u};
     return in;
   }
 };
@@ -112,7 +115,9 @@ QStringList Describe(const SessionRecord& r) {
       Words(d.screenWidth, d.screenHeight, d.presentRect.left, d.presentRect.top,
             d.presentRect.right, d.presentRect.bottom, d.presentation.path.c_str(),
             d.presentation.nominalRefreshS, d.presentation.measuredRefreshS,
-            d.presentation.fellBackToRaster)};
+            d.presentation.fellBackToRaster),
+      Words(r.layouts.known, r.layouts.randomStart, qulonglong(r.layouts.drawsBefore),
+            r.layouts.generatorState)};
   for (const auto& [source, count] : d.onsetSources) out << Words(source.c_str(), count);
   for (const results::StimulusRecord& m : r.stimuli)
     out << Words(m.file.c_str(), results::StimulusUseName(m.use), m.sha256.c_str());
@@ -127,7 +132,8 @@ QStringList Describe(const SessionRecord& r) {
                    f.returnMs, OnsetSourceName(f.source), f.missedRefreshes);
     for (const results::SessionTouch& h : t.touches)
       out << Words(h.timeMs, h.source == TouchTimeSource::kStamp ? "stamp" : "sample", h.screenX,
-                   h.screenY, h.canvasX, h.canvasY, h.patch, TouchJudgementName(h.judgement));
+                   h.screenY, h.canvasX, h.canvasY, h.patch, TouchJudgementName(h.judgement)) +
+                 (h.beforeOnset ? " before-onset" : "");
   }
   return out;
 }
@@ -145,13 +151,15 @@ class SessionRecordTest : public QObject {
     QCOMPARE(Describe(r).join("; "),
              "1 Dorvane 2 1 true 4; S01, \"left\" 17 3 2 1 0 1; "
              "1920 1080 240 0 1680 1080 opengl-vsync 0.016666666666666666 0.016671 true; "
-             "none 1; oml-sync 1; present-event 2; readback 1; stim/patch.bmp file " +
+             "true 1767600187 50 4275878552; none 1; oml-sync 1; present-event 2; readback 1; "
+             "stim/patch.bmp file " +
                  QString(64, 'a') +
                  "; stim/opening.bmp built in ; stim/click.wav missing ; "
                  "1 3 3 2345 1500 0 0 7,0,24 5000000000123 true 2362.5; "
                  "memorisation 0 0 0.25 -9 -4 present-event 0; "
                  "cover -1 3000 0.25 2991 2996 present-event 2; "
                  "answer 0 2362.5 0.25 2353.5 2358.5 none 0; "
+                 "-7.9 stamp 1000 400 500 200 -1 no-patch before-onset; "
                  "2345 stamp 1000 400 500 200 0 correct; 3000 sample 20 40 10 20 -1 no-patch; "
                  "2 4 0 4100 3333 1 1 1,2,3,4 5009000000123 false 0; "
                  "memorisation 0 0 0.25 -9 -4 oml-sync 0; error 2 3334 0.25 3325 3330 readback 0; "
@@ -213,11 +221,11 @@ class SessionRecordTest : public QObject {
     row("no format", "{\"version\": \"1.0\"}", "not a session record: no format name");
     row("foreign", Edited("dorvane-session", "other-app"),
         "not a session record: its format is \"other-app\"");
-    row("newer major", Edited("\"1.1\"", "\"2.0\""),
+    row("newer major", Edited("\"1.2\"", "\"2.0\""),
         "format version 2.0 is newer than this program reads (1.x)");
-    row("older major", Edited("\"1.1\"", "\"0.9\""),
+    row("older major", Edited("\"1.2\"", "\"0.9\""),
         "format version 0.9 is older than this program reads (1.x)");
-    row("bad version", Edited("\"1.1\"", "\"1\""), "unreadable format version \"1\"");
+    row("bad version", Edited("\"1.2\"", "\"1\""), "unreadable format version \"1\"");
     row("no trials", Edited("\"trials\"", "\"trails\""), "damaged: trials is missing");
     row("too few trials", Edited("\"trialsRun\":2", "\"trialsRun\":3"),
         "damaged: trials does not hold result.trialsRun entries");
@@ -231,7 +239,7 @@ class SessionRecordTest : public QObject {
     row("patch 0", Edited("\"patch\":null", "\"patch\":0"),
         damaged + "frames[1].patch is out of range");
     row("unknown judgement", Edited("\"no-patch\"", "\"maybe\""),
-        damaged + "touches[1].judgement is not a known name");
+        damaged + "touches[0].judgement is not a known name");
     row("touch not an object", Edited("\"touches\":[", "\"touches\":[7, "),
         damaged + "touches[0] is not an object");
     row("score as text", Edited("\"score\":4", "\"score\":\"4\""),
@@ -293,12 +301,26 @@ class SessionRecordTest : public QObject {
   void reader_takesNewerMinorVersion() {
     // A later 1.x may add members; this reader ignores them.
     const QByteArray newer =
-        Edited("\"1.1\"", "\"1.7\", \"timingCheck\": {\"pass\": true}, \"later\": [1]");
+        Edited("\"1.2\"", "\"1.7\", \"timingCheck\": {\"pass\": true}, \"later\": [1]");
     SessionRecord record;
     std::string why;
     QVERIFY2(results::ParseSessionRecord(newer, &record, &why), why.c_str());
     QCOMPARE(record.formatMinor, 7);
     QCOMPARE(record.trials.size(), size_t(2));
+  }
+
+  void reader_takesOlderMinorVersion_withoutItsLaterMembers() {
+    // A 1.1 record has no beforeOnset in its touches and no layouts.
+    QByteArray older = Edited("\"1.2\"", "\"1.1\"");
+    older.replace("\"beforeOnset\":false,", "").replace("\"beforeOnset\":true,", "");
+    const qsizetype at = older.indexOf("\"layouts\":{");
+    older.remove(at, older.indexOf('}', at) + 2 - at);
+    QVERIFY(!older.contains("beforeOnset") && !older.contains("layouts"));
+    SessionRecord record;
+    std::string why;
+    QVERIFY2(results::ParseSessionRecord(older, &record, &why), why.c_str());
+    QVERIFY(!record.layouts.known);
+    QVERIFY(!record.trials[0].touches[0].beforeOnset);
   }
 
   void fileNamePart_isSafeForAnySubject_data() {

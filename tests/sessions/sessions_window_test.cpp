@@ -91,7 +91,7 @@ class SessionsWindowTest : public QObject {
     QVERIFY(WriteBytes(dir_.filePath("h.json"), results::SessionRecordJson(HandMade())));
     QVERIFY(WriteBytes(dir_.filePath("cut.json"), json.left(json.size() / 3)));
     QVERIFY(
-        WriteBytes(dir_.filePath("future.json"), QByteArray(json).replace("\"1.1\"", "\"2.1\"")));
+        WriteBytes(dir_.filePath("future.json"), QByteArray(json).replace("\"1.2\"", "\"2.1\"")));
     QVERIFY(WriteBytes(dir_.filePath("other.json"), "{\"format\": \"photos\"}"));
     // Neither is a record: not listed.
     QVERIFY(WriteBytes(dir_.filePath("notes.txt"), "x"));
