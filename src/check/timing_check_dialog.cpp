@@ -25,16 +25,18 @@ namespace {
 constexpr int kMaxWidth = 960;
 constexpr int kMaxHeight = 680;
 
-QLabel* MakeVerdict(const Verdict& verdict, int failed, QWidget* parent) {
-  const QString text =
-      verdict.pass ? QStringLiteral(
-                         "Verdict: PASS. Every reaction time was within [-1, +3] ms of the "
-                         "truth and every frame met its refresh.")
-                   : QStringLiteral(
-                         "Verdict: FAIL. %1 of the figures below fail%2; the table says what "
-                         "to do about each.")
-                         .arg(failed)
-                         .arg(failed == 1 ? QStringLiteral("s") : QString());
+QLabel* MakeVerdict(const Verdict& verdict, int failed, int warnings, QWidget* parent) {
+  QString text = verdict.pass
+                     ? QStringLiteral(
+                           "Verdict: PASS. Every reaction time was within [-1, +3] ms of the "
+                           "truth and every frame met its refresh.")
+                     : QStringLiteral(
+                           "Verdict: FAIL. %1 of the figures below fail%2; the table says what "
+                           "to do about each.")
+                           .arg(failed)
+                           .arg(failed == 1 ? QStringLiteral("s") : QString());
+  if (verdict.pass && warnings > 0)
+    text += QStringLiteral(" The warnings below are worth putting right all the same.");
   auto* label = new QLabel(text, parent);
   label->setObjectName(QStringLiteral("verdict"));
   label->setTextFormat(Qt::PlainText);
@@ -109,7 +111,7 @@ TimingCheckDialog::TimingCheckDialog(const Verdict& verdict,
   int failed = 0;
   for (const FigureAdvice& a : advice) failed += a.fails ? 1 : 0;
   auto* layout = new QVBoxLayout(this);
-  verdict_ = MakeVerdict(verdict, failed, this);
+  verdict_ = MakeVerdict(verdict, failed, static_cast<int>(advice.size()) - failed, this);
   layout->addWidget(verdict_);
   if (!advice.empty()) {
     advice_ = MakeAdviceTable(advice, this);

@@ -119,6 +119,7 @@ class TimingCheckDialogTest : public QObject {
       return;
     }
     QVERIFY(table);
+    if (status == "warning") QVERIFY(s.dialog->VerdictText()->text().contains("warnings below"));
     QCOMPARE(table->rowCount(), int(s.advice.size()));
     const QList<QTableWidgetItem*> found = table->findItems(figure, Qt::MatchExactly);
     QCOMPARE(found.size(), 1);
