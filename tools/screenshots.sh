@@ -12,3 +12,7 @@ cmake --build "$BUILD_DIR" -j "$(nproc)" --target dorvane e2e_screenshots
 mkdir -p "$DORVANE_ROOT/docs/screenshots"
 xvfb-run -a -s "-screen 0 1920x1080x24" \
   "$BUILD_DIR/tests/app/e2e_screenshots" "$DORVANE_ROOT/docs/screenshots"
+# The Timing Check's result dialog, from a made-up check, on a 1024 x 768 screen.
+cmake --build "$BUILD_DIR" -j "$(nproc)" --target timing_check_screenshot
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \
+  "$BUILD_DIR/tests/check/timing_check_screenshot" "$DORVANE_ROOT/docs/screenshots/timing-check.png"

@@ -16,15 +16,20 @@ namespace check {
 
 int RunCheckCommand(int argc, char** argv) {
   CheckOptions options;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--frames") == 0)
-      options.frames = std::atoi(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--trials") == 0)
-      options.trials = std::atoi(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--span") == 0)
-      options.tickSpanS = std::atof(argv[i + 1]);
-    else {
-      std::fprintf(stderr, "usage: %s [--frames N] [--trials N] [--span SECONDS]\n", argv[0]);
+  bool notice = true;
+  for (int i = 1; i < argc; ++i) {
+    const bool valued = i + 1 < argc;
+    if (std::strcmp(argv[i], "--no-notice") == 0) {
+      notice = false;
+    } else if (valued && std::strcmp(argv[i], "--frames") == 0) {
+      options.frames = std::atoi(argv[++i]);
+    } else if (valued && std::strcmp(argv[i], "--trials") == 0) {
+      options.trials = std::atoi(argv[++i]);
+    } else if (valued && std::strcmp(argv[i], "--span") == 0) {
+      options.tickSpanS = std::atof(argv[++i]);
+    } else {
+      std::fprintf(stderr, "usage: %s [--no-notice] [--frames N] [--trials N] [--span SECONDS]\n",
+                   argv[0]);
       return 2;
     }
   }
@@ -35,7 +40,9 @@ int RunCheckCommand(int argc, char** argv) {
   InitTouchReady();
   ScreenSize = {services.ScreenWidth(), services.ScreenHeight()};
   int code = 2;
-  if (!InitDisplay(nullptr)) {
+  if (notice && !ConfirmTimingCheck(options, nullptr)) {
+    std::fputs("dorvane-check: cancelled, nothing was measured\n", stderr);
+  } else if (!InitDisplay(nullptr)) {
     std::fputs("dorvane-check: the display could not be set up\n", stderr);
   } else {
     std::string stamp;

@@ -1,5 +1,6 @@
 #include "check/timing_chart.h"
 
+#include <QApplication>
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
@@ -15,11 +16,24 @@
 namespace check {
 namespace {
 
-constexpr int kChartWidth = 640;
-constexpr int kChartHeight = 420;
 constexpr double kBinMs = 0.5;
 
+// Qt Charts draws its titles and labels smaller than the widgets' text; at
+// the application's own size they stay legible on a lab's screen.
+void UseApplicationFont(QChart* chart) {
+  const QFont normal = QApplication::font();
+  QFont title = normal;
+  title.setBold(true);
+  chart->setTitleFont(title);
+  chart->legend()->setFont(normal);
+  for (QAbstractAxis* axis : chart->axes()) {
+    axis->setLabelsFont(normal);
+    axis->setTitleFont(normal);
+  }
+}
+
 QImage Render(QChart* chart) {
+  UseApplicationFont(chart);
   QChartView view(chart);
   view.setRenderHint(QPainter::Antialiasing);
   view.resize(kChartWidth, kChartHeight);
@@ -137,9 +151,14 @@ QChart* RtErrors(const TrialFacts& t) {
 
 }  // namespace
 
+std::vector<QImage> RenderTimingChartImages(const TimingCheck& check) {
+  return {Render(IntervalHistogram(check.display)), Render(RtErrors(check.trial))};
+}
+
 QImage RenderTimingCharts(const TimingCheck& check) {
-  const QImage left = Render(IntervalHistogram(check.display));
-  const QImage right = Render(RtErrors(check.trial));
+  const std::vector<QImage> charts = RenderTimingChartImages(check);
+  const QImage& left = charts[0];
+  const QImage& right = charts[1];
   QImage both(left.width() + right.width(), std::max(left.height(), right.height()),
               QImage::Format_RGB32);
   both.fill(Qt::white);

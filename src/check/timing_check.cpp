@@ -222,6 +222,23 @@ void LocalStamp(std::string* fileStamp, std::string* heading) {
   if (heading) *heading = now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
 }
 
+std::string TimingCheckNotice(const CheckOptions& options) {
+  // The display is measured within the tick span; a trial takes about 1.75 s.
+  const double display = options.frames / 60.0 + options.latenessSamples / 1000.0;
+  const int seconds =
+      static_cast<int>(std::max(options.tickSpanS, display) + options.trials * 1.75 + 0.5);
+  return "The timing check now takes the whole screen for about " + std::to_string(seconds) +
+         " seconds. The screen stays dark, then shows " + std::to_string(options.trials) +
+         " trials that a scripted subject answers by itself.\n\n"
+         "Please do not touch the screen, the mouse or the keyboard until the result appears.\n\n"
+         "OK starts the check; Cancel goes back without running it.";
+}
+
+bool ConfirmTimingCheck(const CheckOptions& options, ui::WindowHandle owner) {
+  return ui::Ui().MessageBox(owner, TimingCheckNotice(options), "Timing Check",
+                             ui::kMbOkCancel | ui::kMbIconInformation) == ui::kIdOk;
+}
+
 TimingCheck RunTimingCheck(const CheckOptions& options, ui::WindowHandle owner) {
   TimingCheck c;
   LocalStamp(nullptr, &c.when);

@@ -20,6 +20,14 @@ struct CheckOptions {
   int memorisationMs = 500;
 };
 
+/// The notice shown before the check takes the screen: what will happen,
+/// for about how long, and not to touch the screen.
+std::string TimingCheckNotice(const CheckOptions& options);
+
+/// Shows the notice over `owner` (may be null) with OK and Cancel; true when
+/// the user chose OK, so that the check may start.
+bool ConfirmTimingCheck(const CheckOptions& options, ui::WindowHandle owner);
+
 /// Runs the check on a full-screen test window owned by `owner`. Needs the
 /// user interface services and an initialised display; leaves the test's
 /// state (trial table, timings, settings) as it found it and writes nothing.

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <map>
 
+#include "check/figure_advice.h"
+
 namespace check {
 namespace {
 
@@ -213,6 +215,10 @@ std::string FormatReport(const TimingCheck& c, const Verdict& v) {
   for (const std::string& f : v.failures) out += "  fails: " + f + "\n";
   for (const std::string& a : v.advice) out += "  advice: " + a + "\n";
   for (const std::string& n : v.notes) out += "  note: " + n + "\n";
+  // Figures that do not fail the check but are wrong all the same.
+  for (const FigureAdvice& a : AdviseOnFigures(c)) {
+    if (!a.fails) out += "  warning: " + a.figure + ": " + a.value + ". " + a.advice + "\n";
+  }
   return out;
 }
 

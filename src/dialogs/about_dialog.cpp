@@ -32,8 +32,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
   AddStatic(this, "staticVersion", QStringLiteral("Dorvane v8.003"), du.Rect(6, 6, 114, 11));
   AddStatic(this, "staticCredit",
             QStringLiteral("Visual-spatial memory test\n"
-                           "Dorvane developers, 2026\n"
-                           "https://example.org/dorvane"),
+                           "Dorvane developers, 2026"),
             du.Rect(6, 24, 129, 30));
   ok->setFocus();
 }

@@ -20,7 +20,7 @@ class CheckCommandTest : public QObject {
     check.setWorkingDirectory(dir.path());
     check.setProcessChannelMode(QProcess::SeparateChannels);
     check.start(QStringLiteral(DORVANE_CHECK_EXE),
-                {"--frames", "60", "--trials", "4", "--span", "2"});
+                {"--no-notice", "--frames", "60", "--trials", "4", "--span", "2"});
     QVERIFY(check.waitForFinished(120000));
     QCOMPARE(check.exitStatus(), QProcess::NormalExit);
     const QString report = QString::fromUtf8(check.readAllStandardOutput());

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include "check/figure_advice.h"
+
 using check::TimingCheck;
 
 Q_DECLARE_METATYPE(TimingCheck)
@@ -108,6 +110,78 @@ class TimingReportTest : public QObject {
     QVERIFY(v.pass);
     QVERIFY(Joined(v.notes).contains("virtual display: onsets are confirmed by read-back only"));
     QVERIFY(Joined(v.notes).contains("input queue"));
+  }
+
+  // Each figure that is wrong gets a row of its own with what to do; a row
+  // that fails the check is one the verdict names.
+  void figureAdvice_data() {
+    QTest::addColumn<TimingCheck>("check");
+    QTest::addColumn<QString>("figure");  // empty: no row at all
+    QTest::addColumn<bool>("fails");
+    QTest::addColumn<QString>("advice");
+    QTest::newRow("all good") << GoodPc() << "" << false << "";
+    TimingCheck c = GoodPc();
+    c.display.swapsWait = false;
+    QTest::newRow("swaps do not wait") << c << "swaps wait for the refresh" << false << "vsync";
+    c = GoodPc();
+    c.display.missedRefreshes = 2;
+    QTest::newRow("missed, display")
+        << c << "missed refreshes (display)" << true << "Close other programs";
+    c = GoodPc();
+    c.trial.missedRefreshes = 2;
+    QTest::newRow("missed, trials")
+        << c << "missed refreshes (trial loop)" << true << "Close other programs";
+    c = GoodPc();
+    c.display.unconfirmed = 1;
+    QTest::newRow("unconfirmed") << c << "unconfirmed frames" << true << "own driver";
+    c = GoodPc();
+    c.trial.errors[3].rt1 = -1.5;
+    QTest::newRow("RT early") << c << "reaction times outside [-1, +3] ms" << true
+                              << "run the check again";
+    c = GoodPc();
+    c.trial.errors.clear();
+    QTest::newRow("no trials") << c << "trials measured" << true << "presses did not reach";
+    c = GoodPc();
+    c.display.frames = 0;
+    QTest::newRow("no frames") << c << "frames presented" << true << "No frame reached";
+    c = GoodPc();
+    c.system.compositor = "running";
+    QTest::newRow("compositor") << c << "compositor" << false << "switch it off";
+    c = GoodPc();
+    c.system.governor = "powersave";
+    QTest::newRow("governor") << c << "processor governor" << false << "performance";
+    c = GoodPc();
+    c.ticks.realTimeGranted = false;
+    c.ticks.latenessUs.p99 = 800;
+    QTest::newRow("no real time") << c << "real-time priority" << false << "rtprio";
+    c = GoodPc();
+    c.trial.sampledTouches = 1;
+    QTest::newRow("sampled touches")
+        << c << "touches with their own stamp" << false << "remote display";
+  }
+
+  void figureAdvice() {
+    QFETCH(TimingCheck, check);
+    QFETCH(QString, figure);
+    QFETCH(bool, fails);
+    QFETCH(QString, advice);
+    const std::vector<check::FigureAdvice> rows = check::AdviseOnFigures(check);
+    const check::Verdict v = check::Judge(check);
+    int failing = 0;
+    for (const check::FigureAdvice& a : rows) failing += a.fails ? 1 : 0;
+    QCOMPARE(failing, int(v.failures.size()));
+    if (figure.isEmpty()) {
+      QVERIFY(rows.empty());
+      return;
+    }
+    QCOMPARE(rows.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(rows[0].figure), figure);
+    QCOMPARE(rows[0].fails, fails);
+    QVERIFY2(QString::fromStdString(rows[0].advice).contains(advice),
+             qPrintable(QString::fromStdString(rows[0].advice)));
+    // A warning does not change the verdict but the report says it.
+    const QString report = QString::fromStdString(check::FormatReport(check, v));
+    QCOMPARE(report.contains("  warning: " + figure + ": "), !fails);
   }
 
   void spread_data() {
