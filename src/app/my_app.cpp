@@ -24,7 +24,17 @@ constexpr char kClickSoundPath[] = "stim\\click.wav";
 constexpr char kErrorSoundPath[] = "stim\\error.wav";
 
 int LoadFlag(DibImage& image, const char* path) {
-  return image.Load(ui::InStimulusFolder(path, ui::StimulusFolder())) == 1 ? 1 : 0;
+  const std::string file = ui::InStimulusFolder(path, ui::StimulusFolder());
+  std::string refused;
+  const int loaded = image.Load(file, &refused) == 1 ? 1 : 0;
+  // A missing or bad bitmap is replaced without a word; one refused unread
+  // (a link, a FIFO, a huge file) may be another user's doing, so it is said.
+  if (!refused.empty()) {
+    ui::AppMessageBox("The stimulus [" + file + "] was not read: it " + refused +
+                          ". A built-in image is shown instead.",
+                      ui::kMbOk | ui::kMbIconWarning);
+  }
+  return loaded;
 }
 
 std::string SettingsNotSavedText(const SettingsSaveStatus& status) {

@@ -7,6 +7,7 @@
 
 #include "dialogs/dialog_frame.h"
 #include "dialogs/result_rows_model.h"
+#include "ui/services.h"
 
 namespace {
 
@@ -87,7 +88,13 @@ bool PrepareResults(CResult* dialog, const std::string& path) {
 
 bool PrepareResults(CResult* dialog) {
   std::vector<LogEntry> entries;
-  const int read = ReadResultsLog(&entries);
+  std::string refused;
+  const int read = ReadResultsLog(&entries, &refused);
+  // A missing log shows nothing; one refused unread is said.
+  if (!refused.empty()) {
+    ui::AppMessageBox("The results log [ORBEL.txt] was not read: it " + refused + ".",
+                      ui::kMbOk | ui::kMbIconWarning);
+  }
   return PrepareFrom(dialog, &entries, read);
 }
 

@@ -1,5 +1,6 @@
 #include "sessions/sessions_window.h"
 
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -21,6 +22,7 @@
 #include <set>
 #include <utility>
 
+#include "fileio/safe_file.h"
 #include "results/session_export.h"
 #include "sessions/session_charts.h"
 #include "sessions/session_table.h"
@@ -271,8 +273,14 @@ bool CSessions::SavePicture(const QString& path) {
     painter.drawPixmap(0, 0, left);
     painter.drawPixmap(left.width(), 0, right);
   }
-  if (picture.save(path, "PNG")) return true;
-  ui::AppMessageBox("Cannot write the picture [" + path.toStdString() + "].",
+  QByteArray encoded;
+  QBuffer buffer(&encoded);
+  std::string reason = "cannot be encoded";
+  if (buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG") &&
+      file_io::ReplaceWhole(path.toStdString(), encoded.toStdString(), &reason)) {
+    return true;
+  }
+  ui::AppMessageBox("Cannot write the picture [" + path.toStdString() + "] (" + reason + ").",
                     ui::kMbOk | ui::kMbIconWarning);
   return false;
 }

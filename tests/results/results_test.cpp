@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "procedure/staircase.h"
-#include "results/file_append.h"
+#include "fileio/file_append.h"
 #include "results/result_files.h"
 #include "results/results_log.h"
 #include "settings/test_settings.h"
@@ -314,11 +314,11 @@ class ResultsTest : public QObject {
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
     std::string reason;
-    const results::AppendStatus status =
-        results::AppendToFile("ORBEL.txt", "", std::string(100, 'x'), &reason);
+    const file_io::AppendStatus status =
+        file_io::AppendToFile("ORBEL.txt", "", std::string(100, 'x'), &reason);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    QVERIFY(status == results::AppendStatus::kWriteFailed);
+    QVERIFY(status == file_io::AppendStatus::kWriteFailed);
     QCOMPARE(QString::fromStdString(reason), QString(std::strerror(EFBIG)));
     QCOMPARE(ReadBytes("ORBEL.txt"), old);
   }
