@@ -8,11 +8,11 @@
 #include "display/gl_presenter.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
+#include "procedure/start_test.h"
+#include "procedure/touch_list.h"
 #include "results/session_record.h"
 #include "settings/settings_store.h"
 #include "settings/test_settings.h"
-#include "procedure/start_test.h"
-#include "procedure/touch_list.h"
 #include "ui/qt_services.h"
 #include "ui/stim_folder.h"
 

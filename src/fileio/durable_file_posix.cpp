@@ -18,8 +18,8 @@ namespace {
 bool CopyExclusively(int folderFd, const std::string& temp, const std::string& name) {
   const int from = ::openat(folderFd, temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (from < 0) return false;
-  const int to = ::openat(folderFd, name.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  const int to =
+      ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (to < 0) {
     const int error = errno;
     ::close(from);
@@ -95,7 +95,8 @@ bool WriteNewFileDurably(const std::string& folder, const std::vector<std::strin
   }
   const int dir = OpenOwnFolder(folder, true, reason);
   if (dir < 0) {
-    *reason = folder + " " + *reason;
+    // The record's own name is not the link: say which part is.
+    if (*reason == OpenErrorText(ELOOP)) *reason = folder + " " + *reason;
     return false;
   }
   // Hidden, so that a reader listing the folder never takes it for a record.

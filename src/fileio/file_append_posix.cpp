@@ -36,16 +36,21 @@ int OpenForAppend(const std::string& path, bool* created) {
 }
 
 // Refuses what is not a regular file before anything is opened (opening a
-// device can act), and again on the descriptor, which is what is written.
-bool IsRegular(const std::string& path, int fd, std::string* reason) {
+// device can act), and again on the descriptor, which is what is written. A
+// folder is no one's trap, just a file that cannot be opened.
+AppendStatus CheckKind(const std::string& path, int fd, std::string* reason) {
   struct stat st {};
   if (fd < 0) {
-    if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return true;
+    if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return AppendStatus::kDone;
   } else if (::fstat(fd, &st) != 0 || S_ISREG(st.st_mode)) {
-    return true;
+    return AppendStatus::kDone;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    *reason = std::strerror(EISDIR);
+    return AppendStatus::kOpenFailed;
   }
   *reason = S_ISLNK(st.st_mode) ? "is a symbolic link" : "is not a regular file";
-  return false;
+  return AppendStatus::kRefused;
 }
 
 // The lock, waited for by `waiter` when another process holds it.
@@ -75,16 +80,19 @@ std::string LineStart(int fd, off_t size, const std::string& header) {
 
 AppendStatus AppendToFile(const std::string& path, const std::string& header,
                           const std::string& body, std::string* reason, const LockWaiter& waiter) {
-  if (!IsRegular(path, -1, reason)) return AppendStatus::kRefused;
+  AppendStatus kind = CheckKind(path, -1, reason);
+  if (kind != AppendStatus::kDone) return kind;
   bool created = false;
   const int fd = OpenForAppend(path, &created);
   if (fd < 0) {
-    *reason = OpenErrorText(errno);
-    return errno == ELOOP ? AppendStatus::kRefused : AppendStatus::kOpenFailed;
+    const int error = errno;
+    *reason = OpenErrorText(error);
+    return error == ELOOP ? AppendStatus::kRefused : AppendStatus::kOpenFailed;
   }
-  if (!IsRegular(path, fd, reason)) {
+  kind = CheckKind(path, fd, reason);
+  if (kind != AppendStatus::kDone) {
     ::close(fd);
-    return AppendStatus::kRefused;
+    return kind;
   }
   // Writes wait for the disk again, as they always did.
   ::fcntl(fd, F_SETFL, O_APPEND);
@@ -93,7 +101,8 @@ AppendStatus AppendToFile(const std::string& path, const std::string& header,
   struct stat st {};
   if (!Lock(fd, waiter) || ::fstat(fd, &st) != 0) {
     const bool cancelled = errno == ECANCELED;
-    *reason = cancelled ? "the wait for another station's lock was cancelled" : std::strerror(errno);
+    *reason =
+        cancelled ? "the wait for another station's lock was cancelled" : std::strerror(errno);
     ::close(fd);
     return cancelled ? AppendStatus::kCancelled : AppendStatus::kWriteFailed;
   }

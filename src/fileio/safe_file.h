@@ -37,8 +37,8 @@ std::string OpenErrorText(int error);
 /// its last component and without waiting (a FIFO, a device, a folder is
 /// refused unopened or at once); -1 with `*status` and `*reason` otherwise,
 /// also for a file larger than `cap`. `*size` gets its size.
-int OpenRegularForReading(const std::string& path, uint64_t cap, uint64_t* size,
-                          ReadStatus* status, std::string* reason);
+int OpenRegularForReading(const std::string& path, uint64_t cap, uint64_t* size, ReadStatus* status,
+                          std::string* reason);
 
 /// The whole of the regular file at `path`, opened as OpenRegularForReading
 /// does; never more than `cap` bytes are held, even for a file that grows.

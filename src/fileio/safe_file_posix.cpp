@@ -45,7 +45,8 @@ int Fail(std::string* reason, const std::string& text) {
 }  // namespace
 
 std::string LargerThanText(uint64_t cap) {
-  if (cap >= kMiB && cap % kMiB == 0) return "is larger than " + std::to_string(cap / kMiB) + " MiB";
+  if (cap >= kMiB && cap % kMiB == 0)
+    return "is larger than " + std::to_string(cap / kMiB) + " MiB";
   return "is larger than " + std::to_string(cap) + " bytes";
 }
 
@@ -53,8 +54,8 @@ std::string OpenErrorText(int error) {
   return error == ELOOP ? kLink : std::strerror(error);
 }
 
-int OpenRegularForReading(const std::string& path, uint64_t cap, uint64_t* size,
-                          ReadStatus* status, std::string* reason) {
+int OpenRegularForReading(const std::string& path, uint64_t cap, uint64_t* size, ReadStatus* status,
+                          std::string* reason) {
   *size = 0;
   if (!CheckPlace(path, status, reason)) return -1;
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -132,7 +133,7 @@ int OpenOwnFolder(const std::string& path, bool create, std::string* reason) {
   if (errno == ENOTDIR) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return Fail(reason, kLink);
-    return Fail(reason, "is not a folder");
+    return Fail(reason, std::strerror(ENOTDIR));
   }
   return Fail(reason, OpenErrorText(errno));
 }
@@ -144,8 +145,8 @@ int CreateTemporary(int folderFd, const std::string& prefix, std::string* name) 
     if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return -1;
     *name = prefix;
     for (const unsigned char r : random) *name += kLetters[r % (sizeof kLetters - 1)];
-    const int fd = ::openat(folderFd, name->c_str(),
-                            O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd =
+        ::openat(folderFd, name->c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;

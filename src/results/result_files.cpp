@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "results/decimal.h"
 #include "fileio/file_append.h"
+#include "results/decimal.h"
 #include "settings/test_settings.h"
 #include "ui/services.h"
 
@@ -137,8 +137,8 @@ void WriteTestResults(int outcome) {
     return;
   }
 
-  switch (AppendToFile(kLogName, kLogHeader, LogLine(score, subject), &reason,
-                       WaiterFor(kLogName))) {
+  switch (
+      AppendToFile(kLogName, kLogHeader, LogLine(score, subject), &reason, WaiterFor(kLogName))) {
     case AppendStatus::kDone:
       break;
     case AppendStatus::kOpenFailed:

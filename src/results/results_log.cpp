@@ -75,8 +75,7 @@ int ReadResultsLog(std::vector<LogEntry>* entries, std::string* refused) {
   return ReadResultsLog("ORBEL.txt", entries, refused);
 }
 
-int ReadResultsLog(const std::string& path, std::vector<LogEntry>* entries,
-                   std::string* refused) {
+int ReadResultsLog(const std::string& path, std::vector<LogEntry>* entries, std::string* refused) {
   entries->clear();
   std::string text;
   std::string reason;

@@ -80,8 +80,8 @@ SessionListing RecoverTemporary(int dir, const std::string& folder, const std::s
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     const std::string why = fd < 0 ? file_io::OpenErrorText(errno) : "is not a regular file";
     if (fd >= 0) ::close(fd);
-    return Unreadable(path, QStringLiteral("unfinished save, cannot be read: ") +
-                                QString::fromStdString(why));
+    return Unreadable(
+        path, QStringLiteral("unfinished save, cannot be read: ") + QString::fromStdString(why));
   }
   // A running save holds the lock until its file has its name.
   if (!file_io::LockWholeFile(fd, false)) {
@@ -93,14 +93,16 @@ SessionListing RecoverTemporary(int dir, const std::string& folder, const std::s
   SessionRecord record;
   SessionListing listing;
   if (!ReadRecord(path.toStdString(), &bytes, &reason)) {
-    listing = Unreadable(path, QStringLiteral("unfinished save, cannot be read: ") +
-                                   QString::fromStdString(reason));
+    listing = Unreadable(
+        path, QStringLiteral("unfinished save, cannot be read: ") + QString::fromStdString(reason));
   } else if (!ParseSessionRecord(QByteArray::fromStdString(bytes), &record, &reason, false)) {
-    listing = Unreadable(path, QStringLiteral("unfinished save: ") + QString::fromStdString(reason));
+    listing =
+        Unreadable(path, QStringLiteral("unfinished save: ") + QString::fromStdString(reason));
   } else {
     std::vector<std::string> names{stem};
     const std::string base = stem.substr(0, stem.size() - 5);  // without ".json"
-    for (int k = 2; k <= kMaxNameSuffix; ++k) names.push_back(base + "-" + std::to_string(k) + ".json");
+    for (int k = 2; k <= kMaxNameSuffix; ++k)
+      names.push_back(base + "-" + std::to_string(k) + ".json");
     std::string written;
     // Gone meanwhile (its save ended after all): nothing to do.
     if (!file_io::NameExclusively(dir, entry, names, &written) && errno != ENOENT) {
@@ -161,7 +163,6 @@ QStringList RecordNames(const QString& folder, QString* problem) {
   names.sort();
   return names;
 }
-
 
 SessionListing ListSession(const QString& path, const QByteArray& bytes) {
   SessionListing listing;

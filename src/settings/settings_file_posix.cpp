@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 
 #include "fileio/file_io.h"
 #include "settings/settings_file.h"
