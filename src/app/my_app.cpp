@@ -8,11 +8,14 @@
 #include "display/gl_presenter.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
-#include "procedure/start_test.h"
-#include "procedure/touch_list.h"
+#include "dialogs/lock_wait_dialog.h"
+#include "results/result_files.h"
+#include "results/session_folder.h"
 #include "results/session_record.h"
 #include "settings/settings_store.h"
 #include "settings/test_settings.h"
+#include "procedure/start_test.h"
+#include "procedure/touch_list.h"
 #include "ui/qt_services.h"
 #include "ui/stim_folder.h"
 
@@ -81,7 +84,10 @@ CMyApp::~CMyApp() {
   ShutDownDisplay();
 
   if (factoryInstalled_) display::SetPresenterFactory(std::move(previousFactory_));
-  if (servicesInstalled_) ui::SetUi(previousServices_);
+  if (servicesInstalled_) {
+    SetResultLockWait({});
+    ui::SetUi(previousServices_);
+  }
   qtServices_.reset();
 }
 
@@ -101,6 +107,8 @@ int CMyApp::StartUp(const std::string& executablePath) {
   ui::SetStimulusFolder(ui::FindStimulusFolder(QCoreApplication::applicationDirPath().toStdString(),
                                                DORVANE_STIM_FROM_BIN));
   if (qtServices_) {
+    // Another station's lock on a result file is waited for in view, and can be given up.
+    SetResultLockWait(dialogs::WaitForResultLock);
     // The first correct touch must click at once, not after the file loads.
     qtServices_->PreloadSound(kClickSoundPath);
     qtServices_->PreloadSound(kErrorSoundPath);
@@ -135,6 +143,15 @@ int CMyApp::StartUp(const std::string& executablePath) {
   }
   // 8.
   ReadTestSettings();
+  if (!settingsStore.Refusal().empty()) {
+    ui::AppMessageBox("The settings file [" + settingsStore.FileName() + "] was not read: it " +
+                          settingsStore.Refusal() +
+                          ". The settings start from their defaults and are not saved to it.",
+                      ui::kMbOk | ui::kMbIconWarning);
+  }
+  // A record that a killed save left whole gets its name; the others are
+  // listed in the Sessions window.
+  results::RecoverUnfinishedRecords(QString::fromLatin1(results::kSessionFolder));
   return 1;
 }
 

@@ -89,6 +89,11 @@ CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), 
   filters->addWidget(maxRev_);
   filters->addStretch(1);
   filters->addWidget(progress_, 1);
+  // A folder another user filled can take long: what was read so far is shown.
+  stopReading_ = new QPushButton(QStringLiteral("Stop reading"), this);
+  stopReading_->setAutoDefault(false);
+  connect(stopReading_, &QPushButton::clicked, this, [this] { cancel_ = true; });
+  filters->addWidget(stopReading_);
 
   model_ = new SessionTableModel(this);
   filter_ = new SessionFilter(this);
@@ -198,6 +203,7 @@ void CSessions::OnLoaded(std::vector<results::SessionListing> listings) {
   FillSettingFilter(maxRev_, {maxRevs.begin(), maxRevs.end()});
   model_->SetListings(std::move(listings));
   progress_->hide();
+  stopReading_->hide();
   // Newest first: the session just run is the one wanted most often.
   table_->sortByColumn(kDate, Qt::DescendingOrder);
   // Measured on the first rows only: every row of a large folder would take seconds.
