@@ -4,18 +4,18 @@
 #include <QDir>
 #include <utility>
 
+#include "dialogs/lock_wait_dialog.h"
 #include "display/dib_image.h"
 #include "display/gl_presenter.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
-#include "dialogs/lock_wait_dialog.h"
+#include "procedure/start_test.h"
+#include "procedure/touch_list.h"
 #include "results/result_files.h"
 #include "results/session_folder.h"
 #include "results/session_record.h"
 #include "settings/settings_store.h"
 #include "settings/test_settings.h"
-#include "procedure/start_test.h"
-#include "procedure/touch_list.h"
 #include "ui/qt_services.h"
 #include "ui/stim_folder.h"
 

@@ -11,9 +11,9 @@ namespace dialogs {
 
 bool WaitForResultLock(const std::string& file, const std::function<bool()>& tryLock) {
   constexpr int kPollMs = 100;
-  QProgressDialog box(QString::fromStdString("Waiting for another station to finish writing [" +
-                                             file + "]…"),
-                      QStringLiteral("Cancel"), 0, 0, MainWindowWidget());
+  QProgressDialog box(
+      QString::fromStdString("Waiting for another station to finish writing [" + file + "]…"),
+      QStringLiteral("Cancel"), 0, 0, MainWindowWidget());
   box.setObjectName(QStringLiteral("lockWait"));
   box.setWindowTitle(QString::fromStdString(ui::ApplicationName()));
   box.setWindowModality(Qt::ApplicationModal);

@@ -195,9 +195,8 @@ class FileIoTest : public QObject {
     QFETCH(QString, kind);
     QVERIFY(QDir().mkdir("sessions"));
     QVERIFY(testing::Plant(kind, "sessions/a.json", "../victim", 10));
-    // A link at every temporary name a pid-named save could pick.
-    for (int pid = 1; pid < 400; ++pid)
-      QVERIFY(QFile::link("../victim", QString("sessions/.a.json.tmp%1").arg(pid)));
+    // A link at the temporary name a pid-named save of this process would pick.
+    QVERIFY(QFile::link("../victim", QString("sessions/.a.json.tmp%1").arg(::getpid())));
     std::string written;
     std::string reason;
     QVERIFY2(

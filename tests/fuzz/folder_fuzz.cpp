@@ -26,8 +26,8 @@ enum Kind { kRegular, kFifo, kFolder, kZero, kHuge, kDangling, kKilledSave, kKin
 
 bool WriteFile(const std::string& path, const std::string& bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  const bool ok = fd >= 0 && ::write(fd, bytes.data(), bytes.size()) ==
-                                 static_cast<ssize_t>(bytes.size());
+  const bool ok =
+      fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   if (fd >= 0) ::close(fd);
   return ok;
 }
@@ -48,8 +48,7 @@ bool Plant(Kind kind, const std::string& path, const std::string& bytes) {
       FUZZ_CHECK(::symlink("/nonexistent/x", path.c_str()) == 0);
       return false;
     case kHuge:
-      FUZZ_CHECK(WriteFile(path, "") &&
-                 ::truncate(path.c_str(), 4 * file_io::kMaxLogBytes) == 0);
+      FUZZ_CHECK(WriteFile(path, "") && ::truncate(path.c_str(), 4 * file_io::kMaxLogBytes) == 0);
       return false;
     default:
       FUZZ_CHECK(WriteFile(path, bytes));
@@ -70,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(::mkdir(sessions.c_str(), 0777) == 0);
 
   // The listing: the planted entry and one regular record of the same bytes.
-  const std::string planted = kind == kKilledSave ? "/.K01_20260105-090307.json.tmp12057" : "/a.json";
+  const std::string planted =
+      kind == kKilledSave ? "/.K01_20260105-090307.json.tmp12057" : "/a.json";
   const bool regular = Plant(kind, sessions + planted, bytes);
   FUZZ_CHECK(WriteFile(sessions + "/b.json", bytes));
   const std::vector<results::SessionListing> listings =

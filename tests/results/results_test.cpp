@@ -14,8 +14,8 @@
 #include <cstring>
 #include <memory>
 
-#include "procedure/staircase.h"
 #include "fileio/file_append.h"
+#include "procedure/staircase.h"
 #include "results/result_files.h"
 #include "results/results_log.h"
 #include "settings/test_settings.h"

@@ -33,9 +33,8 @@ QStringList Names(const std::vector<results::SessionListing>& listings) {
 }
 
 QStringList Entries() {
-  return QDir("sessions").entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                        QDir::NoDotAndDotDot,
-                                    QDir::Name);
+  return QDir("sessions")
+      .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 }  // namespace
@@ -64,9 +63,9 @@ class SessionFolderTest : public QObject {
     QVERIFY(testing::Plant(kind, "sessions/a.json", "../victim", 17 * 1024 * 1024));
     QVERIFY(WriteBytes("sessions/b.json", RecordBytes()));
     const auto listings = results::LoadSessionFolder("sessions", {});
-    QCOMPARE(Names(listings), (QStringList{"a.json|cannot be read: " +
-                                               testing::RefusalFor(kind, "16 MiB"),
-                                           "b.json"}));
+    QCOMPARE(
+        Names(listings),
+        (QStringList{"a.json|cannot be read: " + testing::RefusalFor(kind, "16 MiB"), "b.json"}));
     // The export reads the same way: the planted one is left out and counted.
     int skipped = 0;
     std::string reason;
