@@ -5,12 +5,15 @@
 #include <QFileInfo>
 #include <utility>
 
+#include "dialogs/lock_wait_dialog.h"
 #include "display/dib_image.h"
 #include "display/gl_presenter.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
 #include "procedure/start_test.h"
 #include "procedure/touch_list.h"
+#include "results/result_files.h"
+#include "results/session_folder.h"
 #include "results/session_record.h"
 #include "settings/settings_store.h"
 #include "settings/test_settings.h"
@@ -25,7 +28,17 @@ constexpr char kClickSoundPath[] = "stim\\click.wav";
 constexpr char kErrorSoundPath[] = "stim\\error.wav";
 
 int LoadFlag(DibImage& image, const char* path) {
-  return image.Load(ui::InStimulusFolder(path, ui::StimulusFolder())) == 1 ? 1 : 0;
+  const std::string file = ui::InStimulusFolder(path, ui::StimulusFolder());
+  std::string refused;
+  const int loaded = image.Load(file, &refused) == 1 ? 1 : 0;
+  // A missing or bad bitmap is replaced without a word; one refused unread
+  // (a link, a FIFO, a huge file) may be another user's doing, so it is said.
+  if (!refused.empty()) {
+    ui::AppMessageBox("The stimulus [" + file + "] was not read: it " + refused +
+                          ". A built-in image is shown instead.",
+                      ui::kMbOk | ui::kMbIconWarning);
+  }
+  return loaded;
 }
 
 std::string SettingsNotSavedText(const SettingsSaveStatus& status) {
@@ -98,7 +111,10 @@ CMyApp::~CMyApp() {
   ShutDownDisplay();
 
   if (factoryInstalled_) display::SetPresenterFactory(std::move(previousFactory_));
-  if (servicesInstalled_) ui::SetUi(previousServices_);
+  if (servicesInstalled_) {
+    SetResultLockWait({});
+    ui::SetUi(previousServices_);
+  }
   qtServices_.reset();
 }
 
@@ -118,6 +134,8 @@ int CMyApp::StartUp(const std::string& executablePath) {
   ui::SetStimulusFolder(ui::FindStimulusFolder(QCoreApplication::applicationDirPath().toStdString(),
                                                DORVANE_STIM_FROM_BIN));
   if (qtServices_) {
+    // Another station's lock on a result file is waited for in view, and can be given up.
+    SetResultLockWait(dialogs::WaitForResultLock);
     // The first correct touch must click at once, not after the file loads.
     qtServices_->PreloadSound(kClickSoundPath);
     qtServices_->PreloadSound(kErrorSoundPath);
@@ -153,6 +171,15 @@ int CMyApp::StartUp(const std::string& executablePath) {
   WarnUnusableStimuli();
   // 8.
   ReadTestSettings();
+  if (!settingsStore.Refusal().empty()) {
+    ui::AppMessageBox("The settings file [" + settingsStore.FileName() + "] was not read: it " +
+                          settingsStore.Refusal() +
+                          ". The settings start from their defaults and are not saved to it.",
+                      ui::kMbOk | ui::kMbIconWarning);
+  }
+  // A record that a killed save left whole gets its name; the others are
+  // listed in the Sessions window.
+  results::RecoverUnfinishedRecords(QString::fromLatin1(results::kSessionFolder));
   return 1;
 }
 

@@ -4,7 +4,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QImage>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QWindow>
 #include <algorithm>
 #include <condition_variable>
@@ -19,6 +19,7 @@
 #include "check/system_info.h"
 #include "check/timing_chart.h"
 #include "display/layout.h"
+#include "fileio/safe_file.h"
 #include "display/surfaces.h"
 #include "procedure/ms_timer.h"
 #include "procedure/staircase.h"
@@ -296,17 +297,21 @@ bool SaveTimingCheck(const TimingCheck& check, const std::string& report,
   png.replace(QStringLiteral(".txt"), QStringLiteral(".png"));
   *textPath = QDir::current().absoluteFilePath(text).toStdString();
   *pngPath = QDir::current().absoluteFilePath(png).toStdString();
-  QSaveFile file(text);
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(report.data(), static_cast<qint64>(report.size())) !=
-          static_cast<qint64>(report.size()) ||
-      !file.commit()) {
-    *error = "Cannot write " + *textPath + " (" + file.errorString().toStdString() + ")";
+  // The names are predictable, so a link may wait at them: never written through.
+  std::string reason;
+  if (!file_io::ReplaceWhole(text.toStdString(), report, &reason)) {
+    *error = "Cannot write " + *textPath + " (" + reason + ")";
     return false;
   }
   const QImage charts = RenderTimingCharts(check);
-  if (charts.isNull() || !charts.save(png, "PNG")) {
+  QByteArray encoded;
+  QBuffer buffer(&encoded);
+  if (charts.isNull() || !buffer.open(QIODevice::WriteOnly) || !charts.save(&buffer, "PNG")) {
     *error = "Cannot write " + *pngPath;
+    return false;
+  }
+  if (!file_io::ReplaceWhole(png.toStdString(), encoded.toStdString(), &reason)) {
+    *error = "Cannot write " + *pngPath + " (" + reason + ")";
     return false;
   }
   return true;

@@ -90,7 +90,13 @@ bool PrepareResults(CResult* dialog, const std::string& path) {
 
 bool PrepareResults(CResult* dialog) {
   std::vector<LogEntry> entries;
-  const int read = ReadResultsLog(&entries);
+  std::string refused;
+  const int read = ReadResultsLog(&entries, &refused);
+  // A missing log shows nothing; one refused unread is said.
+  if (!refused.empty()) {
+    ui::AppMessageBox("The results log [ORBEL.txt] was not read: it " + refused + ".",
+                      ui::kMbOk | ui::kMbIconWarning);
+  }
   return PrepareFrom(dialog, &entries, read);
 }
 

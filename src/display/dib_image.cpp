@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <new>
+
+#include "fileio/safe_file.h"
 
 DibImage patchBitmap;
 DibImage openingBitmap;
@@ -52,32 +53,22 @@ void DibImage::Clear() {
 }
 
 int DibImage::Load(const std::string& path) {
+  return Load(path, nullptr);
+}
+
+int DibImage::Load(const std::string& path, std::string* refused) {
   Clear();
   std::string localPath = path;
   for (char& c : localPath) {
     if (c == '\\') c = '/';
   }
-  std::ifstream file(localPath, std::ios::binary);
-  if (!file) return 0;
-  file.seekg(0, std::ios::end);
-  const std::streamoff end = file.tellg();
-  file.seekg(0, std::ios::beg);
-  if (end < 0 || static_cast<uint64_t>(end) > kMaxFileSize) return 0;
-  const size_t length = static_cast<size_t>(end);
-
-  uint8_t fileHeader[kFileHeaderSize];
-  file.read(reinterpret_cast<char*>(fileHeader), kFileHeaderSize);
-  if (file.gcount() != static_cast<std::streamsize>(kFileHeaderSize) || !IsBm(fileHeader)) {
-    return 0;
-  }
-  if (!Allocate(&memory, length)) return 0;
-  const size_t rest = length - kFileHeaderSize;
-  file.read(reinterpret_cast<char*>(memory.data()), static_cast<std::streamsize>(rest));
-  if (file.gcount() != static_cast<std::streamsize>(rest)) {
-    Clear();
-    return 0;
-  }
-  return Parse(ReadUint32(fileHeader + 10));
+  std::string bytes;
+  std::string reason;
+  const file_io::ReadStatus status =
+      file_io::ReadRegularFile(localPath, file_io::kMaxStimulusBytes, &bytes, &reason);
+  if (status == file_io::ReadStatus::kRefused && refused) *refused = reason;
+  if (status != file_io::ReadStatus::kDone) return 0;
+  return LoadFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
 int DibImage::LoadFromMemory(const uint8_t* data, size_t size) {

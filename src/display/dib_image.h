@@ -29,6 +29,9 @@ struct DibImage {
   /// Replaces the content with the bitmap file at `path`; 1 on success. On
   /// failure the record is empty. Backslashes in `path` separate folders.
   int Load(const std::string& path);
+  /// As Load; when the file is refused unread (a symbolic link, not a
+  /// regular file, too large), `*refused` gets the reason.
+  int Load(const std::string& path, std::string* refused);
   /// The same for a file already in memory (`size` bytes at `data`).
   int LoadFromMemory(const uint8_t* data, size_t size);
   /// Frees the block and empties the record.

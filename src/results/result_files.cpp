@@ -2,16 +2,17 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
+#include "fileio/file_append.h"
 #include "results/decimal.h"
-#include "results/file_append.h"
 #include "settings/test_settings.h"
 #include "ui/services.h"
 
 namespace {
 
-using results::AppendStatus;
-using results::AppendToFile;
+using file_io::AppendStatus;
+using file_io::AppendToFile;
 
 const char kLogName[] = "ORBEL.txt";
 const char kSubjectHeader[] = "Subject,Trial,NItems,NCorrect,RT1,RT2,Error,Rev\r\n";
@@ -21,6 +22,17 @@ bool SystemLocalTime(std::tm* local) {
   const std::time_t now = std::time(nullptr);
   if (now == static_cast<std::time_t>(-1)) return false;
   return localtime_r(&now, local) != nullptr;
+}
+
+ResultLockWait& LockWait() {
+  static ResultLockWait wait;
+  return wait;
+}
+
+// Waits for `file`'s lock with the installed wait, or without a word.
+file_io::LockWaiter WaiterFor(const std::string& file) {
+  if (!LockWait()) return {};
+  return [file](const std::function<bool()>& tryLock) { return LockWait()(file, tryLock); };
 }
 
 LocalTimeSource& TimeSource() {
@@ -88,6 +100,10 @@ void SetLocalTimeSource(LocalTimeSource source) {
   TimeSource() = source ? std::move(source) : LocalTimeSource(SystemLocalTime);
 }
 
+ResultLockWait SetResultLockWait(ResultLockWait wait) {
+  return std::exchange(LockWait(), std::move(wait));
+}
+
 void WriteTestResults(int outcome) {
   std::tm local{};
   const bool read = TimeSource()(&local);
@@ -118,13 +134,16 @@ void WriteResultsDated(int outcome, const std::tm* ended) {
   const std::string& subject = testSettings.subject;
   const std::string dataFile = subject + ".csv";
   std::string reason;
-  switch (AppendToFile(dataFile, kSubjectHeader, SubjectRows(testState, subject), &reason)) {
+  switch (AppendToFile(dataFile, kSubjectHeader, SubjectRows(testState, subject), &reason,
+                       WaiterFor(dataFile))) {
     case AppendStatus::kDone:
       break;
     case AppendStatus::kOpenFailed:
       Warn("Cannot open the data file [" + dataFile + "] (" + reason +
            "); the rows of this test were not saved.");
       break;
+    case AppendStatus::kRefused:
+    case AppendStatus::kCancelled:
     case AppendStatus::kWriteFailed:
       Warn("Cannot write the data file [" + dataFile + "] (" + reason +
            "); the rows of this test were not saved.");
@@ -143,12 +162,15 @@ void WriteResultsDated(int outcome, const std::tm* ended) {
     return;
   }
 
-  switch (AppendToFile(kLogName, kLogHeader, LogLine(score, subject, ended), &reason)) {
+  switch (AppendToFile(kLogName, kLogHeader, LogLine(score, subject, ended), &reason,
+                       WaiterFor(kLogName))) {
     case AppendStatus::kDone:
       break;
     case AppendStatus::kOpenFailed:
       Warn(std::string("Cannot open the data file [") + kLogName + "].");
       return;
+    case AppendStatus::kRefused:
+    case AppendStatus::kCancelled:
     case AppendStatus::kWriteFailed:
       Warn(std::string("Cannot write the data file [") + kLogName + "] (" + reason +
            "); the result of this test was not saved.");

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <ctime>
 #include <functional>
+#include <string>
 
 #include "procedure/staircase.h"
 
@@ -27,3 +28,13 @@ using LocalTimeSource = std::function<bool(std::tm* local)>;
 /// Replaces the clock that dates log lines; an empty function restores the
 /// system clock.
 void SetLocalTimeSource(LocalTimeSource source);
+
+/// Shows that a result file's lock is held by another station while it waits:
+/// polls `tryLock` until it returns true (true) or the experimenter cancels
+/// (false). `file` names the file waited for.
+using ResultLockWait =
+    std::function<bool(const std::string& file, const std::function<bool()>& tryLock)>;
+
+/// Installs the wait that result files use; an empty one waits without a
+/// word. Returns the one it replaces.
+ResultLockWait SetResultLockWait(ResultLockWait wait);

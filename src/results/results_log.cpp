@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "fileio/safe_file.h"
 #include "results/decimal.h"
 
 namespace {
@@ -68,26 +69,21 @@ LogEntry ParseLine(const std::string& line) {
   return entry;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* text) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!file) return false;
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text->append(buffer, n);
-  // A directory opens but cannot be read: treat it as a log that cannot be opened.
-  return !std::ferror(file.get());
-}
-
 }  // namespace
 
-int ReadResultsLog(std::vector<LogEntry>* entries) {
-  return ReadResultsLog("ORBEL.txt", entries);
+int ReadResultsLog(std::vector<LogEntry>* entries, std::string* refused) {
+  return ReadResultsLog("ORBEL.txt", entries, refused);
 }
 
-int ReadResultsLog(const std::string& path, std::vector<LogEntry>* entries) {
+int ReadResultsLog(const std::string& path, std::vector<LogEntry>* entries, std::string* refused) {
   entries->clear();
   std::string text;
-  if (!ReadWholeFile(path, &text)) return 0;
+  std::string reason;
+  // A folder, a FIFO or a device in the log's place is refused unread.
+  const file_io::ReadStatus status =
+      file_io::ReadRegularFile(path, file_io::kMaxLogBytes, &text, &reason);
+  if (status == file_io::ReadStatus::kRefused && refused) *refused = reason;
+  if (status != file_io::ReadStatus::kDone) return 0;
   ParseResultsLog(text, entries);
   return 1;
 }

@@ -17,11 +17,14 @@ struct LogEntry {
 
 /// Reads "ORBEL.txt" of the working directory; 1 when read, 0 when it cannot
 /// be opened. 1 with zero entries (header only, or a blank second line) means
-/// there is nothing to show, as for a missing log.
-int ReadResultsLog(std::vector<LogEntry>* entries);
+/// there is nothing to show, as for a missing log. A symbolic link, anything
+/// but a regular file and a file over kMaxLogBytes are refused unread (0),
+/// with the reason in `*refused` when given.
+int ReadResultsLog(std::vector<LogEntry>* entries, std::string* refused = nullptr);
 
 /// The same for an explicit path.
-int ReadResultsLog(const std::string& path, std::vector<LogEntry>* entries);
+int ReadResultsLog(const std::string& path, std::vector<LogEntry>* entries,
+                   std::string* refused = nullptr);
 
 /// The entries of a log's bytes, as ReadResultsLog reads them from its file.
 void ParseResultsLog(const std::string& text, std::vector<LogEntry>* entries);

@@ -1,9 +1,9 @@
 #include "results/session_export.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
+
+#include "fileio/safe_file.h"
 
 namespace results {
 
@@ -45,12 +45,9 @@ const char* TimeSource(TouchTimeSource source) {
 }
 
 bool WriteWhole(const QString& path, const std::string& bytes, std::string* reason) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-          static_cast<qint64>(bytes.size()) ||
-      !file.commit()) {
-    *reason = path.toStdString() + ": " + file.errorString().toStdString();
+  std::string why;
+  if (!file_io::ReplaceWhole(path.toStdString(), bytes, &why)) {
+    *reason = path.toStdString() + ": " + why;
     return false;
   }
   return true;
@@ -105,10 +102,12 @@ bool ExportSessions(const std::vector<QString>& paths, const QString& trialsPath
   std::string touches = kTouchesCsvHeader;
   *skipped = 0;
   for (const QString& path : paths) {
-    QFile file(path);
     SessionRecord record;
+    std::string bytes;
     std::string why;
-    if (!file.open(QIODevice::ReadOnly) || !ParseSessionRecord(file.readAll(), &record, &why)) {
+    if (file_io::ReadRegularFile(path.toStdString(), file_io::kMaxRecordBytes, &bytes, &why) !=
+            file_io::ReadStatus::kDone ||
+        !ParseSessionRecord(QByteArray::fromStdString(bytes), &record, &why)) {
       ++*skipped;
       continue;
     }

@@ -45,9 +45,18 @@ SessionListing ListSession(const QString& path, const QByteArray& bytes);
 /// Told the files read so far and their number, on the caller's thread.
 using LoadProgress = std::function<void(int done, int total)>;
 
-/// Lists every "*.json" file of `folder` (hidden ones left out), sorted by
-/// file name; empty when the folder does not exist. Stops early, returning
-/// what it has, once `*cancel` is set.
+/// Completes each record that a killed save left as a hidden temporary file
+/// in `folder` when it parses whole, giving it its record's name; returns
+/// the listings of those that do not (unfinished, with the reason). Nothing
+/// is deleted; files of saves still running are left to them.
+std::vector<SessionListing> RecoverUnfinishedRecords(const QString& folder);
+
+/// Lists every "*.json" entry of `folder` (hidden ones left out), sorted by
+/// file name, after RecoverUnfinishedRecords; then the unfinished ones. A
+/// FIFO, a folder, a device, a link and a file over kMaxRecordBytes are
+/// listed unread with their reason, and so is `folder` when it is a link.
+/// Empty when the folder does not exist. Stops early, returning what it has,
+/// once `*cancel` is set.
 std::vector<SessionListing> LoadSessionFolder(const QString& folder, const LoadProgress& progress,
                                               const std::atomic<bool>* cancel = nullptr);
 

@@ -1,7 +1,6 @@
 #include "results/session_record.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,7 +11,8 @@
 #include <limits>
 #include <map>
 
-#include "results/durable_file.h"
+#include "fileio/durable_file.h"
+#include "fileio/safe_file.h"
 #include "results/result_files.h"
 #include "results/session_values.h"
 
@@ -310,12 +310,17 @@ StimulusRecord DescribeStimulus(const std::string& path, bool used, StimulusUse 
   std::replace(record.file.begin(), record.file.end(), '\\', '/');
   record.use = fallback;
   if (!used) return record;
-  QFile file(Q(record.file));
-  if (!file.open(QIODevice::ReadOnly)) return record;
-  QCryptographicHash hash(QCryptographicHash::Sha256);
-  if (!hash.addData(&file)) return record;
+  std::string bytes;
+  std::string why;
+  if (file_io::ReadRegularFile(record.file, file_io::kMaxStimulusBytes, &bytes, &why) !=
+      file_io::ReadStatus::kDone) {
+    return record;
+  }
   record.use = StimulusUse::kFile;
-  record.sha256 = hash.result().toHex().toStdString();
+  record.sha256 = QCryptographicHash::hash(QByteArray::fromStdString(bytes),
+                                           QCryptographicHash::Sha256)
+                      .toHex()
+                      .toStdString();
   return record;
 }
 
@@ -674,7 +679,7 @@ bool SaveSessionRecord(const std::string& folder, const SessionRecord& record,
   for (int k = 2; k <= kMaxNameSuffix; ++k)
     names.push_back(stem + "-" + std::to_string(k) + ".json");
   std::string name;
-  const bool ok = WriteNewFileDurably(folder, names, SessionRecordJson(record), &name, reason);
+  const bool ok = file_io::WriteNewFileDurably(folder, names, SessionRecordJson(record), &name, reason);
   *path = folder + "/" + name;
   return ok;
 }

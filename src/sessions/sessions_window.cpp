@@ -1,5 +1,6 @@
 #include "sessions/sessions_window.h"
 
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -22,6 +23,7 @@
 #include <set>
 #include <utility>
 
+#include "fileio/safe_file.h"
 #include "results/session_export.h"
 #include "sessions/session_charts.h"
 #include "sessions/session_table.h"
@@ -91,6 +93,11 @@ CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), 
   filters->addWidget(maxRev_);
   filters->addStretch(1);
   filters->addWidget(progress_, 1);
+  // A folder another user filled can take long: what was read so far is shown.
+  stopReading_ = new QPushButton(QStringLiteral("Stop reading"), this);
+  stopReading_->setAutoDefault(false);
+  connect(stopReading_, &QPushButton::clicked, this, [this] { cancel_ = true; });
+  filters->addWidget(stopReading_);
 
   model_ = new SessionTableModel(this);
   filter_ = new SessionFilter(this);
@@ -200,6 +207,7 @@ void CSessions::OnLoaded(std::vector<results::SessionListing> listings) {
   FillSettingFilter(maxRev_, {maxRevs.begin(), maxRevs.end()});
   model_->SetListings(std::move(listings));
   progress_->hide();
+  stopReading_->hide();
   // Newest first: the session just run is the one wanted most often.
   table_->sortByColumn(kDate, Qt::DescendingOrder);
   // Measured on the first rows only: every row of a large folder would take seconds.
@@ -275,8 +283,14 @@ bool CSessions::SavePicture(const QString& path) {
     painter.drawPixmap(0, 0, left);
     painter.drawPixmap(left.width(), 0, right);
   }
-  if (picture.save(path, "PNG")) return true;
-  ui::AppMessageBox("Cannot write the picture [" + path.toStdString() + "].",
+  QByteArray encoded;
+  QBuffer buffer(&encoded);
+  std::string reason = "cannot be encoded";
+  if (buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG") &&
+      file_io::ReplaceWhole(path.toStdString(), encoded.toStdString(), &reason)) {
+    return true;
+  }
+  ui::AppMessageBox("Cannot write the picture [" + path.toStdString() + "] (" + reason + ").",
                     ui::kMbOk | ui::kMbIconWarning);
   return false;
 }

@@ -69,6 +69,8 @@ class CSessions : public QDialog {
   QComboBox* MemtimeFilter() const { return memtime_; }
   QComboBox* MaxRevFilter() const { return maxRev_; }
   QProgressBar* Progress() const { return progress_; }
+  /// The button that stops reading the folder.
+  QPushButton* StopReading() const { return stopReading_; }
   QLabel* Status() const { return status_; }
   QChart* Staircase() const;
   QChart* Distribution() const;
@@ -96,6 +98,7 @@ class CSessions : public QDialog {
   QComboBox* memtime_ = nullptr;
   QComboBox* maxRev_ = nullptr;
   QProgressBar* progress_ = nullptr;
+  QPushButton* stopReading_ = nullptr;
   QLabel* status_ = nullptr;
   QChartView* staircaseView_ = nullptr;
   QChartView* distributionView_ = nullptr;

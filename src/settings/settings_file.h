@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-/// Replaces the content of the file at `path` (through a symbolic link: the
-/// file it names) with `text`. The new text goes to a file of its own beside
+/// Replaces the content of the file at `path` with `text`; a symbolic link
+/// or anything but a regular file in its place is refused and left alone. The new text goes to a file of its own beside
 /// it and replaces it in one rename, keeping its mode and, where allowed, its
 /// owner; where no file can be made beside it, an existing file is written in
 /// place. A read-only file (no write permission for anyone, or none for this

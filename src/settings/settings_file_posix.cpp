@@ -1,13 +1,15 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
+#include <ctime>
 
-#include "settings/file_io.h"
+#include "fileio/file_io.h"
 #include "settings/settings_file.h"
 
 namespace {
@@ -39,8 +41,14 @@ bool IsTemporaryOf(const std::string& entry, const std::string& name) {
          middle.find('-', dash + 1) == std::string::npos;
 }
 
-std::string TemporaryName(const std::string& target, int n) {
-  return target + "." + std::to_string(::getpid()) + "-" + std::to_string(n) + kTempSuffix;
+// Unpredictable, so that no one can plant a link at the name in advance
+// (O_EXCL refuses one anyway).
+std::string TemporaryName(const std::string& target) {
+  uint64_t random = 0;
+  if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+    random = static_cast<uint64_t>(::getpid()) << 32 ^ static_cast<uint64_t>(::time(nullptr));
+  }
+  return target + "." + std::to_string(::getpid()) + "-" + std::to_string(random) + kTempSuffix;
 }
 
 void RemoveKilledSavesTemporaries(const std::string& target) {
@@ -64,6 +72,11 @@ void RemoveKilledSavesTemporaries(const std::string& target) {
     ::close(fd);
   }
   ::closedir(dir);
+}
+
+bool Refuse(std::string* reason, const char* why) {
+  *reason = why;
+  return false;
 }
 
 bool Fail(std::string* reason, int error) {
@@ -90,22 +103,28 @@ bool WriteInPlace(int fd, std::string_view text, std::string* reason) {
 }  // namespace
 
 bool ReplaceFileContent(const std::string& path, std::string_view text, std::string* reason) {
-  std::string target = path;
-  if (char* real = ::realpath(path.c_str(), nullptr)) {
-    target = real;
-    std::free(real);
-  }
-  RemoveKilledSavesTemporaries(target);
-
+  // A link in the file's place may be another user's: neither it nor the
+  // file it names is written.
+  const std::string& target = path;
   struct stat old {};
-  const bool hadOld = ::stat(target.c_str(), &old) == 0;
+  const bool hadOld = ::lstat(target.c_str(), &old) == 0;
+  if (hadOld && S_ISLNK(old.st_mode)) return Refuse(reason, "is a symbolic link");
+  if (hadOld && !S_ISREG(old.st_mode)) return Refuse(reason, "is not a regular file");
+  RemoveKilledSavesTemporaries(target);
   int inPlace = -1;
   if (hadOld) {
-    if (S_ISDIR(old.st_mode)) return Fail(reason, EISDIR);
     // Locked by its mode, which even an administrator's run must respect.
-    if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0) return Fail(reason, EACCES);
-    inPlace = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (inPlace < 0) return Fail(reason, errno);
+    if ((old.st_mode & 0222) == 0) return Fail(reason, EACCES);
+    inPlace = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (inPlace < 0) {
+      return errno == ELOOP ? Refuse(reason, "is a symbolic link") : Fail(reason, errno);
+    }
+    struct stat opened {};
+    if (::fstat(inPlace, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      ::close(inPlace);
+      return Refuse(reason, "is not a regular file");
+    }
+    ::fcntl(inPlace, F_SETFL, 0);
   }
 
   // The name is unique so that two copies of the program never share one.
@@ -113,8 +132,8 @@ bool ReplaceFileContent(const std::string& path, std::string_view text, std::str
   int fd = -1;
   int tempError = 0;
   for (int n = 0; fd < 0 && n < 100; ++n) {
-    temp = TemporaryName(target, n);
-    fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    temp = TemporaryName(target);
+    fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
       tempError = errno;
       if (errno != EEXIST) break;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "fileio/safe_file.h"
 #include "settings/settings_file.h"
 #include "settings/test_settings.h"
 
@@ -62,15 +63,13 @@ void SettingsStore::LoadFile(const std::string& tag) {
 bool SettingsStore::LoadPath(const std::string& path) {
   keys_.clear();
   values_.clear();
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
+  refusal_.clear();
   std::string text;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  const bool failed = std::ferror(f) != 0;  // e.g. the name is a directory
-  std::fclose(f);
-  if (failed) return false;
+  std::string reason;
+  const file_io::ReadStatus status =
+      file_io::ReadRegularFile(path, file_io::kMaxSettingsBytes, &text, &reason);
+  if (status == file_io::ReadStatus::kRefused) refusal_ = reason;
+  if (status != file_io::ReadStatus::kDone) return false;
   LoadText(text);
   return true;
 }

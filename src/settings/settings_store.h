@@ -19,8 +19,12 @@ class SettingsStore {
   void LoadFile(const std::string& tag);
 
   /// Replaces the entries with those of the file at `path`; the file name is not changed.
-  /// Returns false (store empty) if the file cannot be read.
+  /// Returns false (store empty) if the file cannot be read. A symbolic link, anything
+  /// but a regular file and a file over kMaxSettingsBytes are refused unread.
   bool LoadPath(const std::string& path);
+
+  /// Why the last LoadPath refused its file unread ("is a symbolic link"); empty otherwise.
+  const std::string& Refusal() const { return refusal_; }
 
   /// Replaces the entries with those read from the bytes of a settings file.
   void LoadText(std::string_view text);
@@ -59,6 +63,7 @@ class SettingsStore {
   void HandlePiece(std::string_view piece);
 
   std::string fileName_;
+  std::string refusal_;
   std::vector<std::string> keys_;
   std::vector<std::string> values_;
 };

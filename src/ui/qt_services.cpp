@@ -252,7 +252,10 @@ void QtServices::Sleep(int milliseconds) {
 
 QSoundEffect* QtServices::SoundFor(const std::string& path) {
   const QFileInfo file(QString::fromStdString(InStimulusFolder(path, StimulusFolder())));
-  if (!file.isFile()) return nullptr;  // a missing file loads nothing
+  // A missing file loads nothing; nor does a link, a FIFO or a device,
+  // which another user may have left, nor a file no sound of ours reaches.
+  constexpr qint64 kMaxSoundBytes = 64 * 1024 * 1024;
+  if (file.isSymLink() || !file.isFile() || file.size() > kMaxSoundBytes) return nullptr;
   const std::string key = file.absoluteFilePath().toStdString();
   auto it = sounds_.find(key);
   if (it == sounds_.end()) {

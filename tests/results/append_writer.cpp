@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "results/file_append.h"
+#include "fileio/file_append.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) return 2;
@@ -16,8 +16,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < count; ++i) {
     const std::string line = tag + "\t" + std::to_string(i) + "\t" + padding + "\r\n";
     std::string reason;
-    if (results::AppendToFile(argv[1], "HEADER\r\n", line, &reason) !=
-        results::AppendStatus::kDone) {
+    if (file_io::AppendToFile(argv[1], "HEADER\r\n", line, &reason) !=
+        file_io::AppendStatus::kDone) {
       std::fprintf(stderr, "%s\n", reason.c_str());
       return 1;
     }

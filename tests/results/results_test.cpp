@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QProcess>
@@ -13,13 +14,14 @@
 #include <cstring>
 #include <memory>
 
+#include "fileio/file_append.h"
 #include "procedure/staircase.h"
-#include "results/file_append.h"
 #include "results/result_files.h"
 #include "results/results_log.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
 #include "support/file_bytes.h"
+#include "support/planted.h"
 
 // What this process has synced to disk, by path: defined here, fsync takes
 // the place of the C library's for the program's code that the test links.
@@ -324,13 +326,89 @@ class ResultsTest : public QObject {
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
     std::string reason;
-    const results::AppendStatus status =
-        results::AppendToFile("ORBEL.txt", "", std::string(100, 'x'), &reason);
+    const file_io::AppendStatus status =
+        file_io::AppendToFile("ORBEL.txt", "", std::string(100, 'x'), &reason);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    QVERIFY(status == results::AppendStatus::kWriteFailed);
+    QVERIFY(status == file_io::AppendStatus::kWriteFailed);
     QCOMPARE(QString::fromStdString(reason), QString(std::strerror(EFBIG)));
     QCOMPARE(ReadBytes("ORBEL.txt"), old);
+  }
+
+  // Another user's link or FIFO at a result file's name: the box names the
+  // file and the reason, and nothing is written anywhere else.
+  void plantedResultFile_refusedWithBox_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("kind");
+    for (const char* file : {"SOMEBODY.csv", "ORBEL.txt"})
+      for (const char* kind : {"link", "fifo", "zero"})
+        QTest::newRow(qPrintable(QString(file) + " " + kind)) << file << kind;
+  }
+  void plantedResultFile_refusedWithBox() {
+    QFETCH(QString, file);
+    QFETCH(QString, kind);
+    QVERIFY(WriteBytes("victim", "not yours\n"));
+    QVERIFY(testing::Plant(kind, file, "victim", 0));
+    SetTrials({3, 1, 4, 2});
+    WriteTestResults(1);
+    const QString lost = file == "ORBEL.txt" ? "the result of this test was not saved."
+                                             : "the rows of this test were not saved.";
+    const QString box = "app|48|Cannot write the data file [" + file + "] (" +
+                        testing::RefusalFor(kind, "") + "); " + lost;
+    QVERIFY2(Boxes().contains(box), qPrintable(Boxes().join("\n")));
+    QCOMPARE(ReadBytes("victim"), QByteArray("not yours\n"));
+  }
+
+  // The log reader: a FIFO is not waited on, /dev/zero not read without end.
+  void log_plantedFile_refusedUnread_data() {
+    QTest::addColumn<QString>("kind");
+    for (const QString& kind : testing::PlantedKinds()) QTest::newRow(qPrintable(kind)) << kind;
+  }
+  void log_plantedFile_refusedUnread() {
+    QFETCH(QString, kind);
+    QVERIFY(WriteBytes("victim", kLogHeader + kStamp + "1.00\tX\r\n"));
+    QVERIFY(testing::Plant(kind, "ORBEL.txt", "victim", 65 * 1024 * 1024));
+    std::vector<LogEntry> entries;
+    std::string refused;
+    QCOMPARE(ReadResultsLog(&entries, &refused), 0);
+    QCOMPARE(QString::fromStdString(refused), testing::RefusalFor(kind, "64 MiB"));
+    QVERIFY(entries.empty());
+  }
+
+  // Another station holds the log's lock and the experimenter gives up the
+  // wait: the box says the result was not written, and it was not.
+  void lockWaitCancelled_boxSaysNotWritten() {
+    QVERIFY(WriteBytes("ORBEL.txt", kLogHeader));
+    int ready[2];
+    QVERIFY(::pipe(ready) == 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+      const int fd = ::open("ORBEL.txt", O_RDWR);
+      struct flock whole {};
+      whole.l_type = F_WRLCK;
+      const char c = ::fcntl(fd, F_SETLK, &whole) == 0 ? 'L' : 'E';
+      static_cast<void>(::write(ready[1], &c, 1));
+      ::pause();
+      ::_exit(0);
+    }
+    char c = 0;
+    QVERIFY(::read(ready[0], &c, 1) == 1 && c == 'L');
+    QStringList waitedFor;
+    const ResultLockWait previous =
+        SetResultLockWait([&](const std::string& file, const std::function<bool()>& tryLock) {
+          waitedFor << QString::fromStdString(file);
+          return tryLock();  // one look, then cancelled
+        });
+    SetTrials({3, 1, 4, 2});
+    WriteTestResults(1);
+    SetResultLockWait(previous);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    QCOMPARE(waitedFor, QStringList{"ORBEL.txt"});
+    QCOMPARE(Boxes(), QStringList{"app|48|Cannot write the data file [ORBEL.txt] (the wait for "
+                                  "another station's lock was cancelled); the result of this test "
+                                  "was not saved."});
+    QCOMPARE(ReadBytes("ORBEL.txt"), kLogHeader);
   }
 
   void log_workedExample() {

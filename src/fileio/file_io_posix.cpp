@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "settings/file_io.h"
+#include "fileio/file_io.h"
 
 namespace file_io {
 
