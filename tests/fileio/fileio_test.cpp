@@ -16,33 +16,13 @@
 #include "support/file_bytes.h"
 #include "support/planted.h"
 
+using testing::HoldLock;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
 namespace {
 
 const QByteArray kVictim = "not yours\n";
-
-// A second process that holds the write lock on `path` until it is ended.
-pid_t HoldLock(const QString& path) {
-  int ready[2];
-  if (::pipe(ready) != 0) return -1;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const int fd = ::open(qPrintable(path), O_RDWR);
-    struct flock whole {};
-    whole.l_type = F_WRLCK;
-    const char c = ::fcntl(fd, F_SETLK, &whole) == 0 ? 'L' : 'E';
-    static_cast<void>(::write(ready[1], &c, 1));
-    ::pause();
-    ::_exit(0);
-  }
-  char c = 0;
-  const bool locked = ::read(ready[0], &c, 1) == 1 && c == 'L';
-  ::close(ready[0]);
-  ::close(ready[1]);
-  return locked ? child : -1;
-}
 
 QStringList Entries(const QString& folder) {
   return QDir(folder).entryList(

@@ -379,20 +379,8 @@ class ResultsTest : public QObject {
   // wait: the box says the result was not written, and it was not.
   void lockWaitCancelled_boxSaysNotWritten() {
     QVERIFY(WriteBytes("ORBEL.txt", kLogHeader));
-    int ready[2];
-    QVERIFY(::pipe(ready) == 0);
-    const pid_t holder = ::fork();
-    if (holder == 0) {
-      const int fd = ::open("ORBEL.txt", O_RDWR);
-      struct flock whole {};
-      whole.l_type = F_WRLCK;
-      const char c = ::fcntl(fd, F_SETLK, &whole) == 0 ? 'L' : 'E';
-      static_cast<void>(::write(ready[1], &c, 1));
-      ::pause();
-      ::_exit(0);
-    }
-    char c = 0;
-    QVERIFY(::read(ready[0], &c, 1) == 1 && c == 'L');
+    const pid_t holder = testing::HoldLock("ORBEL.txt");
+    QVERIFY(holder > 0);
     QStringList waitedFor;
     const ResultLockWait previous =
         SetResultLockWait([&](const std::string& file, const std::function<bool()>& tryLock) {

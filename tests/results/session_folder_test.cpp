@@ -123,20 +123,8 @@ class SessionFolderTest : public QObject {
   // Another station's save in progress holds its file's lock: left to it.
   void runningSave_leftAlone() {
     QVERIFY(WriteBytes(QString("sessions/") + kKilled, RecordBytes()));
-    int ready[2];
-    QVERIFY(::pipe(ready) == 0);
-    const pid_t saving = ::fork();
-    if (saving == 0) {
-      const int fd = ::open((QString("sessions/") + kKilled).toLocal8Bit().constData(), O_RDWR);
-      struct flock whole {};
-      whole.l_type = F_WRLCK;
-      const char c = ::fcntl(fd, F_SETLK, &whole) == 0 ? 'L' : 'E';
-      static_cast<void>(::write(ready[1], &c, 1));
-      ::pause();
-      ::_exit(0);
-    }
-    char c = 0;
-    QVERIFY(::read(ready[0], &c, 1) == 1 && c == 'L');
+    const pid_t saving = testing::HoldLock(QString("sessions/") + kKilled);
+    QVERIFY(saving > 0);
     const auto listings = results::RecoverUnfinishedRecords("sessions");
     ::kill(saving, SIGKILL);
     ::waitpid(saving, nullptr, 0);

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <QByteArray>
@@ -41,6 +42,28 @@ inline QString RefusalFor(const QString& kind, const QString& cap) {
   if (kind == "link" || kind == "zero") return "is a symbolic link";
   if (kind == "huge") return "is larger than " + cap;
   return "is not a regular file";
+}
+
+/// Another station: a child process that holds the write lock on the whole
+/// of `path` until it is killed. Its pid, or -1 when it could not lock.
+inline pid_t HoldLock(const QString& path) {
+  int ready[2];
+  if (::pipe(ready) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR);
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    const char c = ::fcntl(fd, F_SETLK, &whole) == 0 ? 'L' : 'E';
+    static_cast<void>(::write(ready[1], &c, 1));
+    ::pause();
+    ::_exit(0);
+  }
+  char c = 0;
+  const bool locked = ::read(ready[0], &c, 1) == 1 && c == 'L';
+  ::close(ready[0]);
+  ::close(ready[1]);
+  return locked ? child : -1;
 }
 
 }  // namespace testing
