@@ -12,13 +12,13 @@
 #include "dialogs/results_dialog.h"
 #include "dialogs/setup_dialogs.h"
 #include "display/surfaces.h"
-#include "results/result_files.h"
-#include "results/session_record.h"
-#include "settings/test_settings.h"
 #include "procedure/touch_list.h"
 #include "procedure/touch_window.h"
 #include "procedure/trial_run.h"
 #include "procedure/trial_timing.h"
+#include "results/result_files.h"
+#include "results/session_record.h"
+#include "settings/test_settings.h"
 
 namespace {
 
@@ -117,4 +117,7 @@ void StartTest() {
                                  ScreenSize, presentRect, presentation, started, ended});
   }
   if (testSettings.flag_ranking == 1) ViewResults();
+  // Topmost brought the main window back over the screen for the score and
+  // the ranking; kept, it would stay above every other program for good.
+  ui::Ui().EndTopmost(mainWindow);
 }

@@ -144,7 +144,8 @@ void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
                   person.StartTestByClick() && person.FillSubjectInformation(entry) &&
                   person.TakeTest(entry, &trials) && person.CloseScoreBox() &&
                   person.CloseResults() && person.WaitForOpeningScreen() &&
-                  person.CheckHomeScreen() && person.PressEscape() && person.ExitFromMenu();
+                  person.CheckHomeScreen() && person.CheckNotAbove() && person.PressEscape() &&
+                  person.ExitFromMenu();
   const QDateTime runEnd = QDateTime::currentDateTime();
   qInfo().noquote() << "what the person did:\n" + QString::fromStdString(person.Log());
   QVERIFY2(ok, person.Failure().c_str());

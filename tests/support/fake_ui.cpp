@@ -3,16 +3,22 @@
 namespace testing {
 
 FakeUi::FakeUi() : previous_(ui::SetUi(this)) {}
-FakeUi::~FakeUi() { ui::SetUi(previous_); }
+FakeUi::~FakeUi() {
+  ui::SetUi(previous_);
+}
 
-int FakeUi::MessageBox(ui::WindowHandle owner, const std::string& text,
-                       const std::string& caption, unsigned type) {
+int FakeUi::MessageBox(ui::WindowHandle owner, const std::string& text, const std::string& caption,
+                       unsigned type) {
   boxes.push_back({owner, text, caption, type});
   return boxAnswer;
 }
 
 void FakeUi::PlaceTopmost(ui::WindowHandle window, int width, int height) {
   placements.push_back({window, width, height});
+}
+
+void FakeUi::EndTopmost(ui::WindowHandle window) {
+  topmostEnded.push_back(window);
 }
 
 int16_t FakeUi::GetAsyncKeyState(int virtualKey) {
@@ -39,7 +45,9 @@ void FakeUi::Sleep(int milliseconds) {
   if (onSleep) onSleep(milliseconds);
 }
 
-void FakeUi::PlaySound(const std::string& path, unsigned) { sounds.push_back(path); }
+void FakeUi::PlaySound(const std::string& path, unsigned) {
+  sounds.push_back(path);
+}
 
 void FakeUi::SetInputMethodOpen(ui::WindowHandle window, bool open) {
   inputMethod.emplace_back(window, open);

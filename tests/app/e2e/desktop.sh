@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command on a desktop inside the X server of DISPLAY (under xvfb-run):
-#   desktop.sh none|openbox|xfwm4|weston <command> [arguments...]
-# none is the bare server; openbox and xfwm4 are those window managers; weston
+#   desktop.sh none|openbox|xfwm4|mutter-x11|kwin-x11|weston <command> [arguments...]
+# none is the bare server; openbox, xfwm4, mutter-x11 (GNOME's) and kwin-x11
+# (KDE's) are X window managers; weston
 # is weston's X11 backend with its desktop shell, whose clients are Wayland
 # programs. The command learns which from DORVANE_E2E_DESKTOP; under weston it
 # also gets WAYLAND_DISPLAY. Whatever was started here is stopped at the end.
@@ -33,6 +34,21 @@ wait_for() {
   cat "$scratch/desktop.log" >&2 || true
   exit 1
 }
+# Starts a desktop program on a session bus of its own (they read their
+# settings over it), which dbus-run-session ends once the program has ended;
+# no accessibility bus. The program is stopped at the end.
+in_session() {
+  rm -f "$scratch/wm.pid"
+  NO_AT_BRIDGE=1 XDG_RUNTIME_DIR="$scratch" dbus-run-session -- \
+    sh -c 'env -u QT_QPA_PLATFORM "$@" & echo $! >"$0"; wait' "$scratch/wm.pid" "$@" \
+    >>"$scratch/desktop.log" 2>&1 &
+  waits+=($!)
+  for _ in $(seq 100); do
+    [ -s "$scratch/wm.pid" ] && break
+    sleep 0.05
+  done
+  pids+=("$(cat "$scratch/wm.pid")")
+}
 window_manager_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 weston_shell_ready() { weston-debug scene-graph | grep -q 'panel for output'; }
 
@@ -44,13 +60,17 @@ case "$desktop" in
     wait_for openbox window_manager_running
     ;;
   xfwm4)
-    # xfwm4 reads its settings over a session bus of its own, which
-    # dbus-run-session ends once xfwm4 has ended; no accessibility bus.
-    NO_AT_BRIDGE=1 dbus-run-session -- sh -c 'xfwm4 --compositor=off & echo $! >"$1"; wait' \
-      sh "$scratch/wm.pid" >"$scratch/desktop.log" 2>&1 &
-    waits+=($!)
+    in_session xfwm4 --compositor=off
     wait_for xfwm4 window_manager_running
-    pids+=("$(cat "$scratch/wm.pid")")
+    ;;
+  mutter-x11)
+    # GNOME's window manager and compositor, without the shell.
+    in_session mutter --x11 --sm-disable
+    wait_for mutter window_manager_running
+    ;;
+  kwin-x11)
+    in_session kwin_x11
+    wait_for kwin_x11 window_manager_running
     ;;
   weston)
     size="$(xdpyinfo | awk '/dimensions:/ { print $2 }')"

@@ -660,9 +660,26 @@ void Person::FocusFrameOnWayland() {
   Note("clicked the main frame's black margin, for the keyboard");
 }
 
+bool Person::CheckNotAbove() {
+  if (!desktop_.windowManager) return true;
+  const auto notAbove = [this] {
+    for (const std::string& state : screen_.WindowStates("Dorvane")) {
+      if (state == "_NET_WM_STATE_ABOVE") return false;
+    }
+    return true;
+  };
+  if (!WaitFor(notAbove, 3000, 20, "the main frame to leave the above state after the test")) {
+    return false;
+  }
+  Note("the main frame is no longer above other windows");
+  return true;
+}
+
 bool Person::PressEscape() {
-  // Pushed aside first, as a person dragging it would; weston lets no client move it.
-  if (!desktop_.wayland && !frame_.title.empty()) {
+  // Pushed aside first, as a person dragging it would; weston lets no client
+  // move it, and kwin keeps an undecorated window that covers the screen
+  // where it is, as a full-screen one (it has no decorations here).
+  if (!desktop_.wayland && desktop_.name != "kwin-x11" && !frame_.title.empty()) {
     screen_.MoveWindow(frame_.title, frame_.rect.topLeft() + QPoint(100, 80));
     const auto moved = [this] {
       for (const TopWindow& w : Windows()) {

@@ -116,6 +116,9 @@ class Person {
   bool LookAtSessions(const std::string& subject);
   /// Waits for the Results dialog, calls `onResults`, then closes it with Return.
   bool CloseResults();
+  /// Under an X window manager: the main frame is not kept above other
+  /// programs' windows (no _NET_WM_STATE_ABOVE) once a test is over.
+  bool CheckNotAbove();
   /// Escape over the main frame; the frame is then back over the screen.
   bool PressEscape();
   /// File -> Exit from the keyboard; true when the program then ends with code 0.

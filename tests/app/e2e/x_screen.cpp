@@ -213,6 +213,30 @@ unsigned long XScreen::ClientTitled(const std::string& title) {
   return found;
 }
 
+std::vector<std::string> XScreen::WindowStates(const std::string& title) {
+  std::vector<std::string> names;
+  const Window client = ClientTitled(title);
+  const Atom state = XInternAtom(display_, "_NET_WM_STATE", True);
+  if (!client || state == None) return names;
+  Atom type = None;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display_, client, state, 0, 64, False, XA_ATOM, &type, &format, &items,
+                         &after, &data) == Success &&
+      data && format == 32) {
+    const auto* atoms = reinterpret_cast<const Atom*>(data);
+    for (unsigned long i = 0; i < items; ++i) {
+      if (char* name = XGetAtomName(display_, atoms[i])) {
+        names.emplace_back(name);
+        XFree(name);
+      }
+    }
+  }
+  if (data) XFree(data);
+  return names;
+}
+
 void XScreen::MoveWindow(const std::string& title, const QPoint& to) {
   if (const Window client = ClientTitled(title)) {
     // Through the window manager when there is one, as any program's request.

@@ -64,6 +64,9 @@ class XScreen {
   /// Asks for the top-level window titled `title` to be moved, its client
   /// area's corner to `to`, as a person dragging it would.
   void MoveWindow(const std::string& title, const QPoint& to);
+  /// The window-manager states (_NET_WM_STATE atoms, by name) of the
+  /// top-level window titled `title`; empty when it has none or is not there.
+  std::vector<std::string> WindowStates(const std::string& title);
   /// The viewable top-level windows, found inside a window manager's frames.
   std::vector<TopWindow> TopWindows();
 
