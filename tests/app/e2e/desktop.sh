@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs a command on a desktop inside the X server of DISPLAY (under xvfb-run):
-#   desktop.sh none|openbox|xfwm4|mutter-x11|kwin-x11|weston <command> [arguments...]
+#   desktop.sh none|openbox|xfwm4|mutter-x11|kwin-x11|weston|mutter-wayland|kwin-wayland
+#              <command> [arguments...]
 # none is the bare server; openbox, xfwm4, mutter-x11 (GNOME's) and kwin-x11
 # (KDE's) are X window managers; weston
 # is weston's X11 backend with its desktop shell, whose clients are Wayland
-# programs. The command learns which from DORVANE_E2E_DESKTOP; under weston it
-# also gets WAYLAND_DISPLAY. Whatever was started here is stopped at the end.
+# programs; mutter-wayland and kwin-wayland are GNOME's and KDE's compositors
+# in a window of the X server. The command learns which from
+# DORVANE_E2E_DESKTOP; under a compositor it also gets WAYLAND_DISPLAY. Whatever was started here is stopped at the end.
 set -euo pipefail
 desktop="$1"
 shift
@@ -49,6 +51,13 @@ in_session() {
   done
   pids+=("$(cat "$scratch/wm.pid")")
 }
+screen_size() { xdpyinfo | awk '/dimensions:/ { print $2 }'; }
+# The compositor's output window, titled `name`, fills the screen and its
+# socket is there.
+compositor_covers_screen() {
+  [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] &&
+    xwininfo -root -children | grep -F "\"$1" | grep -q " $(screen_size)+0+0 "
+}
 window_manager_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 weston_shell_ready() { weston-debug scene-graph | grep -q 'panel for output'; }
 
@@ -72,8 +81,26 @@ case "$desktop" in
     in_session kwin_x11
     wait_for kwin_x11 window_manager_running
     ;;
+  mutter-wayland)
+    # GNOME's compositor nested in a window of the X server, one output the
+    # size of the screen; the program is a Wayland client of it.
+    export XDG_RUNTIME_DIR="$scratch" WAYLAND_DISPLAY=dorvane-e2e
+    in_session env MUTTER_DEBUG_DUMMY_MODE_SPECS="$(screen_size)" \
+      mutter --nested --wayland --no-x11 --wayland-display="$WAYLAND_DISPLAY"
+    wait_for mutter compositor_covers_screen mutter
+    ;;
+  kwin-wayland)
+    # KDE's compositor in a window of the X server. Debian gives kwin_wayland
+    # a file capability, which an unprivileged exec refuses; a copy has none.
+    export XDG_RUNTIME_DIR="$scratch" WAYLAND_DISPLAY=dorvane-e2e
+    cp "$(command -v kwin_wayland)" "$scratch/kwin_wayland"
+    size="$(screen_size)"
+    in_session "$scratch/kwin_wayland" --x11-display "$DISPLAY" --width "${size%x*}" \
+      --height "${size#*x}" --socket "$WAYLAND_DISPLAY" --no-lockscreen
+    wait_for kwin_wayland compositor_covers_screen "KDE Wayland Compositor"
+    ;;
   weston)
-    size="$(xdpyinfo | awk '/dimensions:/ { print $2 }')"
+    size="$(screen_size)"
     export XDG_RUNTIME_DIR="$scratch" WAYLAND_DISPLAY=dorvane-e2e
     # --debug lets weston-debug list the windows: the X server sees only weston's.
     weston --backend=x11-backend.so --width="${size%x*}" --height="${size#*x}" --use-pixman \

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "app/e2e/see_through.h"
 #include "app/e2e/weston_scene.h"
 
 namespace e2e {
@@ -47,6 +48,11 @@ constexpr int kPauseAfterAnswerMs = 100;
 constexpr int kWindowMs = 10000;
 // How long a window manager may take to frame and place a new window.
 constexpr int kSettleMs = 2000;
+// How long a test display may take to show whole (a compositor fading the
+// test window in), shorter than the memorisation time.
+constexpr int kWholeWithinMs = 700;
+// Where no window list is to be had, how long a window is given to open or close.
+constexpr int kUnlistedWindowMs = 1000;
 
 void SleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -80,12 +86,15 @@ Desktop Desktop::FromEnvironment() {
   Desktop desktop;
   const QByteArray name = qgetenv("DORVANE_E2E_DESKTOP");
   if (!name.isEmpty()) desktop.name = name.toStdString();
-  desktop.wayland = desktop.name == "weston";
+  desktop.wayland = desktop.name == "weston" || desktop.name == "mutter-wayland" ||
+                    desktop.name == "kwin-wayland";
+  desktop.listsWindows = !desktop.wayland || desktop.name == "weston";
   desktop.windowManager = desktop.name != "none" && !desktop.wayland;
   return desktop;
 }
 
 std::vector<TopWindow> Person::Windows() {
+  if (!desktop_.listsWindows) return {};
   return desktop_.wayland ? ParseWestonScene(WestonSceneGraph()) : screen_.TopWindows();
 }
 
@@ -249,6 +258,11 @@ bool Person::WaitGrid(const std::function<bool(const std::string&)>& done, int t
 }
 
 bool Person::WaitWindow(const std::string& title, bool shown, TopWindow* found) {
+  if (!desktop_.listsWindows) {
+    // Nothing tells where it is: a person gives a dialog time to open or close.
+    if (title != "Experiment Window") SleepMs(kUnlistedWindowMs);
+    return true;
+  }
   const auto seen = [&] {
     for (const TopWindow& w : Windows()) {
       if (w.title == title && !w.popup) {
@@ -293,6 +307,7 @@ bool Person::CheckCentred(const TopWindow& shown) {
       if (w.title == dialog.title && !w.popup) dialog = w;
     }
   }
+  if (!desktop_.listsWindows) return true;
   Note("the " + dialog.title + " window: outer frame " + Describe(dialog.frame) + ", client " +
        Describe(dialog.rect));
   const QRect screen(0, 0, screen_.Width(), screen_.Height());
@@ -358,6 +373,14 @@ std::string Person::HomeScreenFault() {
   frame_ = TopWindow();
   for (const TopWindow& w : Windows()) {
     if (w.title == "Dorvane" && !w.popup) frame_ = w;
+  }
+  if (!desktop_.listsWindows) {
+    // Only the picture can be seen: the frame covers the screen when the
+    // picture sits at the screen's centre (full screen, no menu bar above it).
+    if (!OpeningShown()) return "no opening picture";
+    frame_ = TopWindow{"Dorvane", QRect(0, 0, screen_.Width(), screen_.Height()),
+                       QRect(0, 0, screen_.Width(), screen_.Height())};
+    return std::string();
   }
   if (frame_.title.empty()) return "no Dorvane window";
   if (frame_.frame != QRect(0, 0, screen_.Width(), screen_.Height())) {
@@ -495,6 +518,32 @@ bool Person::Touch(int cell, DrivenTouch* touch) {
   return true;
 }
 
+bool Person::LookAtFirstTrial(int memtime) {
+  const auto numbered = [](const std::string& g) {
+    return g.find('W') != std::string::npos && g.find_first_not_of(".W") == std::string::npos;
+  };
+  if (!WaitGrid(numbered, 15000, "a numbered display")) return false;
+  std::vector<int> cells;
+  std::string covered = grid_;
+  for (int c = 0; c < kCells; ++c) {
+    if (grid_[static_cast<size_t>(c)] == 'W') cells.push_back(c);
+  }
+  std::replace(covered.begin(), covered.end(), 'W', 'g');
+  Note("numbered display " + grid_);
+  if (!CheckWhole(cells, 'W')) return false;
+  const auto isCovered = [&covered](const std::string& g) { return g == covered; };
+  if (!WaitGrid(isCovered, memtime * 1000 + 10000, "the covered display")) return false;
+  if (!CheckWhole(cells, 'g')) return false;
+  if (!memorisationWhole_) return Fail("the memorisation display did not stand to be looked at");
+  return true;
+}
+
+bool Person::AbortWithEscape() {
+  screen_.Tap({"Escape"});
+  Note("pressed Escape during the test");
+  return WaitForOpeningScreen();
+}
+
 bool Person::TakeTrial(int expectedItems, int memtime, DrivenTrial* trial) {
   // The numbered display: white discs on black, nothing else.
   const auto numbered = [](const std::string& g) {
@@ -521,12 +570,14 @@ bool Person::TakeTrial(int expectedItems, int memtime, DrivenTrial* trial) {
   if (trial->nItems != expectedItems) {
     return Fail("the staircase calls for " + std::to_string(expectedItems) + " discs");
   }
+  if (!memorisationWhole_ && !CheckWhole(cells, 'W')) return false;
   if (onMemorisation) {
     onMemorisation();
     onMemorisation = nullptr;
   }
   const auto isCovered = [&covered](const std::string& g) { return g == covered; };
   if (!WaitGrid(isCovered, memtime * 1000 + 10000, "the covered display")) return false;
+  if (!coveredWhole_ && !CheckWhole(cells, 'g')) return false;
 
   // Each number is looked for among the discs not yet found, in reading
   // order, skipping those already tried for it.
@@ -604,6 +655,9 @@ bool Person::TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trial
          std::to_string(trial.rev));
     trials->push_back(trial);
   }
+  if (!memorisationWhole_ || !coveredWhole_) {
+    return Fail("no memorisation and covered display stood long enough to be looked at whole");
+  }
   return true;
 }
 
@@ -660,6 +714,34 @@ void Person::FocusFrameOnWayland() {
   Note("clicked the main frame's black margin, for the keyboard");
 }
 
+// Looked at until whole, for a moment: a compositor may fade a new window
+// in. Only a display that stood while it was looked at counts.
+bool Person::CheckWhole(const std::vector<int>& cells, char disc) {
+  const std::string before = grid_;
+  const std::string what = disc == 'W' ? "memorisation" : "covered";
+  const Clock::time_point start = Clock::now();
+  std::string fault;
+  while (true) {
+    const QImage shot = screen_.Grab();
+    // The pointer is part of a nested compositor's picture.
+    const QRect pointer(screen_.Pointer() - QPoint(8, 8), QSize(48, 48));
+    fault = SeeThroughFault(shot, CanvasPlace{left_, top_, scale_}, cells, disc, pointer);
+    if (!ReadGrid() || grid_ != before) {
+      Note("the " + what + " display changed while it was looked at");
+      return true;
+    }
+    const double waited = MsBetween(start, Clock::now());
+    if (fault.empty()) {
+      Note("the " + what + " display is whole: nothing shows through, every disc is there" +
+           (waited > 50 ? " (after " + std::to_string(static_cast<int>(waited)) + " ms)" : ""));
+      (disc == 'W' ? memorisationWhole_ : coveredWhole_) = true;
+      return true;
+    }
+    if (waited > kWholeWithinMs) return Fail("the " + what + " display: " + fault);
+    SleepMs(20);
+  }
+}
+
 bool Person::CheckNotAbove() {
   if (!desktop_.windowManager) return true;
   const auto notAbove = [this] {
@@ -707,7 +789,9 @@ bool Person::ExitFromMenu() {
   };
   const auto before = popups();
   screen_.Tap({"Alt_L", "f"});
-  if (!WaitFor([&] { return popups() > before; }, 5000, 20, "the File menu after Alt+F")) {
+  if (!desktop_.listsWindows) {
+    SleepMs(kUnlistedWindowMs);
+  } else if (!WaitFor([&] { return popups() > before; }, 5000, 20, "the File menu after Alt+F")) {
     return false;
   }
   SleepMs(200);

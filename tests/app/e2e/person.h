@@ -68,11 +68,15 @@ struct SubjectEntry {
 
 /// The desktop the program runs on, as the test's launcher names it in
 /// DORVANE_E2E_DESKTOP: none (a bare X server), an X window manager's name,
-/// or weston (the program on Wayland, weston's output window on the X server).
+/// or a Wayland compositor in a window of the X server (weston, mutter-wayland,
+/// kwin-wayland), the program on Qt's Wayland platform. Only weston lists the
+/// program's windows (its debug scene graph); on the others the person sees
+/// only the screen.
 struct Desktop {
   std::string name = "none";
   bool windowManager = false;  ///< an X window manager frames the windows
-  bool wayland = false;        ///< weston: the compositor places the windows
+  bool wayland = false;        ///< the program on Wayland: the compositor places the windows
+  bool listsWindows = true;    ///< where the program's windows are can be found out
   /// The desktop of this process's environment.
   static Desktop FromEnvironment();
 };
@@ -108,6 +112,11 @@ class Person {
   bool FillSubjectInformation(const SubjectEntry& entry);
   /// Takes the test to its end; `trials` gets one entry per trial.
   bool TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trials);
+  /// Looks at the first trial's memorisation and covered displays, each of
+  /// which must show whole (nothing of the windows below it, every disc).
+  bool LookAtFirstTrial(int memtime);
+  /// Escape while the test runs; true once the opening screen is back.
+  bool AbortWithEscape();
   /// Waits for the score box, reads nothing in it, closes it with Return.
   bool CloseScoreBox();
   /// Test -> Sessions from the keyboard; waits for the window, types
@@ -157,6 +166,7 @@ class Person {
                 const std::string& what, Clock::time_point* seenAt = nullptr);
   bool WaitWindow(const std::string& title, bool shown, TopWindow* found = nullptr);
   bool CheckCentred(const TopWindow& shown);
+  bool CheckWhole(const std::vector<int>& cells, char disc);
   std::string HomeScreenFault();
   bool CloseWithReturn(const std::string& title);
   void PointerAway();
@@ -179,8 +189,10 @@ class Person {
   double left_ = 0;  ///< where the 1024 x 768 canvas shows (stretched, aspect kept, centred)
   double top_ = 0;
   double scale_ = 1;
-  std::string grid_;        ///< the 25 cells as last seen, one letter each (". g W R G ?")
-  bool gapsBlack_ = false;  ///< black between the cells: a test display, not a leftover
+  bool memorisationWhole_ = false;  ///< a memorisation display was seen whole
+  bool coveredWhole_ = false;       ///< a covered display was seen whole
+  std::string grid_;                ///< the 25 cells as last seen, one letter each (". g W R G ?")
+  bool gapsBlack_ = false;          ///< black between the cells: a test display, not a leftover
   QRect openingSquare_;
   TopWindow frame_;  ///< the main frame as last seen
   Clock::time_point start_ = Clock::now();

@@ -213,6 +213,14 @@ unsigned long XScreen::ClientTitled(const std::string& title) {
   return found;
 }
 
+QPoint XScreen::Pointer() {
+  Window rootReturn = 0, child = 0;
+  int x = 0, y = 0, wx = 0, wy = 0;
+  unsigned mask = 0;
+  XQueryPointer(display_, root_, &rootReturn, &child, &x, &y, &wx, &wy, &mask);
+  return QPoint(x, y);
+}
+
 std::vector<std::string> XScreen::WindowStates(const std::string& title) {
   std::vector<std::string> names;
   const Window client = ClientTitled(title);

@@ -46,6 +46,8 @@ class XScreen {
   int Height() const { return height_; }
   /// The pixels of `rect` (the whole screen when empty) as RGB32; null when refused.
   QImage Grab(QRect rect = QRect());
+  /// Where the pointer is.
+  QPoint Pointer();
   /// Moves the pointer to (x, y).
   void MoveTo(int x, int y);
   /// Presses or releases the left button where the pointer is.
