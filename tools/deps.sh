@@ -18,7 +18,7 @@ DORVANE_PACKAGES=(
   openbox xfwm4 xfconf dbus-daemon dpkg-dev desktop-file-utils libglib2.0-bin
   # GNOME's and KDE's compositors without their desktops (about 400 MB with
   # what they pull in, recommendations left out)
-  mutter kwin-x11
+  mutter kwin-x11 kwin-wayland
   # Debian's package check and the AppStream validator
   lintian appstream
 )

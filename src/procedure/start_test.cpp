@@ -11,6 +11,7 @@
 
 #include "dialogs/results_dialog.h"
 #include "dialogs/setup_dialogs.h"
+#include "display/onset_probe.h"
 #include "display/surfaces.h"
 #include "procedure/touch_list.h"
 #include "procedure/touch_window.h"
@@ -69,6 +70,9 @@ std::unique_ptr<QWindow> MakeTouchWindow(int width, int height, ui::WindowHandle
   auto window = std::make_unique<TouchWindow>(touchWnd, TestWindowSurface(), width, height,
                                               static_cast<QWindow*>(owner));
   ApplyWindowClass(window.get());
+  // A compositor's fade-in or copy would delay the first display past its onset.
+  window->create();
+  display::AskToBypassCompositor(window.get());
   window->ShowFullScreen();
   // Showing is asynchronous here; the presenter can only paint an exposed window.
   QElapsedTimer waited;

@@ -58,6 +58,17 @@ compositor_covers_screen() {
   [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] &&
     xwininfo -root -children | grep -F "\"$1" | grep -q " $(screen_size)+0+0 "
 }
+# The public display of the XWayland that mutter started, once it answers;
+# its key joins the virtual X server's in XAUTHORITY, for the program and the test.
+xwayland_display() {
+  local name auth
+  name="$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$scratch/desktop.log" | tail -1)"
+  [ -n "$name" ] || return 1
+  for auth in "$scratch"/.mutter-Xwaylandauth.*; do
+    [ -f "$auth" ] && xauth -f "$auth" nlist | xauth nmerge - 2>/dev/null
+  done
+  DISPLAY="$name" xprop -root >/dev/null 2>&1 && echo "$name"
+}
 window_manager_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 weston_shell_ready() { weston-debug scene-graph | grep -q 'panel for output'; }
 
@@ -88,6 +99,17 @@ case "$desktop" in
     in_session env MUTTER_DEBUG_DUMMY_MODE_SPECS="$(screen_size)" \
       mutter --nested --wayland --no-x11 --wayland-display="$WAYLAND_DISPLAY"
     wait_for mutter compositor_covers_screen mutter
+    ;;
+  mutter-xwayland)
+    # The same, with XWayland: the program is an X11 client of XWayland, as
+    # it is on a GNOME Wayland session where it prefers X11.
+    export XDG_RUNTIME_DIR="$scratch" WAYLAND_DISPLAY=dorvane-e2e
+    in_session env MUTTER_DEBUG_DUMMY_MODE_SPECS="$(screen_size)" \
+      mutter --nested --wayland --wayland-display="$WAYLAND_DISPLAY"
+    wait_for mutter compositor_covers_screen mutter
+    wait_for XWayland xwayland_display
+    DORVANE_E2E_PROGRAM_DISPLAY="$(xwayland_display)"
+    export DORVANE_E2E_PROGRAM_DISPLAY
     ;;
   kwin-wayland)
     # KDE's compositor in a window of the X server. Debian gives kwin_wayland

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/e2e/see_through.h"
 #include "app/e2e/weston_scene.h"
 
 namespace e2e {
@@ -48,9 +47,6 @@ constexpr int kPauseAfterAnswerMs = 100;
 constexpr int kWindowMs = 10000;
 // How long a window manager may take to frame and place a new window.
 constexpr int kSettleMs = 2000;
-// How long a test display may take to show whole (a compositor fading the
-// test window in), shorter than the memorisation time.
-constexpr int kWholeWithinMs = 700;
 // Where no window list is to be had, how long a window is given to open or close.
 constexpr int kUnlistedWindowMs = 1000;
 
@@ -89,13 +85,14 @@ Desktop Desktop::FromEnvironment() {
   desktop.wayland = desktop.name == "weston" || desktop.name == "mutter-wayland" ||
                     desktop.name == "kwin-wayland";
   desktop.listsWindows = !desktop.wayland || desktop.name == "weston";
+  desktop.programDisplay = qEnvironmentVariable("DORVANE_E2E_PROGRAM_DISPLAY").toStdString();
   desktop.windowManager = desktop.name != "none" && !desktop.wayland;
   return desktop;
 }
 
 std::vector<TopWindow> Person::Windows() {
   if (!desktop_.listsWindows) return {};
-  return desktop_.wayland ? ParseWestonScene(WestonSceneGraph()) : screen_.TopWindows();
+  return desktop_.wayland ? ParseWestonScene(WestonSceneGraph()) : Programs().TopWindows();
 }
 
 namespace {
@@ -141,6 +138,10 @@ std::string Person::Failure() {
 bool Person::Start(const Launch& launch) {
   const std::string err = screen_.Open();
   if (!err.empty()) return Fail(err);
+  if (!desktop_.programDisplay.empty()) {
+    const std::string programs = programScreen_.Open(desktop_.programDisplay.c_str());
+    if (!programs.empty()) return Fail(desktop_.programDisplay + ": " + programs);
+  }
   opening_ =
       QImage(QStringLiteral(DORVANE_STIM_DIR "/opening.bmp")).convertToFormat(QImage::Format_RGB32);
   if (opening_.size() != QSize(kOpeningSide, kOpeningSide)) {
@@ -190,6 +191,10 @@ bool Person::Start(const Launch& launch) {
   } else {
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    if (!desktop_.programDisplay.empty()) {
+      environment.insert(QStringLiteral("DISPLAY"),
+                         QString::fromStdString(desktop_.programDisplay));
+    }
   }
   const QString program = launch.program.isEmpty() ? QStringLiteral(DORVANE_EXE) : launch.program;
   process_.setProcessEnvironment(environment);
@@ -518,32 +523,6 @@ bool Person::Touch(int cell, DrivenTouch* touch) {
   return true;
 }
 
-bool Person::LookAtFirstTrial(int memtime) {
-  const auto numbered = [](const std::string& g) {
-    return g.find('W') != std::string::npos && g.find_first_not_of(".W") == std::string::npos;
-  };
-  if (!WaitGrid(numbered, 15000, "a numbered display")) return false;
-  std::vector<int> cells;
-  std::string covered = grid_;
-  for (int c = 0; c < kCells; ++c) {
-    if (grid_[static_cast<size_t>(c)] == 'W') cells.push_back(c);
-  }
-  std::replace(covered.begin(), covered.end(), 'W', 'g');
-  Note("numbered display " + grid_);
-  if (!CheckWhole(cells, 'W')) return false;
-  const auto isCovered = [&covered](const std::string& g) { return g == covered; };
-  if (!WaitGrid(isCovered, memtime * 1000 + 10000, "the covered display")) return false;
-  if (!CheckWhole(cells, 'g')) return false;
-  if (!memorisationWhole_) return Fail("the memorisation display did not stand to be looked at");
-  return true;
-}
-
-bool Person::AbortWithEscape() {
-  screen_.Tap({"Escape"});
-  Note("pressed Escape during the test");
-  return WaitForOpeningScreen();
-}
-
 bool Person::TakeTrial(int expectedItems, int memtime, DrivenTrial* trial) {
   // The numbered display: white discs on black, nothing else.
   const auto numbered = [](const std::string& g) {
@@ -714,55 +693,14 @@ void Person::FocusFrameOnWayland() {
   Note("clicked the main frame's black margin, for the keyboard");
 }
 
-// Looked at until whole, for a moment: a compositor may fade a new window
-// in. Only a display that stood while it was looked at counts.
-bool Person::CheckWhole(const std::vector<int>& cells, char disc) {
-  const std::string before = grid_;
-  const std::string what = disc == 'W' ? "memorisation" : "covered";
-  const Clock::time_point start = Clock::now();
-  std::string fault;
-  while (true) {
-    const QImage shot = screen_.Grab();
-    // The pointer is part of a nested compositor's picture.
-    const QRect pointer(screen_.Pointer() - QPoint(8, 8), QSize(48, 48));
-    fault = SeeThroughFault(shot, CanvasPlace{left_, top_, scale_}, cells, disc, pointer);
-    if (!ReadGrid() || grid_ != before) {
-      Note("the " + what + " display changed while it was looked at");
-      return true;
-    }
-    const double waited = MsBetween(start, Clock::now());
-    if (fault.empty()) {
-      Note("the " + what + " display is whole: nothing shows through, every disc is there" +
-           (waited > 50 ? " (after " + std::to_string(static_cast<int>(waited)) + " ms)" : ""));
-      (disc == 'W' ? memorisationWhole_ : coveredWhole_) = true;
-      return true;
-    }
-    if (waited > kWholeWithinMs) return Fail("the " + what + " display: " + fault);
-    SleepMs(20);
-  }
-}
-
-bool Person::CheckNotAbove() {
-  if (!desktop_.windowManager) return true;
-  const auto notAbove = [this] {
-    for (const std::string& state : screen_.WindowStates("Dorvane")) {
-      if (state == "_NET_WM_STATE_ABOVE") return false;
-    }
-    return true;
-  };
-  if (!WaitFor(notAbove, 3000, 20, "the main frame to leave the above state after the test")) {
-    return false;
-  }
-  Note("the main frame is no longer above other windows");
-  return true;
-}
-
 bool Person::PressEscape() {
   // Pushed aside first, as a person dragging it would; weston lets no client
-  // move it, and kwin keeps an undecorated window that covers the screen
-  // where it is, as a full-screen one (it has no decorations here).
-  if (!desktop_.wayland && desktop_.name != "kwin-x11" && !frame_.title.empty()) {
-    screen_.MoveWindow(frame_.title, frame_.rect.topLeft() + QPoint(100, 80));
+  // move it, kwin keeps an undecorated window that covers the screen where it
+  // is, as a full-screen one (it has no decorations here), and mutter on
+  // Wayland does not move an XWayland window on its own request.
+  if (!desktop_.wayland && desktop_.name != "kwin-x11" && desktop_.programDisplay.empty() &&
+      !frame_.title.empty()) {
+    Programs().MoveWindow(frame_.title, frame_.rect.topLeft() + QPoint(100, 80));
     const auto moved = [this] {
       for (const TopWindow& w : Windows()) {
         if (w.title == frame_.title && !w.popup && w.frame != frame_.frame) return true;

@@ -77,6 +77,9 @@ struct Desktop {
   bool windowManager = false;  ///< an X window manager frames the windows
   bool wayland = false;        ///< the program on Wayland: the compositor places the windows
   bool listsWindows = true;    ///< where the program's windows are can be found out
+  /// The X server the program runs on when it is not the one the person
+  /// looks at (XWayland under a nested compositor); empty when the same.
+  std::string programDisplay;
   /// The desktop of this process's environment.
   static Desktop FromEnvironment();
 };
@@ -181,7 +184,11 @@ class Person {
                   std::vector<ServerMoment>* perCell = nullptr);
   bool TakeTrial(int expectedItems, int memtime, DrivenTrial* trial);
 
+  /// The X server holding the program's windows.
+  XScreen& Programs() { return desktop_.programDisplay.empty() ? screen_ : programScreen_; }
+
   XScreen screen_;
+  XScreen programScreen_;
   Desktop desktop_ = Desktop::FromEnvironment();
   QTemporaryDir dir_;
   QProcess process_;

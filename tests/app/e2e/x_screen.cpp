@@ -18,8 +18,8 @@ XScreen::~XScreen() {
   if (display_) XCloseDisplay(display_);
 }
 
-std::string XScreen::Open() {
-  display_ = XOpenDisplay(nullptr);
+std::string XScreen::Open(const char* name) {
+  display_ = XOpenDisplay(name);
   if (!display_) return "cannot connect to the X server (DISPLAY not set? run under xvfb-run)";
   // A refused request must not end the driver: Xlib's default handler exits.
   XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });

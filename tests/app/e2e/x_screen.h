@@ -39,8 +39,9 @@ class XScreen {
   XScreen(const XScreen&) = delete;
   XScreen& operator=(const XScreen&) = delete;
 
-  /// Connects and checks for the XTest extension; empty, or what went wrong.
-  std::string Open();
+  /// Connects to the X server `name` (DISPLAY's when null) and checks for the
+  /// XTest extension; empty, or what went wrong.
+  std::string Open(const char* name = nullptr);
   /// Screen size in pixels.
   int Width() const { return width_; }
   int Height() const { return height_; }
