@@ -13,13 +13,13 @@
 #include "dialogs/setup_dialogs.h"
 #include "display/onset_probe.h"
 #include "display/surfaces.h"
+#include "results/result_files.h"
+#include "results/session_record.h"
+#include "settings/test_settings.h"
 #include "procedure/touch_list.h"
 #include "procedure/touch_window.h"
 #include "procedure/trial_run.h"
 #include "procedure/trial_timing.h"
-#include "results/result_files.h"
-#include "results/session_record.h"
-#include "settings/test_settings.h"
 
 namespace {
 

@@ -3,12 +3,10 @@
 namespace testing {
 
 FakeUi::FakeUi() : previous_(ui::SetUi(this)) {}
-FakeUi::~FakeUi() {
-  ui::SetUi(previous_);
-}
+FakeUi::~FakeUi() { ui::SetUi(previous_); }
 
-int FakeUi::MessageBox(ui::WindowHandle owner, const std::string& text, const std::string& caption,
-                       unsigned type) {
+int FakeUi::MessageBox(ui::WindowHandle owner, const std::string& text,
+                       const std::string& caption, unsigned type) {
   boxes.push_back({owner, text, caption, type});
   return boxAnswer;
 }
