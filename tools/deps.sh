@@ -16,6 +16,11 @@ DORVANE_PACKAGES=(
   clang libclang-rt-14-dev
   # the desktops of the end-to-end test, and the package and desktop entry checks
   openbox xfwm4 xfconf dbus-daemon dpkg-dev desktop-file-utils libglib2.0-bin
+  # GNOME's and KDE's compositors without their desktops (about 400 MB with
+  # what they pull in, recommendations left out)
+  mutter kwin-x11 kwin-wayland
+  # Debian's package check and the AppStream validator
+  lintian appstream
 )
 
 dorvane_install_deps() {

@@ -96,16 +96,23 @@ QSize PhysicalSize(const QWindow* window) {
   return QSize(qRound(window->width() * ratio), qRound(window->height() * ratio));
 }
 
-// The canvas as an image without copying it where its layout allows.
-QImage CanvasImage(const uint8_t* pixels, int width, int height, int pitch) {
-  if (pitch % 4 == 0 && reinterpret_cast<uintptr_t>(pixels) % 4 == 0) {
-    return QImage(pixels, width, height, pitch, QImage::Format_RGB32);
+// The canvas as an opaque image in `image` (reused from frame to frame). The
+// canvas's fourth byte is 0, which QImage's RGB32 takes for alpha where it
+// copies pixels as they are: a backing store with an alpha channel (Wayland's)
+// would then hand the compositor a see-through frame, and compositors that
+// blend by alpha show the windows below through the test.
+void OpaqueCanvas(const uint8_t* pixels, int width, int height, int pitch, QImage* image) {
+  if (image->width() != width || image->height() != height ||
+      image->format() != QImage::Format_RGB32) {
+    *image = QImage(width, height, QImage::Format_RGB32);
   }
-  QImage copy(width, height, QImage::Format_RGB32);
   for (int y = 0; y < height; ++y) {
-    std::copy_n(pixels + static_cast<size_t>(y) * pitch, width * 4, copy.scanLine(y));
+    const uint8_t* from = pixels + static_cast<size_t>(y) * pitch;
+    auto* to = reinterpret_cast<uint32_t*>(image->scanLine(y));
+    for (int x = 0; x < width; ++x, from += 4) {
+      to[x] = 0xFF000000u | uint32_t{from[2]} << 16 | uint32_t{from[1]} << 8 | from[0];
+    }
   }
-  return copy;
 }
 
 QColor ColourOf(uint32_t colour) {
@@ -673,10 +680,10 @@ bool GlPresenter::Present(const uint8_t* pixels, int width, int height, int pitc
     return true;
   }
   if (ReadyForRaster()) {
-    const QImage canvas = CanvasImage(pixels, width, height, pitch);
+    OpaqueCanvas(pixels, width, height, pitch, &rasterCanvas_);
     last_ = Last::kCanvas;
     canvasTarget_ = target;
-    PaintRaster(&canvas);
+    PaintRaster(&rasterCanvas_);
     const Clock::time_point meantFor = waitForBoundary();
     ArmProbe(spot);
     FlushRaster();

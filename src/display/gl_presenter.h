@@ -4,6 +4,7 @@
 // not wait for the refresh itself.
 #pragma once
 
+#include <QImage>
 #include <QPointer>
 #include <QWindow>
 #include <chrono>
@@ -16,7 +17,6 @@
 #include "display/presenter.h"
 
 class QBackingStore;
-class QImage;
 class QOpenGLContext;
 class QOpenGLTextureBlitter;
 
@@ -65,6 +65,10 @@ class GlPresenter : public Presenter {
   void FailOpenGlForTesting() { failGlForTesting_ = true; }
   /// For tests: swap durations as if measured, fed to the blocking decision.
   void NoteSwapDurationForTesting(double seconds) { NoteSwapDuration(seconds); }
+
+  /// For tests: the window's buffer as the last frame or fill left it, read
+  /// back (OpenGL's back buffer drawn again); null when nothing was drawn.
+  QImage PresentedImageForTesting();
 
   /// True when the last frame was drawn through OpenGL.
   bool LastFrameUsedOpenGl() const { return lastFrameGl_; }
@@ -123,6 +127,7 @@ class GlPresenter : public Presenter {
   bool softwareGl_ = false;  // a software rasteriser: swaps never wait for a refresh
 
   std::unique_ptr<QBackingStore> backingStore_;
+  QImage rasterCanvas_;  // the last canvas, opaque, as the raster path draws it
   const void* backingStoreHandle_ = nullptr;  // the platform window it was made for
 
   // What the window should show: redrawn on every swap, since the back

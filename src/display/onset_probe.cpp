@@ -20,6 +20,14 @@ bool SameColour(uint32_t a, uint32_t b) {
   return true;
 }
 
+void AskX11ToBypassCompositor(QWindow* window);
+
+void AskToBypassCompositor(QWindow* window) {
+  if (window && QGuiApplication::platformName() == QLatin1String("xcb")) {
+    AskX11ToBypassCompositor(window);
+  }
+}
+
 std::unique_ptr<OnsetProbe> MakeOnsetProbe(QWindow* window) {
   if (!window) return nullptr;
   const QString platform = QGuiApplication::platformName();

@@ -44,6 +44,11 @@ class OnsetProbe {
 /// platform offers no way to confirm a frame.
 std::unique_ptr<OnsetProbe> MakeOnsetProbe(QWindow* window);
 
+/// Asks the compositor to show `window` (created, not yet shown) as it is,
+/// without compositing it while it covers the screen: no fade-in, no copy
+/// in between (X11's _NET_WM_BYPASS_COMPOSITOR). Does nothing elsewhere.
+void AskToBypassCompositor(QWindow* window);
+
 /// True when two 0xRRGGBB colours are the same as far as a screen's colour
 /// depth and a scaler's rounding can tell.
 bool SameColour(uint32_t a, uint32_t b);

@@ -10,6 +10,7 @@ std::unique_ptr<OnsetProbe> MakeX11OnsetProbe(QWindow*) {
 bool X11CompositorRunning() {
   return false;
 }
+void AskX11ToBypassCompositor(QWindow*) {}
 #endif
 #ifndef DORVANE_HAVE_WAYLAND_PROBE
 std::unique_ptr<OnsetProbe> MakeWaylandOnsetProbe(QWindow*) {

@@ -302,6 +302,20 @@ std::unique_ptr<OnsetProbe> MakeX11OnsetProbe(QWindow* window) {
   return std::make_unique<X11OnsetProbe>(c, static_cast<xcb_window_t>(window->winId()));
 }
 
+void AskX11ToBypassCompositor(QWindow* window) {
+  xcb_connection_t* c = QtConnection();
+  if (!c) return;
+  static const char kName[] = "_NET_WM_BYPASS_COMPOSITOR";
+  xcb_intern_atom_reply_t* atom =
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
+  if (!atom) return;
+  const uint32_t bypass = 1;  // 1: please leave it uncomposited
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window->winId()),
+                      atom->atom, XCB_ATOM_CARDINAL, 32, 1, &bypass);
+  xcb_flush(c);
+  free(atom);
+}
+
 bool X11CompositorRunning() {
   xcb_connection_t* c = QtConnection();
   if (!c) return false;

@@ -12,6 +12,7 @@
 #include "dialogs/results_dialog.h"
 #include "dialogs/setup_dialogs.h"
 #include "display/layout.h"
+#include "display/onset_probe.h"
 #include "display/surfaces.h"
 #include "results/result_files.h"
 #include "results/session_record.h"
@@ -70,6 +71,9 @@ std::unique_ptr<QWindow> MakeTouchWindow(int width, int height, ui::WindowHandle
   auto window = std::make_unique<TouchWindow>(touchWnd, TestWindowSurface(), width, height,
                                               static_cast<QWindow*>(owner));
   ApplyWindowClass(window.get());
+  // A compositor's fade-in or copy would delay the first display past its onset.
+  window->create();
+  display::AskToBypassCompositor(window.get());
   window->ShowFullScreen();
   // Showing is asynchronous here; the presenter can only paint an exposed window.
   QElapsedTimer waited;
@@ -123,4 +127,7 @@ void StartTest() {
          results::SessionLayouts{true, random.start, random.draws, random.state}});
   }
   if (testSettings.flag_ranking == 1) ViewResults();
+  // Topmost brought the main window back over the screen for the score and
+  // the ranking; kept, it would stay above every other program for good.
+  ui::Ui().EndTopmost(mainWindow);
 }

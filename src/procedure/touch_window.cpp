@@ -50,6 +50,11 @@ TouchWindow::TouchWindow(CTouchWnd& state, QSurface::SurfaceType surfaceType, in
     : state_(state) {
   state_.closeRequested = 0;
   setSurfaceType(surfaceType);
+  // No alpha channel where the platform lets the window go without one: a
+  // compositor that blends by alpha must never show the desktop through the test.
+  QSurfaceFormat opaque = requestedFormat();
+  opaque.setAlphaBufferSize(0);
+  setFormat(opaque);
   setFlags(Qt::Window | Qt::FramelessWindowHint);
   setTitle(QString::fromLatin1(kTestWindowTitle));
   if (QScreen* primary = QGuiApplication::primaryScreen()) setScreen(primary);

@@ -153,7 +153,9 @@ bool ReplaceFileContent(const std::string& path, std::string_view text, std::str
   bool ok = WriteAll(fd, text);
   if (ok && hadOld) {
     // Failing to keep these is no reason to lose the settings.
-    static_cast<void>(::fchown(fd, old.st_uid, old.st_gid));
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+      // only root may give a file to another owner
+    }
     static_cast<void>(::fchmod(fd, old.st_mode & 07777));
   }
   ok = ok && ::fsync(fd) == 0;

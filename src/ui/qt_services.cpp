@@ -190,6 +190,17 @@ void QtServices::PlaceTopmost(WindowHandle handle, int width, int height) {
   }
 }
 
+void QtServices::EndTopmost(WindowHandle handle) {
+  QWindow* window = WindowOf(handle);
+  if (!window || !(window->flags() & Qt::WindowStaysOnTopHint)) return;
+  // Straight to the native window, as PlaceTopmost set it: the window stays
+  // shown, and the window manager drops its "above" state.
+  if (QWidget* widget = WidgetOf(handle)) {
+    widget->overrideWindowFlags(widget->windowFlags() & ~Qt::WindowStaysOnTopHint);
+  }
+  window->setFlags(window->flags() & ~Qt::WindowStaysOnTopHint);
+}
+
 int QtServices::ScreenWidth() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? static_cast<int>(

@@ -48,6 +48,7 @@ class QtServices : public QObject, public Services {
                  unsigned type) override;
   WindowHandle MainWindow() override;
   void PlaceTopmost(WindowHandle window, int width, int height) override;
+  void EndTopmost(WindowHandle window) override;
   int ScreenWidth() override;
   int ScreenHeight() override;
   bool DigitizerReady() override;

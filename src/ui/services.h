@@ -101,6 +101,9 @@ class Services {
   /// where a window manager frames it), shows it and repaints it with its
   /// background erased.
   virtual void PlaceTopmost(WindowHandle window, int width, int height) = 0;
+  /// Ends the topmost state PlaceTopmost gave `window`: it stays where it is,
+  /// but other programs' windows may come over it again.
+  virtual void EndTopmost(WindowHandle window) = 0;
 
   /// Primary screen width and height in physical pixels.
   virtual int ScreenWidth() = 0;

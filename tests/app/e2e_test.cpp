@@ -133,10 +133,31 @@ class E2eTest : public QObject {
 
  private slots:
   void wholeTest_filesMatchWhatThePersonDid();
+  void testDisplays_wholeOnTheScreen();
   void installedProgram_readsInstalledStimuli();
 };
 
+// Where only the displays are judged (DORVANE_E2E_DISPLAYS_ONLY): the first
+// trial's two displays show whole, and an aborted test writes nothing.
+void E2eTest::testDisplays_wholeOnTheScreen() {
+  if (!qEnvironmentVariableIsSet("DORVANE_E2E_DISPLAYS_ONLY"))
+    QSKIP("the whole test looks at the displays on this desktop");
+  e2e::Person person;
+  const e2e::SubjectEntry entry{"e2e-subject", 2, 2, false, false};
+  const bool ok = person.Start() && person.WaitForOpeningScreen() && person.CheckHomeScreen() &&
+                  person.StartTestByClick() && person.FillSubjectInformation(entry) &&
+                  person.LookAtFirstTrial(entry.memtime) && person.AbortWithEscape() &&
+                  person.ExitFromMenu();
+  qInfo().noquote() << "what the person did:\n" + QString::fromStdString(person.Log());
+  QVERIFY2(ok, person.Failure().c_str());
+  const QDir work(person.WorkDir());
+  QCOMPARE(work.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+           QStringList({"ORBEL.ini", "stim"}));
+}
+
 void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
+  if (qEnvironmentVariableIsSet("DORVANE_E2E_DISPLAYS_ONLY"))
+    QSKIP("only the displays are judged on this desktop");
   e2e::Person person;
   const e2e::SubjectEntry entry{"e2e-subject", 1, 2, true, true};
   std::vector<e2e::DrivenTrial> trials;
@@ -145,7 +166,8 @@ void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
                   person.StartTestByClick() && person.FillSubjectInformation(entry) &&
                   person.TakeTest(entry, &trials) && person.CloseScoreBox() &&
                   person.CloseResults() && person.WaitForOpeningScreen() &&
-                  person.CheckHomeScreen() && person.PressEscape() && person.ExitFromMenu();
+                  person.CheckHomeScreen() && person.CheckNotAbove() && person.PressEscape() &&
+                  person.ExitFromMenu();
   const QDateTime runEnd = QDateTime::currentDateTime();
   qInfo().noquote() << "what the person did:\n" + QString::fromStdString(person.Log());
   QVERIFY2(ok, person.Failure().c_str());

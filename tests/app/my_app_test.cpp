@@ -43,6 +43,10 @@ struct Journal : testing::FakeUi {
     Log(QString("place %1 %2x%3").arg(Name(window)).arg(width).arg(height));
     FakeUi::PlaceTopmost(window, width, height);
   }
+  void EndTopmost(ui::WindowHandle window) override {
+    Log(QString("end topmost %1").arg(Name(window)));
+    FakeUi::EndTopmost(window);
+  }
   QStringList events;
   ui::WindowHandle testWindow = nullptr;
 };
@@ -211,9 +215,10 @@ class AppTest : public QObject {
         "CSubject, create window 1920x1080 for main, bind test, present, "
         "bind main, destroy window, place main 1920x1080";
     QTest::newRow("cancelled") << -1 << "CSubject";
-    QTest::newRow("aborted, ranking 0") << 0 << test;
-    QTest::newRow("aborted, ranking 1") << 1 << test + ", CResult";
-    QTest::newRow("aborted, ranking 2") << 2 << test;
+    // Topmost only until the test's last window has closed.
+    QTest::newRow("aborted, ranking 0") << 0 << test + ", end topmost main";
+    QTest::newRow("aborted, ranking 1") << 1 << test + ", CResult, end topmost main";
+    QTest::newRow("aborted, ranking 2") << 2 << test + ", end topmost main";
   }
   void startTest_runsTheStepsInOrder() {
     QFETCH(int, flagRanking);

@@ -45,6 +45,28 @@ QString Mismatches(const QWindow& window, const Points& expected) {
   return wrong;
 }
 
+// How many pixels of `image` a compositor that blends by alpha would show
+// something else through, and where the first is; empty when none.
+QString SeeThrough(const QImage& image) {
+  if (!image.hasAlphaChannel()) return QString();
+  const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+  qsizetype count = 0;
+  QPoint first;
+  for (int y = 0; y < rgba.height(); ++y) {
+    const uchar* row = rgba.constScanLine(y);
+    for (int x = 0; x < rgba.width(); ++x) {
+      if (row[4 * x + 3] == 0xFF) continue;
+      if (count++ == 0) first = QPoint(x, y);
+    }
+  }
+  return count == 0 ? QString()
+                    : QString("%1 pixels not opaque, the first at (%2, %3) with alpha %4")
+                          .arg(count)
+                          .arg(first.x())
+                          .arg(first.y())
+                          .arg(qAlpha(image.pixel(first)));
+}
+
 // Full screen and frameless, as the test window is; true once exposed.
 bool ShowLikeTheTestWindow(QWindow* window) {
   window->setSurfaceType(QSurface::OpenGLSurface);
@@ -139,6 +161,39 @@ class GlPresenterTest : public QObject {
     QVERIFY(presenter.Present(same.data(), kWidth, kHeight, kPitch, target));
     QCOMPARE(OnsetSourceName(presenter.LastOnset().source), "none");
     QCOMPARE(presenter.LastOnset().onsetNs, presenter.LastOnset().returnNs);
+  }
+
+  // Whatever the window's buffer can hold, it holds opaque pixels only: the
+  // canvas's fourth byte is 0, and a window with an alpha channel (as on
+  // Wayland) must not take it for alpha.
+  void presented_opaqueInAWindowWithAlpha_data() {
+    QTest::addColumn<GlPresenter::Path>("path");
+    QTest::addColumn<bool>("fill");
+    for (const bool fill : {false, true}) {
+      const char* what = fill ? "fill" : "canvas";
+      QTest::addRow("opengl, %s", what) << GlPresenter::Path::kOpenGl << fill;
+      QTest::addRow("raster, %s", what) << GlPresenter::Path::kRaster << fill;
+    }
+  }
+  void presented_opaqueInAWindowWithAlpha() {
+    QFETCH(GlPresenter::Path, path);
+    QFETCH(bool, fill);
+    QWindow window;
+    QSurfaceFormat format = window.requestedFormat();
+    format.setAlphaBufferSize(8);
+    window.setFormat(format);
+    QVERIFY(ShowLikeTheTestWindow(&window));
+    GlPresenter presenter(&window, path);
+    const std::vector<uint8_t> picture = Canvas(kPicture);
+    const ui::Rect t{240, 0, 1680, 1080};
+    QVERIFY(presenter.Present(picture.data(), kWidth, kHeight, kPitch, t));
+    if (fill) QVERIFY(presenter.FillScreen(0x00336699));
+    const QImage presented = presenter.PresentedImageForTesting();
+    QCOMPARE(presented.size(), QSize(1920, 1080));
+    QCOMPARE(SeeThrough(presented), QString());
+    // The colours are the canvas's, as they are in memory.
+    const QColor inside = presented.pixelColor(fill ? QPoint(5, 5) : QPoint(t.left + 5, t.top + 5));
+    QCOMPARE(inside.rgb(), fill ? QColor(0x99, 0x66, 0x33).rgb() : kPicture[0].rgb());
   }
 
   // OpenGL that cannot draw into the window hands it to the raster path for

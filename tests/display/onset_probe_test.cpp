@@ -92,6 +92,29 @@ class OnsetProbeTest : public QObject {
   }
   void cleanup() { delete window_; }
 
+  // The test window asks the compositor to leave it alone, before it is shown.
+  void bypassCompositor_askedOfTheWindow() {
+    QWindow window;
+    window.create();
+    display::AskToBypassCompositor(&window);
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const char name[] = "_NET_WM_BYPASS_COMPOSITOR";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof name - 1, name), nullptr);
+    QVERIFY(atom && atom->atom != XCB_ATOM_NONE);
+    xcb_get_property_reply_t* value =
+        xcb_get_property_reply(c,
+                               xcb_get_property(c, 0, static_cast<xcb_window_t>(window.winId()),
+                                                atom->atom, XCB_ATOM_CARDINAL, 0, 1),
+                               nullptr);
+    const bool one = value && xcb_get_property_value_length(value) == 4 &&
+                     *static_cast<const uint32_t*>(xcb_get_property_value(value)) == 1;
+    std::free(value);
+    std::free(atom);
+    xcb_disconnect(c);
+    QVERIFY(one);
+  }
+
   void presentCompletion_isTheOnset() {
     auto probe = display::MakeOnsetProbe(window_);
     QVERIFY(probe);

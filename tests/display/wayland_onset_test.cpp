@@ -32,6 +32,31 @@ class WaylandOnsetTest : public QObject {
       QVERIFY(onset.requestNs < onset.onsetNs && onset.onsetNs <= returned);
     }
   }
+
+  // A Wayland buffer carries alpha, and compositors that blend by it (GNOME's,
+  // KDE's) would show the desktop through any pixel below 255. The canvas's
+  // own fourth byte is 0.
+  void frames_handedOverOpaque() {
+    QWindow window;
+    window.setFlags(Qt::Window | Qt::FramelessWindowHint);
+    window.resize(1024, 768);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    display::GlPresenter presenter(&window);
+    std::vector<uint8_t> canvas(1024 * 768 * 4);
+    for (size_t i = 0; i < canvas.size(); ++i) canvas[i] = i % 4 == 3 ? 0 : (i / 4096) % 2 * 0xFF;
+    QVERIFY(presenter.Present(canvas.data(), 1024, 768, 4096, ui::Rect{0, 0, 1024, 768}));
+    const QImage presented = presenter.PresentedImageForTesting();
+    QVERIFY(!presented.isNull());
+    int seeThrough = 0;
+    if (presented.hasAlphaChannel()) {
+      for (int y = 0; y < presented.height(); ++y)
+        for (int x = 0; x < presented.width(); ++x)
+          seeThrough += qAlpha(presented.pixel(x, y)) != 255;
+    }
+    QCOMPARE(seeThrough, 0);
+    QCOMPARE(presented.pixelColor(10, 1).rgb(), QColor(Qt::white).rgb());  // rows 1, 3, ... white
+  }
 };
 
 QTEST_MAIN(WaylandOnsetTest)

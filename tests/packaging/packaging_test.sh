@@ -4,7 +4,8 @@
 #     the files, the desktop entry (valid; starts the program in ~/Dorvane,
 #     made on first use) and the icons' sizes
 #   packaging_test.sh deb <build dir>       cpack -G DEB into <build dir>/package:
-#     the package's files and its dependencies
+#     the package's files, its dependencies and description, and lintian's
+#     verdict on it where lintian is installed
 set -euo pipefail
 mode="$1"
 build="$2"
@@ -22,13 +23,19 @@ expected_files() {
     bin/dorvane \
     bin/dorvane-check \
     share/applications/dorvane.desktop \
+    share/doc/dorvane/changelog.Debian.gz \
+    share/doc/dorvane/copyright \
     share/dorvane/stim/click.wav \
     share/dorvane/stim/error.wav \
     share/dorvane/stim/opening.bmp \
     share/dorvane/stim/patch.bmp \
     share/icons/hicolor/256x256/apps/dorvane.png \
     share/icons/hicolor/48x48/apps/dorvane.png \
-    share/icons/hicolor/scalable/apps/dorvane.svg
+    share/icons/hicolor/scalable/apps/dorvane.svg \
+    share/lintian/overrides/dorvane \
+    share/man/man1/dorvane-check.1.gz \
+    share/man/man1/dorvane.1.gz \
+    share/metainfo/org.example.dorvane.metainfo.xml
 }
 
 same_lists() {  # <what> <expected> <actual>
@@ -94,6 +101,27 @@ check_deb() {
   done
   grep -Eq '(^|, )libqt6core6 \(>= ' <<<"$depends" || fail "no version from dpkg-shlibdeps"
   dpkg-deb -f "$deb" Recommends | grep -q qt6-wayland || fail "qt6-wayland is not recommended"
+  # The description as a package manager shows it: no line beyond 79 columns.
+  local long
+  long="$(dpkg-deb -f "$deb" Description | awk 'length > 79')"
+  [ -z "$long" ] || fail "description lines over 79 columns: $long"
+  check_lintian "$deb"
+}
+
+# Debian's own check of the package, where it is installed: no error, no
+# warning and no hardening tag.
+check_lintian() {
+  if ! command -v lintian >/dev/null; then
+    echo "lintian is not installed: the package is not checked by it"
+    return 0
+  fi
+  local tags
+  tags="$(lintian --no-cfg --tag-display-limit 0 "$1" 2>&1 | grep -v 'running with root privileges' || true)"
+  echo "lintian:"
+  echo "${tags:-  (no tags)}"
+  if grep -Eq '^(E|W): |hardening' <<<"$tags"; then
+    fail "lintian reports errors, warnings or hardening tags"
+  fi
 }
 
 case "$mode" in

@@ -202,9 +202,9 @@ class SettingsStoreTest : public QObject {
       struct flock whole {};
       whole.l_type = F_WRLCK;
       char c = ::fcntl(fd, F_SETLK, &whole) == 0 ? 'L' : 'E';
-      static_cast<void>(::write(fromChild[1], &c, 1));
-      static_cast<void>(::read(toChild[0], &c, 1));  // until the parent has saved
-      ::_exit(0);
+      const bool told = ::write(fromChild[1], &c, 1) == 1;
+      const bool waited = ::read(toChild[0], &c, 1) >= 0;  // until the parent has saved
+      ::_exit(told && waited ? 0 : 1);
     }
     ::close(toChild[0]);
     char locked = 0;

@@ -15,6 +15,10 @@ void FakeUi::PlaceTopmost(ui::WindowHandle window, int width, int height) {
   placements.push_back({window, width, height});
 }
 
+void FakeUi::EndTopmost(ui::WindowHandle window) {
+  topmostEnded.push_back(window);
+}
+
 int16_t FakeUi::GetAsyncKeyState(int virtualKey) {
   if (virtualKey != ui::kVkEscape) return 0;
   const int16_t state = escapeStates.front();
@@ -39,7 +43,9 @@ void FakeUi::Sleep(int milliseconds) {
   if (onSleep) onSleep(milliseconds);
 }
 
-void FakeUi::PlaySound(const std::string& path, unsigned) { sounds.push_back(path); }
+void FakeUi::PlaySound(const std::string& path, unsigned) {
+  sounds.push_back(path);
+}
 
 void FakeUi::SetInputMethodOpen(ui::WindowHandle window, bool open) {
   inputMethod.emplace_back(window, open);

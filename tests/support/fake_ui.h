@@ -32,6 +32,7 @@ class FakeUi : public ui::Services {
                  unsigned type) override;
   ui::WindowHandle MainWindow() override { return mainWindow; }
   void PlaceTopmost(ui::WindowHandle window, int width, int height) override;
+  void EndTopmost(ui::WindowHandle window) override;
   int ScreenWidth() override { return screenWidth; }
   int ScreenHeight() override { return screenHeight; }
   bool DigitizerReady() override { return digitizerReady; }
@@ -48,6 +49,7 @@ class FakeUi : public ui::Services {
   // What was asked, in order.
   std::vector<Box> boxes;
   std::vector<Placement> placements;
+  std::vector<ui::WindowHandle> topmostEnded;
   std::vector<std::string> sounds;
   std::vector<std::pair<ui::WindowHandle, bool>> inputMethod;
   int cursorCount = 0;

@@ -47,6 +47,8 @@ constexpr int kPauseAfterAnswerMs = 100;
 constexpr int kWindowMs = 10000;
 // How long a window manager may take to frame and place a new window.
 constexpr int kSettleMs = 2000;
+// Where no window list is to be had, how long a window is given to open or close.
+constexpr int kUnlistedWindowMs = 1000;
 
 void SleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -80,13 +82,17 @@ Desktop Desktop::FromEnvironment() {
   Desktop desktop;
   const QByteArray name = qgetenv("DORVANE_E2E_DESKTOP");
   if (!name.isEmpty()) desktop.name = name.toStdString();
-  desktop.wayland = desktop.name == "weston";
+  desktop.wayland = desktop.name == "weston" || desktop.name == "mutter-wayland" ||
+                    desktop.name == "kwin-wayland";
+  desktop.listsWindows = !desktop.wayland || desktop.name == "weston";
+  desktop.programDisplay = qEnvironmentVariable("DORVANE_E2E_PROGRAM_DISPLAY").toStdString();
   desktop.windowManager = desktop.name != "none" && !desktop.wayland;
   return desktop;
 }
 
 std::vector<TopWindow> Person::Windows() {
-  return desktop_.wayland ? ParseWestonScene(WestonSceneGraph()) : screen_.TopWindows();
+  if (!desktop_.listsWindows) return {};
+  return desktop_.wayland ? ParseWestonScene(WestonSceneGraph()) : Programs().TopWindows();
 }
 
 namespace {
@@ -132,6 +138,10 @@ std::string Person::Failure() {
 bool Person::Start(const Launch& launch) {
   const std::string err = screen_.Open();
   if (!err.empty()) return Fail(err);
+  if (!desktop_.programDisplay.empty()) {
+    const std::string programs = programScreen_.Open(desktop_.programDisplay.c_str());
+    if (!programs.empty()) return Fail(desktop_.programDisplay + ": " + programs);
+  }
   opening_ =
       QImage(QStringLiteral(DORVANE_STIM_DIR "/opening.bmp")).convertToFormat(QImage::Format_RGB32);
   if (opening_.size() != QSize(kOpeningSide, kOpeningSide)) {
@@ -181,6 +191,10 @@ bool Person::Start(const Launch& launch) {
   } else {
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    if (!desktop_.programDisplay.empty()) {
+      environment.insert(QStringLiteral("DISPLAY"),
+                         QString::fromStdString(desktop_.programDisplay));
+    }
   }
   const QString program = launch.program.isEmpty() ? QStringLiteral(DORVANE_EXE) : launch.program;
   process_.setProcessEnvironment(environment);
@@ -249,6 +263,11 @@ bool Person::WaitGrid(const std::function<bool(const std::string&)>& done, int t
 }
 
 bool Person::WaitWindow(const std::string& title, bool shown, TopWindow* found) {
+  if (!desktop_.listsWindows) {
+    // Nothing tells where it is: a person gives a dialog time to open or close.
+    if (title != "Experiment Window") SleepMs(kUnlistedWindowMs);
+    return true;
+  }
   const auto seen = [&] {
     for (const TopWindow& w : Windows()) {
       if (w.title == title && !w.popup) {
@@ -293,6 +312,7 @@ bool Person::CheckCentred(const TopWindow& shown) {
       if (w.title == dialog.title && !w.popup) dialog = w;
     }
   }
+  if (!desktop_.listsWindows) return true;
   Note("the " + dialog.title + " window: outer frame " + Describe(dialog.frame) + ", client " +
        Describe(dialog.rect));
   const QRect screen(0, 0, screen_.Width(), screen_.Height());
@@ -358,6 +378,14 @@ std::string Person::HomeScreenFault() {
   frame_ = TopWindow();
   for (const TopWindow& w : Windows()) {
     if (w.title == "Dorvane" && !w.popup) frame_ = w;
+  }
+  if (!desktop_.listsWindows) {
+    // Only the picture can be seen: the frame covers the screen when the
+    // picture sits at the screen's centre (full screen, no menu bar above it).
+    if (!OpeningShown()) return "no opening picture";
+    frame_ = TopWindow{"Dorvane", QRect(0, 0, screen_.Width(), screen_.Height()),
+                       QRect(0, 0, screen_.Width(), screen_.Height())};
+    return std::string();
   }
   if (frame_.title.empty()) return "no Dorvane window";
   if (frame_.frame != QRect(0, 0, screen_.Width(), screen_.Height())) {
@@ -521,12 +549,14 @@ bool Person::TakeTrial(int expectedItems, int memtime, DrivenTrial* trial) {
   if (trial->nItems != expectedItems) {
     return Fail("the staircase calls for " + std::to_string(expectedItems) + " discs");
   }
+  if (!memorisationWhole_ && !CheckWhole(cells, 'W')) return false;
   if (onMemorisation) {
     onMemorisation();
     onMemorisation = nullptr;
   }
   const auto isCovered = [&covered](const std::string& g) { return g == covered; };
   if (!WaitGrid(isCovered, memtime * 1000 + 10000, "the covered display")) return false;
+  if (!coveredWhole_ && !CheckWhole(cells, 'g')) return false;
 
   // Each number is looked for among the discs not yet found, in reading
   // order, skipping those already tried for it.
@@ -604,6 +634,9 @@ bool Person::TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trial
          std::to_string(trial.rev));
     trials->push_back(trial);
   }
+  if (!memorisationWhole_ || !coveredWhole_) {
+    return Fail("no memorisation and covered display stood long enough to be looked at whole");
+  }
   return true;
 }
 
@@ -661,9 +694,13 @@ void Person::FocusFrameOnWayland() {
 }
 
 bool Person::PressEscape() {
-  // Pushed aside first, as a person dragging it would; weston lets no client move it.
-  if (!desktop_.wayland && !frame_.title.empty()) {
-    screen_.MoveWindow(frame_.title, frame_.rect.topLeft() + QPoint(100, 80));
+  // Pushed aside first, as a person dragging it would; weston lets no client
+  // move it, kwin keeps an undecorated window that covers the screen where it
+  // is, as a full-screen one (it has no decorations here), and mutter on
+  // Wayland does not move an XWayland window on its own request.
+  if (!desktop_.wayland && desktop_.name != "kwin-x11" && desktop_.programDisplay.empty() &&
+      !frame_.title.empty()) {
+    Programs().MoveWindow(frame_.title, frame_.rect.topLeft() + QPoint(100, 80));
     const auto moved = [this] {
       for (const TopWindow& w : Windows()) {
         if (w.title == frame_.title && !w.popup && w.frame != frame_.frame) return true;
@@ -690,7 +727,9 @@ bool Person::ExitFromMenu() {
   };
   const auto before = popups();
   screen_.Tap({"Alt_L", "f"});
-  if (!WaitFor([&] { return popups() > before; }, 5000, 20, "the File menu after Alt+F")) {
+  if (!desktop_.listsWindows) {
+    SleepMs(kUnlistedWindowMs);
+  } else if (!WaitFor([&] { return popups() > before; }, 5000, 20, "the File menu after Alt+F")) {
     return false;
   }
   SleepMs(200);

@@ -68,11 +68,18 @@ struct SubjectEntry {
 
 /// The desktop the program runs on, as the test's launcher names it in
 /// DORVANE_E2E_DESKTOP: none (a bare X server), an X window manager's name,
-/// or weston (the program on Wayland, weston's output window on the X server).
+/// or a Wayland compositor in a window of the X server (weston, mutter-wayland,
+/// kwin-wayland), the program on Qt's Wayland platform. Only weston lists the
+/// program's windows (its debug scene graph); on the others the person sees
+/// only the screen.
 struct Desktop {
   std::string name = "none";
   bool windowManager = false;  ///< an X window manager frames the windows
-  bool wayland = false;        ///< weston: the compositor places the windows
+  bool wayland = false;        ///< the program on Wayland: the compositor places the windows
+  bool listsWindows = true;    ///< where the program's windows are can be found out
+  /// The X server the program runs on when it is not the one the person
+  /// looks at (XWayland under a nested compositor); empty when the same.
+  std::string programDisplay;
   /// The desktop of this process's environment.
   static Desktop FromEnvironment();
 };
@@ -108,6 +115,11 @@ class Person {
   bool FillSubjectInformation(const SubjectEntry& entry);
   /// Takes the test to its end; `trials` gets one entry per trial.
   bool TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trials);
+  /// Looks at the first trial's memorisation and covered displays, each of
+  /// which must show whole (nothing of the windows below it, every disc).
+  bool LookAtFirstTrial(int memtime);
+  /// Escape while the test runs; true once the opening screen is back.
+  bool AbortWithEscape();
   /// Waits for the score box, reads nothing in it, closes it with Return.
   bool CloseScoreBox();
   /// Test -> Sessions from the keyboard; waits for the window, types
@@ -116,6 +128,9 @@ class Person {
   bool LookAtSessions(const std::string& subject);
   /// Waits for the Results dialog, calls `onResults`, then closes it with Return.
   bool CloseResults();
+  /// Under an X window manager: the main frame is not kept above other
+  /// programs' windows (no _NET_WM_STATE_ABOVE) once a test is over.
+  bool CheckNotAbove();
   /// Escape over the main frame; the frame is then back over the screen.
   bool PressEscape();
   /// File -> Exit from the keyboard; true when the program then ends with code 0.
@@ -154,6 +169,7 @@ class Person {
                 const std::string& what, Clock::time_point* seenAt = nullptr);
   bool WaitWindow(const std::string& title, bool shown, TopWindow* found = nullptr);
   bool CheckCentred(const TopWindow& shown);
+  bool CheckWhole(const std::vector<int>& cells, char disc);
   std::string HomeScreenFault();
   bool CloseWithReturn(const std::string& title);
   void PointerAway();
@@ -168,7 +184,11 @@ class Person {
                   std::vector<ServerMoment>* perCell = nullptr);
   bool TakeTrial(int expectedItems, int memtime, DrivenTrial* trial);
 
+  /// The X server holding the program's windows.
+  XScreen& Programs() { return desktop_.programDisplay.empty() ? screen_ : programScreen_; }
+
   XScreen screen_;
+  XScreen programScreen_;
   Desktop desktop_ = Desktop::FromEnvironment();
   QTemporaryDir dir_;
   QProcess process_;
@@ -176,8 +196,10 @@ class Person {
   double left_ = 0;  ///< where the 1024 x 768 canvas shows (stretched, aspect kept, centred)
   double top_ = 0;
   double scale_ = 1;
-  std::string grid_;        ///< the 25 cells as last seen, one letter each (". g W R G ?")
-  bool gapsBlack_ = false;  ///< black between the cells: a test display, not a leftover
+  bool memorisationWhole_ = false;  ///< a memorisation display was seen whole
+  bool coveredWhole_ = false;       ///< a covered display was seen whole
+  std::string grid_;                ///< the 25 cells as last seen, one letter each (". g W R G ?")
+  bool gapsBlack_ = false;          ///< black between the cells: a test display, not a leftover
   QRect openingSquare_;
   TopWindow frame_;  ///< the main frame as last seen
   Clock::time_point start_ = Clock::now();

@@ -18,8 +18,8 @@ XScreen::~XScreen() {
   if (display_) XCloseDisplay(display_);
 }
 
-std::string XScreen::Open() {
-  display_ = XOpenDisplay(nullptr);
+std::string XScreen::Open(const char* name) {
+  display_ = XOpenDisplay(name);
   if (!display_) return "cannot connect to the X server (DISPLAY not set? run under xvfb-run)";
   // A refused request must not end the driver: Xlib's default handler exits.
   XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
@@ -211,6 +211,38 @@ unsigned long XScreen::ClientTitled(const std::string& title) {
   }
   if (children) XFree(children);
   return found;
+}
+
+QPoint XScreen::Pointer() {
+  Window rootReturn = 0, child = 0;
+  int x = 0, y = 0, wx = 0, wy = 0;
+  unsigned mask = 0;
+  XQueryPointer(display_, root_, &rootReturn, &child, &x, &y, &wx, &wy, &mask);
+  return QPoint(x, y);
+}
+
+std::vector<std::string> XScreen::WindowStates(const std::string& title) {
+  std::vector<std::string> names;
+  const Window client = ClientTitled(title);
+  const Atom state = XInternAtom(display_, "_NET_WM_STATE", True);
+  if (!client || state == None) return names;
+  Atom type = None;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display_, client, state, 0, 64, False, XA_ATOM, &type, &format, &items,
+                         &after, &data) == Success &&
+      data && format == 32) {
+    const auto* atoms = reinterpret_cast<const Atom*>(data);
+    for (unsigned long i = 0; i < items; ++i) {
+      if (char* name = XGetAtomName(display_, atoms[i])) {
+        names.emplace_back(name);
+        XFree(name);
+      }
+    }
+  }
+  if (data) XFree(data);
+  return names;
 }
 
 void XScreen::MoveWindow(const std::string& title, const QPoint& to) {

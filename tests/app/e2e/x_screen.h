@@ -39,13 +39,16 @@ class XScreen {
   XScreen(const XScreen&) = delete;
   XScreen& operator=(const XScreen&) = delete;
 
-  /// Connects and checks for the XTest extension; empty, or what went wrong.
-  std::string Open();
+  /// Connects to the X server `name` (DISPLAY's when null) and checks for the
+  /// XTest extension; empty, or what went wrong.
+  std::string Open(const char* name = nullptr);
   /// Screen size in pixels.
   int Width() const { return width_; }
   int Height() const { return height_; }
   /// The pixels of `rect` (the whole screen when empty) as RGB32; null when refused.
   QImage Grab(QRect rect = QRect());
+  /// Where the pointer is.
+  QPoint Pointer();
   /// Moves the pointer to (x, y).
   void MoveTo(int x, int y);
   /// Presses or releases the left button where the pointer is.
@@ -64,6 +67,9 @@ class XScreen {
   /// Asks for the top-level window titled `title` to be moved, its client
   /// area's corner to `to`, as a person dragging it would.
   void MoveWindow(const std::string& title, const QPoint& to);
+  /// The window-manager states (_NET_WM_STATE atoms, by name) of the
+  /// top-level window titled `title`; empty when it has none or is not there.
+  std::vector<std::string> WindowStates(const std::string& title);
   /// The viewable top-level windows, found inside a window manager's frames.
   std::vector<TopWindow> TopWindows();
 
