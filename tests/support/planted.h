@@ -55,7 +55,7 @@ inline pid_t HoldLock(const QString& path) {
     struct flock whole {};
     whole.l_type = F_WRLCK;
     const char c = ::fcntl(fd, F_SETLK, &whole) == 0 ? 'L' : 'E';
-    static_cast<void>(::write(ready[1], &c, 1));
+    if (::write(ready[1], &c, 1) != 1) ::_exit(1);
     ::pause();
     ::_exit(0);
   }
