@@ -214,6 +214,8 @@ void CMainFrame::OnCommand(int id) {
     case kCmdTimingCheck:
       if (!TestRunning()) check::RunTimingCheckFromMenu(this);
       ui::Ui().PlaceTopmost(ui::HandleOf(this), ScreenSize.width, ScreenSize.height);
+      // As after a test: back over the screen, but not above every other program.
+      ui::Ui().EndTopmost(ui::HandleOf(this));
       TakeBackFocus(this);
       break;
     default:

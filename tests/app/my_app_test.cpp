@@ -150,14 +150,17 @@ class AppTest : public QObject {
   void inputs_runTheirCommands_data() {
     QTest::addColumn<QString>("item");  // menu/item, keys, or a click on the opening screen
     QTest::addColumn<QString>("effect");
-    const std::pair<const char*, const char*> rows[] = {{"&File/E&xit", "closed"},
-                                                        {"&Test/&Start Test", "CSubject"},
-                                                        {"&Test/結果を見る(&R)", "CResult"},
-                                                        {"&Test/S&essions…", "sessions::CSessions"},
-                                                        {"&Help/&About", "CAboutDialog"},
-                                                        {"Ctrl+Shift+O", "COption"},  // keys only
-                                                        {"Ctrl+O", ""},
-                                                        {"Esc", "place main 1920x1080"}};
+    const std::pair<const char*, const char*> rows[] = {
+        {"&File/E&xit", "closed"},
+        {"&Test/&Start Test", "CSubject"},
+        {"&Test/結果を見る(&R)", "CResult"},
+        {"&Test/S&essions…", "sessions::CSessions"},
+        {"&Help/&About", "CAboutDialog"},
+        // the notice is cancelled: nothing runs
+        {"&Help/Timing Check…", "place main 1920x1080, end topmost main"},
+        {"Ctrl+Shift+O", "COption"},  // keys only
+        {"Ctrl+O", ""},
+        {"Esc", "place main 1920x1080"}};
     for (const auto& [item, effect] : rows) QTest::newRow(item) << item << effect;
     // The first and the last pixel inside the square, and one past each edge; 1: starts.
     for (const auto& [x, y, starts] :
@@ -170,6 +173,7 @@ class AppTest : public QObject {
     QFETCH(QString, effect);
     WorkDir dir("ORBEL.txt", kLog);
     Journal fake;
+    fake.boxAnswer = ui::kIdCancel;
     CMainFrame frame;
     fake.mainWindow = ui::HandleOf(&frame);
     QMap<QString, QAction*> items;  // every menu item: the Options command has none
