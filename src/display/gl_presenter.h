@@ -9,16 +9,14 @@
 #include <QWindow>
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <vector>
 
-#include "display/onset_probe.h"
+#include "display/frame_content.h"
+#include "display/gl_target.h"
+#include "display/onset_tracker.h"
 #include "display/presenter.h"
-
-class QBackingStore;
-class QOpenGLContext;
-class QOpenGLTextureBlitter;
+#include "display/raster_target.h"
+#include "display/refresh_pacer.h"
 
 namespace display {
 
@@ -55,16 +53,16 @@ class GlPresenter : public Presenter {
   bool FillScreen(uint32_t colour) override;
   bool Present(const uint8_t* pixels, int width, int height, int pitch,
                const ui::Rect& target) override;
-  void SetOnsetSpot(const ui::Rect& canvasArea) override { focus_ = canvasArea; }
-  FrameOnset LastOnset() const override { return onset_; }
+  void SetOnsetSpot(const ui::Rect& canvasArea) override { onsets_.SetFocus(canvasArea); }
+  FrameOnset LastOnset() const override { return onsets_.Last(); }
   PresentationInfo Info() const override;
   bool TargetSize(int* width, int* height) const override;
 
   /// For tests: OpenGL fails to draw (make-current or blitter set-up), as a
   /// broken driver does on a valid context.
-  void FailOpenGlForTesting() { failGlForTesting_ = true; }
+  void FailOpenGlForTesting() { gl_.FailForTesting(); }
   /// For tests: swap durations as if measured, fed to the blocking decision.
-  void NoteSwapDurationForTesting(double seconds) { NoteSwapDuration(seconds); }
+  void NoteSwapDurationForTesting(double seconds) { pacer_.NoteSwapDuration(seconds); }
 
   /// For tests: the window's buffer as the last frame or fill left it, read
   /// back (OpenGL's back buffer drawn again); null when nothing was drawn.
@@ -73,7 +71,7 @@ class GlPresenter : public Presenter {
   /// True when the last frame was drawn through OpenGL.
   bool LastFrameUsedOpenGl() const { return lastFrameGl_; }
   /// True when waits follow the clock rather than blocking buffer swaps.
-  bool PacedByClock() const { return !swapsBlock_; }
+  bool PacedByClock() const { return !pacer_.SwapsBlock(); }
   /// The refresh period the clock keeps, in seconds.
   double RefreshPeriod() const;
   /// Time spent in the last Present or FillScreen.
@@ -82,80 +80,29 @@ class GlPresenter : public Presenter {
  private:
   using Clock = std::chrono::steady_clock;
   enum class Target { kNone, kOpenGl, kRaster };
-  enum class Last { kNothing, kFill, kCanvas };
 
   Target TargetOf(QWindow* window) const;
   bool ReadyForGl();
   bool ReadyForRaster();
-  bool MakeCurrent();
-  void ReleaseGl();
-  bool CalibrateSwaps();
-  Clock::time_point SleepToNextBoundary();
-  Clock::time_point NextBoundary(Clock::time_point from) const;
-  void NoteSwap(Clock::time_point started);
-  void NoteSwapDuration(double seconds);
-  void GlFailed();
-  OnsetSpot FindSpot(const uint8_t* pixels, int width, int height, int pitch,
-                     const ui::Rect& target) const;
-  void ArmProbe(const OnsetSpot& spot);
-  void FinishOnset(Clock::time_point meantFor);
-  void KeepShown(const uint8_t* pixels, int width, int height, int pitch, const ui::Rect& target);
-  void UploadCanvas(const uint8_t* pixels, int width, int height, int pitch);
-  void DrawLastGl();
-  double SwapGl();
-  void PaintRaster(const QImage* canvas);
-  void FlushRaster();
+  void SwapAndNote();
+  bool PresentGl(const uint8_t* pixels, int width, int height, int pitch, const ui::Rect& target,
+                 const OnsetSpot& spot, Clock::time_point start);
+  bool PresentRaster(const uint8_t* pixels, int width, int height, int pitch,
+                     const ui::Rect& target, const OnsetSpot& spot, Clock::time_point start);
+  Clock::time_point WaitForBoundary(Clock::time_point* start);
 
   QPointer<QWindow> window_;
   bool forceRaster_ = false;
   bool allowSoftwareGl_ = false;
   bool rasterPreferred_ = false;  // OpenGL is a software rasteriser: raster is faster
-  bool glUnavailable_ = false;
-  bool glFailed_ = false;  // OpenGL could not draw into this window: raster for good
-  bool fellBack_ = false;
-  bool failGlForTesting_ = false;
 
-  std::unique_ptr<QOpenGLContext> context_;
-  std::unique_ptr<QOpenGLTextureBlitter> blitter_;
-  unsigned texture_ = 0;
-  int textureWidth_ = 0;
-  int textureHeight_ = 0;
-  bool canvasFlipped_ = false;  // red and blue exchanged on upload (OpenGL ES)
-  bool calibrated_ = false;
-  bool swapsBlock_ = false;
-  bool rendererKnown_ = false;
-  bool softwareGl_ = false;  // a software rasteriser: swaps never wait for a refresh
-
-  std::unique_ptr<QBackingStore> backingStore_;
-  QImage rasterCanvas_;  // the last canvas, opaque, as the raster path draws it
-  const void* backingStoreHandle_ = nullptr;  // the platform window it was made for
-
-  // What the window should show: redrawn on every swap, since the back
-  // buffer's content is undefined after a swap.
-  Last last_ = Last::kNothing;
-  uint32_t fillColour_ = 0;
-  ui::Rect canvasTarget_;
-
-  Clock::time_point lastSwap_;        // when the last swap returned
-  Clock::time_point phase_;           // a refresh boundary; the others are whole periods away
-  std::deque<double> swapDurations_;  // of recent back-to-back swaps, seconds
-  std::deque<double> swapIntervals_;  // between the returns of blocking back-to-back swaps
+  FrameContent content_;
+  RefreshPacer pacer_{[this] { return RefreshPeriod(); }};
+  GlTarget gl_{pacer_, content_};
+  RasterTarget raster_{content_};
+  OnsetTracker onsets_;
   bool lastFrameGl_ = false;
   FrameTiming timing_;
-
-  // Onsets: where the next frame is about, what the screen shows now, and
-  // the probe that confirms frames in the bound window.
-  ui::Rect focus_;
-  std::vector<uint8_t> shown_;  // the canvas on the screen, 4 x width per row
-  int shownWidth_ = 0;
-  int shownHeight_ = 0;
-  ui::Rect shownTarget_;
-  bool shownIsFill_ = true;
-  uint32_t shownFill_ = 0;
-  std::unique_ptr<OnsetProbe> probe_;
-  QWindow* probeWindow_ = nullptr;
-  bool probeArmed_ = false;
-  FrameOnset onset_;
 };
 
 /// Makes the presenter InitDisplay installs for the main window.

@@ -9,20 +9,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "display/onset_spot.h"
 #include "procedure/trial_timing.h"
 
 class QWindow;
 
 namespace display {
-
-/// A spot of the window that the next frame changes, and its colours.
-struct OnsetSpot {
-  bool valid = false;
-  int x = 0;  ///< window pixel, physical
-  int y = 0;
-  uint32_t newRgb = 0;  ///< 0xRRGGBB the frame shows there
-  uint32_t oldRgb = 0;  ///< 0xRRGGBB shown there before
-};
 
 /// Watches one window for the onsets of its frames. Arm before the frame is
 /// handed over (swap or flush), Await after.
@@ -48,9 +40,5 @@ std::unique_ptr<OnsetProbe> MakeOnsetProbe(QWindow* window);
 /// without compositing it while it covers the screen: no fade-in, no copy
 /// in between (X11's _NET_WM_BYPASS_COMPOSITOR). Does nothing elsewhere.
 void AskToBypassCompositor(QWindow* window);
-
-/// True when two 0xRRGGBB colours are the same as far as a screen's colour
-/// depth and a scaler's rounding can tell.
-bool SameColour(uint32_t a, uint32_t b);
 
 }  // namespace display
