@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "records/session_folder.h"
 #include "results/results_log.h"
-#include "results/session_folder.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) return 2;

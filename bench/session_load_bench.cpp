@@ -19,7 +19,8 @@
 #include <cstring>
 #include <vector>
 
-#include "results/session_folder.h"
+#include "records/record_writer.h"
+#include "records/session_folder.h"
 #include "sessions/sessions_window.h"
 #include "support/file_bytes.h"
 #include "support/session_samples.h"

@@ -14,13 +14,14 @@
 #include "display/layout.h"
 #include "display/onset_probe.h"
 #include "display/surfaces.h"
-#include "results/result_files.h"
-#include "results/session_record.h"
-#include "settings/test_settings.h"
 #include "procedure/touch_list.h"
 #include "procedure/touch_window.h"
 #include "procedure/trial_run.h"
 #include "procedure/trial_timing.h"
+#include "records/session_file.h"
+#include "records/session_record.h"
+#include "results/result_files.h"
+#include "settings/test_settings.h"
 
 namespace {
 
@@ -121,10 +122,16 @@ void StartTest() {
   // The session record comes after the subject file and the log, so that
   // its failure can never keep them from being written.
   if (outcome == 1) {
-    results::WriteSessionRecord(
-        {&testState, &trialTimings, &testSettings, results::stimuliUsed, ScreenSize, presentRect,
-         presentation, started, ended,
-         results::SessionLayouts{true, random.start, random.draws, random.state}});
+    std::string path;
+    std::string reason;
+    if (!results::WriteSessionRecord(
+            {&testState, &trialTimings, &testSettings, results::stimuliUsed, ScreenSize,
+             presentRect, presentation, started, ended,
+             results::SessionLayouts{true, random.start, random.draws, random.state}},
+            &path, &reason)) {
+      ui::AppMessageBox(results::SessionRecordFailureText(path, reason),
+                        ui::kMbOk | ui::kMbIconWarning);
+    }
   }
   if (testSettings.flag_ranking == 1) ViewResults();
   // Topmost brought the main window back over the screen for the score and

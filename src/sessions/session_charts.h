@@ -6,7 +6,7 @@
 #include <QString>
 #include <vector>
 
-#include "results/session_folder.h"
+#include "records/session_folder.h"
 
 QT_BEGIN_NAMESPACE
 class QChart;

@@ -6,7 +6,7 @@
 #include <QSortFilterProxyModel>
 #include <vector>
 
-#include "results/session_folder.h"
+#include "records/session_folder.h"
 
 namespace sessions {
 

@@ -24,7 +24,7 @@
 #include <utility>
 
 #include "fileio/safe_file.h"
-#include "results/session_export.h"
+#include "records/session_export.h"
 #include "sessions/session_charts.h"
 #include "sessions/session_table.h"
 #include "ui/services.h"

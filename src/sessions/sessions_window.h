@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "results/session_folder.h"
+#include "records/session_folder.h"
 
 class QChart;
 class QChartView;

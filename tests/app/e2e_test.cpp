@@ -13,7 +13,8 @@
 
 #include "app/e2e/person.h"
 #include "display/layout.h"
-#include "results/session_record.h"
+#include "records/record_parser.h"
+#include "records/session_record.h"
 
 namespace {
 

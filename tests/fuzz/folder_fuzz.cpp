@@ -17,8 +17,8 @@
 
 #include "fileio/safe_file.h"
 #include "fuzz_check.h"
+#include "records/session_folder.h"
 #include "results/results_log.h"
-#include "results/session_folder.h"
 
 namespace {
 

@@ -6,9 +6,11 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "results/session_export.h"
-#include "results/session_folder.h"
-#include "results/session_record.h"
+#include "records/record_parser.h"
+#include "records/record_writer.h"
+#include "records/session_export.h"
+#include "records/session_folder.h"
+#include "records/session_record.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include "results/session_export.h"
+#include "records/record_writer.h"
+#include "records/session_export.h"
 #include "sessions/session_charts.h"
 #include "sessions/session_table.h"
 #include "support/fake_ui.h"

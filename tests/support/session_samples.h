@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "results/session_record.h"
+#include "records/session_record.h"
 
 namespace testing {
 

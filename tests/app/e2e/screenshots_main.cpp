@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "app/e2e/person.h"
+#include "records/record_writer.h"
+#include "records/session_file.h"
 #include "support/session_samples.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "results/session_record.h"
+#include "records/session_record.h"
 
 namespace results {
 

@@ -1,9 +1,11 @@
-#include "results/session_export.h"
+#include "records/session_export.h"
 
 #include <QFileInfo>
 #include <QLocale>
 
 #include "fileio/safe_file.h"
+#include "records/record_parser.h"
+#include "records/session_file.h"
 
 namespace results {
 

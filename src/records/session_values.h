@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "results/session_record.h"
+#include "records/session_record.h"
 
 namespace results {
 

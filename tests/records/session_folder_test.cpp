@@ -1,4 +1,4 @@
-#include "results/session_folder.h"
+#include "records/session_folder.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -8,7 +8,8 @@
 #include <csignal>
 #include <memory>
 
-#include "results/session_export.h"
+#include "records/record_writer.h"
+#include "records/session_export.h"
 #include "support/file_bytes.h"
 #include "support/planted.h"
 #include "support/session_samples.h"

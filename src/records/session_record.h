@@ -3,6 +3,8 @@
 // stimuli, display, every frame onset and every touch). Written after those
 // files and never instead of them; read back by the Sessions window, the
 // export and the fuzzer. The format is described in docs/session-record.md.
+// This is the record as the program holds it and how a test becomes one;
+// record_writer, record_parser and session_file turn it into its file and back.
 #pragma once
 
 #include <QByteArray>
@@ -35,7 +37,7 @@ enum class StimulusUse : int32_t {
   kMissing = 2,  ///< unusable, and nothing replaced it (a sound plays nothing)
 };
 
-/// "file", "built in", "missing".
+/// "file", "built in", "missing" (defined with the record's other names).
 const char* StimulusUseName(StimulusUse use);
 
 /// One stimulus file as the program used it.
@@ -143,39 +145,7 @@ struct SessionInputs {
 /// The record of the first trialsRun trials of `in`.
 SessionRecord MakeSessionRecord(const SessionInputs& in);
 
-/// The record as the JSON text that is written to its file.
-QByteArray SessionRecordJson(const SessionRecord& record);
-
-/// Reads a record; false with `*reason` (one line, for a person) when the
-/// bytes are empty, truncated, not JSON, not a session record, of a newer
-/// major version or of a shape this program does not read. Without
-/// `keepEvents` every frame and touch is still checked, but the trials'
-/// frame and touch lists stay empty (for listing thousands at a time).
-bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* record, std::string* reason,
-                        bool keepEvents = true);
-
 /// Local time as the record writes it: "2026-01-05T09:03:07.123+01:00".
 std::string LocalTimeText(const QDateTime& time);
-
-/// A subject identifier made safe as part of a file name: every byte outside
-/// A-Z, a-z, 0-9, "-" and "_" becomes %XX (so "." and "%" do too); at most
-/// 120 characters, cut at a whole byte's code.
-std::string FileNamePart(const std::string& subject);
-
-/// The name of the record of a test of `subject` that ended at `ended`,
-/// before any suffix that keeps it unique: "<subject>_<yyyyMMdd-HHmmss>".
-std::string SessionFileStem(const std::string& subject, const QDateTime& ended);
-
-/// Writes `record` as a new file in `folder` (made when missing) named from
-/// its stem, adding "-2", "-3", ... when the name is taken, through a
-/// temporary file that is synced and renamed, then syncs the folder.
-/// `*path` gets the file's path (also on failure, the one that was tried).
-bool SaveSessionRecord(const std::string& folder, const SessionRecord& record,
-                       const QDateTime& ended, std::string* path, std::string* reason);
-
-/// Makes the record of the test in `in` and saves it in "sessions/" of the
-/// working directory; a failure is shown in a message box naming the file
-/// and the reason. 1 when written, 0 on failure.
-int WriteSessionRecord(const SessionInputs& in);
 
 }  // namespace results

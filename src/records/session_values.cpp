@@ -1,4 +1,4 @@
-#include "results/session_values.h"
+#include "records/session_values.h"
 
 #include <QLocale>
 #include <QString>

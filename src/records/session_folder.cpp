@@ -1,4 +1,4 @@
-#include "results/session_folder.h"
+#include "records/session_folder.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,6 +17,8 @@
 #include "fileio/durable_file.h"
 #include "fileio/file_io.h"
 #include "fileio/safe_file.h"
+#include "records/record_parser.h"
+#include "records/session_file.h"
 
 namespace results {
 namespace {

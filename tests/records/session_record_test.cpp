@@ -1,6 +1,6 @@
 // The session record: made from a hand-made test, written and read back; the
 // reader's refusals; file names; the durable write.
-#include "results/session_record.h"
+#include "records/session_record.h"
 
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -9,6 +9,10 @@
 #include <QtTest>
 #include <memory>
 
+#include "records/record_names.h"
+#include "records/record_parser.h"
+#include "records/record_writer.h"
+#include "records/session_file.h"
 #include "support/fake_ui.h"
 #include "support/file_bytes.h"
 
@@ -390,17 +394,44 @@ class SessionRecordTest : public QObject {
     results::SessionInputs in = test.Inputs();
     in.ended = QDateTime(QDate(2026, 1, 5), QTime(9, 4, 42), Qt::LocalTime);
     ::setfsuid(65534);  // as root, permission bits apply only to another user
-    const int written = results::WriteSessionRecord(in);
+    std::string path;
+    std::string why;
+    const bool written = results::WriteSessionRecord(in, &path, &why);
     ::setfsuid(::getuid());
     ::chmod("sessions", 0777);
     QDir::setCurrent(before);
-    QCOMPARE(written, 0);
-    QCOMPARE(fake.boxes.size(), size_t(1));
-    QCOMPARE(QString::fromStdString(fake.boxes[0].text),
+    QVERIFY(!written);
+    // The library tells its caller; the caller shows the box.
+    QCOMPARE(fake.boxes.size(), size_t(0));
+    QCOMPARE(QString::fromStdString(results::SessionRecordFailureText(path, why)),
              "Cannot write the session record [sessions/SOMEBODY_20260105-090442.json] (" + reason +
                  "). The subject file and the log are not affected.");
-    QCOMPARE(fake.boxes[0].type, ui::kMbOk | ui::kMbIconWarning);
     QCOMPARE(testing::ReadBytes(dir.filePath("SOMEBODY.csv")), QByteArray("rows\r\n"));
+  }
+
+  // The reader knows a value only through its table: one cut short would
+  // refuse records holding the last names.
+  void nameTables_listEveryValueInOrder_data() {
+    QTest::addColumn<int>("table");
+    QTest::addColumn<QString>("names");
+    QTest::newRow("frame kinds") << 0 << "memorisation cover answer error error-cover completion";
+    QTest::newRow("onset sources")
+        << 1 << "none present-event oml-sync wayland-feedback readback simulated";
+    QTest::newRow("judgements") << 2 << "correct wrong no-patch already-found";
+    QTest::newRow("touch times") << 3 << "stamp sample";
+    QTest::newRow("stimulus uses") << 4 << "file|built in|missing";
+  }
+
+  void nameTables_listEveryValueInOrder() {
+    QFETCH(int, table);
+    QFETCH(QString, names);
+    const results::NameTable tables[] = {
+        results::FrameKindNames(), results::OnsetSourceNames(), results::TouchJudgementNames(),
+        results::TouchTimeSourceNames(), results::StimulusUseNames()};
+    const results::NameTable& t = tables[table];
+    QStringList all;
+    for (int i = 0; i < t.count; ++i) all << QString::fromLatin1(t.names[i]);
+    QCOMPARE(all.join(names.contains('|') ? "|" : " "), names);
   }
 
   void describeStimulus_hashesFileOrFallsBack() {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "results/session_record.h"
+#include "records/session_record.h"
 
 namespace results {
 
