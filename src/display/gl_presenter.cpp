@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "procedure/tick_clock.h"
+#include "timing/tick_clock.h"
 
 #ifndef GL_BGRA
 #define GL_BGRA 0x80E1

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "procedure/trial_timing.h"
+#include "timing/trial_timing.h"
 
 class QWindow;
 
