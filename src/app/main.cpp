@@ -1,7 +1,7 @@
 // Dorvane: a test of visual-spatial working memory.
 #include <QtGlobal>
 
-#include "app/display_check.h"
+#include "app/display_connection.h"
 #include "app/my_app.h"
 
 int main(int argc, char** argv) {

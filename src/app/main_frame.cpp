@@ -23,7 +23,7 @@
 #include "display/layout.h"
 #include "display/surfaces.h"
 #include "procedure/ms_timer.h"
-#include "procedure/start_test.h"
+#include "procedure/start_test_command.h"
 #include "sessions/sessions_window.h"
 #include "ui/qt_services.h"
 #include "ui/surface_dc.h"

@@ -10,7 +10,7 @@
 #include "display/gl_presenter.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
-#include "procedure/start_test.h"
+#include "procedure/start_test_command.h"
 #include "procedure/touch_list.h"
 #include "records/session_folder.h"
 #include "records/session_record.h"

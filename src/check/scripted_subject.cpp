@@ -8,7 +8,7 @@
 #include <QWindow>
 #include <thread>
 
-#include "procedure/tick_clock.h"
+#include "timing/tick_clock.h"
 
 namespace check {
 

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "check/scripted_subject.h"
-#include "procedure/tick_clock.h"
+#include "timing/tick_clock.h"
 
 namespace check {
 namespace {

@@ -1,10 +1,10 @@
 #include "check/timing_check.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QImage>
-#include <QBuffer>
 #include <QWindow>
 #include <algorithm>
 #include <condition_variable>
@@ -19,16 +19,17 @@
 #include "check/system_info.h"
 #include "check/timing_chart.h"
 #include "display/layout.h"
-#include "fileio/safe_file.h"
 #include "display/surfaces.h"
+#include "fileio/safe_file.h"
 #include "procedure/ms_timer.h"
 #include "procedure/staircase.h"
-#include "procedure/start_test.h"
-#include "procedure/tick_clock.h"
+#include "procedure/start_test_command.h"
 #include "procedure/touch_list.h"
 #include "procedure/trial_run.h"
-#include "procedure/urgent_thread.h"
+#include "procedure/trial_timings.h"
 #include "settings/test_settings.h"
+#include "timing/tick_clock.h"
+#include "timing/urgent_thread.h"
 
 namespace check {
 namespace {

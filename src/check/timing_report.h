@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "procedure/trial_timing.h"
+#include "timing/trial_timing.h"
 
 namespace check {
 

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "display/onset_spot.h"
-#include "procedure/trial_timing.h"
+#include "timing/trial_timing.h"
 
 class QWindow;
 

@@ -13,7 +13,7 @@
 
 #include "display/onset_probe.h"
 #include "presentation-time-client-protocol.h"
-#include "procedure/tick_clock.h"
+#include "timing/tick_clock.h"
 
 namespace display {
 namespace {

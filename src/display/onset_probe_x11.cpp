@@ -24,8 +24,8 @@
 #include <thread>
 
 #include "display/onset_probe.h"
-#include "procedure/tick_clock.h"
-#include "procedure/urgent_thread.h"
+#include "timing/tick_clock.h"
+#include "timing/urgent_thread.h"
 
 namespace display {
 namespace {

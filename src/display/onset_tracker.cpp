@@ -1,6 +1,6 @@
 #include "display/onset_tracker.h"
 
-#include "procedure/tick_clock.h"
+#include "timing/tick_clock.h"
 
 namespace display {
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "procedure/trial_timing.h"
+#include "timing/trial_timing.h"
 #include "ui/services.h"
 
 namespace display {

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "display/presenter_factory.h"
-#include "procedure/ms_timer.h"
+#include "timing/timer_clock.h"
 
 DisplayState displayState;
 

@@ -8,7 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "procedure/tick_clock.h"
+#include "timing/tick_clock.h"
+#include "timing/timer_clock.h"
 #include "ui/services.h"
 
 std::atomic<int32_t> msTicks{0};
@@ -37,14 +38,6 @@ int32_t AddTicks(int32_t value, int32_t n) {
 // by milliseconds that passed before it.
 std::mutex baseMutex;
 int64_t base = 0;
-
-bool manualClock = false;
-// Starts well past 0, so that no time it gives can pass for "not set".
-int64_t manualNowNs = 1000000000000;
-
-int64_t ClockNow() {
-  return manualClock ? manualNowNs : NowNs();
-}
 
 // Counts what passed since `base` by `nowNs`; returns the new count.
 int32_t CountTo(int64_t nowNs, int32_t* added) {
@@ -94,9 +87,9 @@ class TickThread {
       // Counting starts now, not when the new thread first runs: on a busy
       // machine that can be many milliseconds later, and they would be lost.
       std::lock_guard<std::mutex> lock(baseMutex);
-      base = ClockNow();
+      base = MsTimerNowNs();
     }
-    if (!manualClock) {
+    if (!timer_clock::Manual()) {
       stop_.store(false);
       try {
         thread_ = std::thread(RunTicks, &stop_);
@@ -235,12 +228,8 @@ uint32_t MsTimerId() {
   return tickThread.Id();
 }
 
-int64_t MsTimerNowNs() {
-  return ClockNow();
-}
-
 void MsTimerRestartAt(int64_t zeroNs) {
-  const int64_t now = ClockNow();
+  const int64_t now = MsTimerNowNs();
   std::lock_guard<std::mutex> lock(baseMutex);
   base = zeroNs;
   msTicks.store(TakeWholeMs(&base, now));
@@ -248,15 +237,15 @@ void MsTimerRestartAt(int64_t zeroNs) {
 
 void MsTimerUseManualTicks(bool manual) {
   tickThread.Stop();
-  manualClock = manual;
+  timer_clock::SetManual(manual);
 }
 
 void MsTimerAdvanceManualClock(int64_t ns, bool count) {
-  if (!manualClock || ns < 0) return;
-  manualNowNs += ns;
+  if (!timer_clock::Manual() || ns < 0) return;
+  const int64_t now = timer_clock::AdvanceManualNs(ns);
   if (tickThread.Id() == 0 || !count) return;
   int32_t n = 0;
-  const int32_t reached = CountTo(manualNowNs, &n);
+  const int32_t reached = CountTo(now, &n);
   if (n > 0) CallHook(reached, n);
 }
 

@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+#include "timing/timer_clock.h"
+
 /// Milliseconds counted while the timer runs. The tick thread only adds to it;
 /// the trial run reads it and sets it to 0. Not reset by start or stop.
 extern std::atomic<int32_t> msTicks;
@@ -72,10 +74,6 @@ uint32_t MsTimerId();
 /// moves `*lastNs` forward by exactly that many, so that the fraction left
 /// over counts towards the next call and no time is lost or counted twice.
 int32_t TakeWholeMs(int64_t* lastNs, int64_t nowNs);
-
-/// Nanoseconds of the clock the counter follows: the monotonic clock
-/// (tick_clock::NowNs), or the manual clock of MsTimerUseManualTicks.
-int64_t MsTimerNowNs();
 
 /// Restarts the count at `zeroNs`, a moment of MsTimerNowNs (usually just
 /// past): msTicks becomes the whole milliseconds since then, and the tick

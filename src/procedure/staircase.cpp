@@ -1,6 +1,6 @@
 #include "procedure/staircase.h"
 
-#include "procedure/trial_timing.h"
+#include "procedure/trial_timings.h"
 #include "settings/test_settings.h"
 
 TestState testState{};
@@ -14,7 +14,9 @@ void ResetTest() {
   ResetTrialTimings();
 }
 
-int AdvanceStaircase(int i) { return AdvanceStaircase(testState, i, testSettings.max_rev); }
+int AdvanceStaircase(int i) {
+  return AdvanceStaircase(testState, i, testSettings.max_rev);
+}
 
 int AdvanceStaircase(TestState& state, int i, int maxRev) {
   state.trialsRun = i + 1;

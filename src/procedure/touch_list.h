@@ -7,7 +7,7 @@
 #include <deque>
 #include <vector>
 
-#include "procedure/trial_timing.h"
+#include "timing/trial_timing.h"
 
 /// A position in screen pixels.
 struct TouchPoint {

@@ -9,9 +9,9 @@
 #include "procedure/ms_timer.h"
 #include "procedure/staircase.h"
 #include "procedure/touch_list.h"
-#include "procedure/trial_timing.h"
-#include "procedure/urgent_thread.h"
+#include "procedure/trial_timings.h"
 #include "settings/test_settings.h"
+#include "timing/urgent_thread.h"
 #include "ui/services.h"
 
 namespace {

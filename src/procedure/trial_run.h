@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "procedure/trial_timing.h"
+#include "timing/trial_timing.h"
 
 /// RunTrial's result when the trial could not run at all (no tick source or
 /// no patch surfaces); the test stops with a message.

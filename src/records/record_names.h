@@ -3,7 +3,7 @@
 // tables here only list them in the order of their values, for the reader.
 #pragma once
 
-#include "procedure/trial_timing.h"
+#include "timing/trial_timing.h"
 #include "records/session_record.h"
 
 namespace results {

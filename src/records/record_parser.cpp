@@ -10,7 +10,7 @@
 #include <cmath>
 #include <limits>
 
-#include "procedure/trial_timing.h"
+#include "timing/trial_timing.h"
 #include "records/record_names.h"
 #include "records/session_values.h"
 

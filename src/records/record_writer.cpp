@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "procedure/trial_timing.h"
+#include "timing/trial_timing.h"
 #include "records/record_names.h"
 
 namespace results {

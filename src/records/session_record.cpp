@@ -6,7 +6,7 @@
 #include <map>
 
 #include "fileio/safe_file.h"
-#include "procedure/trial_timing.h"
+#include "timing/trial_timing.h"
 #include "results/result_files.h"
 
 #ifndef DORVANE_VERSION

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "procedure/staircase.h"
-#include "procedure/trial_timing.h"
 #include "settings/test_settings.h"
+#include "timing/trial_timing.h"
 #include "ui/services.h"
 
 namespace results {

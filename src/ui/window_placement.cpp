@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QPalette>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
@@ -182,3 +183,15 @@ int CaptionWidth(const QString& title) {
 }
 
 }  // namespace ui
+
+void ApplyWindowClass(QWidget* widget) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, Qt::black);
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+  widget->setCursor(Qt::ArrowCursor);
+}
+
+void ApplyWindowClass(QWindow* window) {
+  window->setCursor(Qt::ArrowCursor);
+}

@@ -2,7 +2,8 @@
 // dialogs and message boxes centred over the window that owns them. How far
 // a program may place its own windows is the window system's decision (an X
 // window manager frames them, a Wayland compositor places them itself); these
-// helpers do what the platform allows.
+// helpers do what the platform allows. ApplyWindowClass gives both program
+// windows their shared look as each is built.
 #pragma once
 
 #include <QMargins>
@@ -12,6 +13,7 @@
 #include <QString>
 
 class QWidget;
+class QWindow;
 
 namespace ui {
 
@@ -51,3 +53,8 @@ void OpenOverOwner(QWidget* window);
 int CaptionWidth(const QString& title);
 
 }  // namespace ui
+
+/// Gives a widget the look both program windows share: black background, arrow cursor.
+void ApplyWindowClass(QWidget* widget);
+/// The same for a bare window, which paints its own (black) background.
+void ApplyWindowClass(QWindow* window);

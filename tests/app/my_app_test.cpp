@@ -6,7 +6,7 @@
 
 #include "display/dib_image.h"
 #include "display/surfaces.h"
-#include "procedure/start_test.h"
+#include "procedure/start_test_command.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
 #include "ui/qt_services.h"

@@ -3,9 +3,9 @@
 // its dialog shows the report.
 #include "check/timing_check.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QAbstractButton>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -19,7 +19,7 @@
 #include "display/gl_presenter.h"
 #include "display/surfaces.h"
 #include "procedure/staircase.h"
-#include "procedure/trial_timing.h"
+#include "procedure/trial_timings.h"
 #include "settings/test_settings.h"
 #include "ui/qt_services.h"
 

@@ -6,7 +6,7 @@
 #include <QtTest>
 #include <array>
 
-#include "procedure/tick_clock.h"
+#include "timing/tick_clock.h"
 
 using display::GlPresenter;
 using Quadrants = std::array<QColor, 4>;  // top-left, top-right, bottom-left, bottom-right

@@ -12,7 +12,7 @@
 #include <QtTest>
 #include <cstdlib>
 
-#include "procedure/tick_clock.h"
+#include "timing/tick_clock.h"
 
 namespace {
 

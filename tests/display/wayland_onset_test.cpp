@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "display/gl_presenter.h"
-#include "procedure/tick_clock.h"
+#include "timing/tick_clock.h"
 
 class WaylandOnsetTest : public QObject {
   Q_OBJECT

@@ -11,6 +11,7 @@
 #include "procedure/ms_timer.h"
 #include "procedure/staircase.h"
 #include "procedure/touch_list.h"
+#include "procedure/trial_timings.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
 

@@ -9,13 +9,6 @@
 
 #include "ui/services.h"
 
-class QWidget;
-
-/// Gives a widget the look both program windows share: black background, arrow cursor.
-void ApplyWindowClass(QWidget* widget);
-/// The same for a bare window, which paints its own (black) background.
-void ApplyWindowClass(QWindow* window);
-
 /// Makes the test window: `width` x `height` physical pixels at the screen's
 /// corner, owned by `owner`, shown full screen.
 using TestWindowFactory =

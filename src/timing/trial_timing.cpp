@@ -1,6 +1,4 @@
-#include "procedure/trial_timing.h"
-
-std::vector<TrialTiming> trialTimings(kMaxTrials);
+#include "timing/trial_timing.h"
 
 const char* OnsetSourceName(OnsetSource source) {
   switch (source) {
@@ -50,8 +48,4 @@ const char* TouchJudgementName(TouchJudgement judgement) {
       return "already-found";
   }
   return "no-patch";
-}
-
-void ResetTrialTimings() {
-  trialTimings.assign(kMaxTrials, TrialTiming{});
 }

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "procedure/staircase.h"
-
 /// Where a frame's onset time came from, best first.
 enum class OnsetSource : int32_t {
   kNone = 0,             ///< nothing confirmed the frame: its time is Present's return, flagged
@@ -98,9 +96,6 @@ struct TrialTiming {
   int64_t rt2ZeroNs = 0;
 };
 
-/// One entry per row of testState.trials; RunTrial fills its own row.
-extern std::vector<TrialTiming> trialTimings;
-
 /// How the display presented the frames of the current test.
 struct PresentationInfo {
   std::string path;               ///< "opengl-vsync", "opengl-clock", "raster" or "none"
@@ -108,6 +103,3 @@ struct PresentationInfo {
   double measuredRefreshS = 0;    ///< as measured from presentation times; 0 when unknown
   bool fellBackToRaster = false;  ///< OpenGL failed during the test and raster took over
 };
-
-/// Clears every row of trialTimings (called with ResetTest).
-void ResetTrialTimings();

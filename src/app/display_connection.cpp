@@ -1,4 +1,4 @@
-#include "app/display_check.h"
+#include "app/display_connection.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,10 +1,10 @@
-#include "procedure/urgent_thread.h"
-
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "timing/urgent_thread.h"
 
 namespace {
 constexpr int kUrgentNice = -10;

@@ -1,12 +1,10 @@
-#include "procedure/start_test.h"
+#include "procedure/start_test_command.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QOpenGLContext>
-#include <QPalette>
 #include <QThread>
-#include <QWidget>
 #include <utility>
 
 #include "dialogs/results_dialog.h"
@@ -17,11 +15,12 @@
 #include "procedure/touch_list.h"
 #include "procedure/touch_window.h"
 #include "procedure/trial_run.h"
-#include "procedure/trial_timing.h"
+#include "procedure/trial_timings.h"
 #include "records/session_file.h"
 #include "records/session_record.h"
 #include "results/result_files.h"
 #include "settings/test_settings.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -51,18 +50,6 @@ class RunningFlag {
 };
 
 }  // namespace
-
-void ApplyWindowClass(QWidget* widget) {
-  QPalette palette = widget->palette();
-  palette.setColor(QPalette::Window, Qt::black);
-  widget->setPalette(palette);
-  widget->setAutoFillBackground(true);
-  widget->setCursor(Qt::ArrowCursor);
-}
-
-void ApplyWindowClass(QWindow* window) {
-  window->setCursor(Qt::ArrowCursor);
-}
 
 TestWindowFactory SetTestWindowFactory(TestWindowFactory factory) {
   return std::exchange(testWindowFactory, std::move(factory));

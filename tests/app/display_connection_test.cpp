@@ -1,11 +1,11 @@
 // The program started where there is no display to open: one line, exit code 1.
-#include "app/display_check.h"
+#include "app/display_connection.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
-class DisplayCheckTest : public QObject {
+class DisplayConnectionTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -39,5 +39,5 @@ class DisplayCheckTest : public QObject {
   }
 };
 
-QTEST_GUILESS_MAIN(DisplayCheckTest)
-#include "display_check_test.moc"
+QTEST_GUILESS_MAIN(DisplayConnectionTest)
+#include "display_connection_test.moc"

@@ -1,11 +1,11 @@
-#include "procedure/tick_clock.h"
-
 #include <pthread.h>
 #include <sched.h>
 #include <sys/prctl.h>
 #include <time.h>
 
 #include <cerrno>
+
+#include "timing/tick_clock.h"
 
 namespace tick_clock {
 namespace {
