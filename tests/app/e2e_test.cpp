@@ -409,10 +409,9 @@ void E2eTest::slips_noDeadEndNoCrash() {
   bool sessionsShown = false;
   person.onSessions = [&](const QRect&) { sessionsShown = person.Running(); };
   const e2e::SubjectEntry wrong{"e2e-subject", 0, 1, false, false};
-  const e2e::SubjectEntry right{"e2e-subject", 1, 1, false, false};
   const bool ok = person.Start() && person.WaitForOpeningScreen() && person.CheckHomeScreen() &&
                   person.LookAtSessions("S01") && person.Running() && person.StartTestQuickly() &&
-                  person.EnterRefusedSetting(wrong) && person.FillSubjectInformation(right) &&
+                  person.EnterRefusedSetting(wrong) && person.CorrectRefusedField(1) &&
                   person.CloseTestWindow() && person.StartTestQuickly() &&
                   person.CancelSubjectInformation() && person.ExitFromMenu();
   qInfo().noquote() << "what the person did:\n" + QString::fromStdString(person.Log());

@@ -122,6 +122,8 @@ class Person {
   /// The entry has a setting out of range: after its Return a box opens; closed with Return, the
   /// Subject Information dialog is still there.
   bool EnterRefusedSetting(const SubjectEntry& entry);
+  /// Types `value` over the field the box sent the keyboard back to, and Return.
+  bool CorrectRefusedField(int value);
   /// Waits for the first memorisation display, then closes the test window
   /// as the desktop's close command does (Alt+F4; the close request itself
   /// on a bare X server); true once the opening screen is back.

@@ -19,6 +19,9 @@ constexpr int kGapX = 137 + 150 * 2 + 135;
 constexpr int kGapY = 9 + 150 * 2 + 60;
 constexpr int kWindowMs = 10000;
 constexpr int kSampleX = 60;
+// The memorisation time's field in the Subject Information dialog.
+constexpr int kMemtimeFieldX = 192;
+constexpr int kMemtimeFieldY = 44;
 constexpr int kSampleY = 8;
 
 }  // namespace
@@ -87,6 +90,21 @@ bool Person::EnterRefusedSetting(const SubjectEntry& entry) {
   }
   Note("closed the box with Return");
   return WaitWindow("Subject Information", true) || Fail("the dialog closed with the box");
+}
+
+bool Person::CorrectRefusedField(int value) {
+  // The keyboard does not always come back to the dialog with the box
+  // closed: a person clicks into the memorisation time's field.
+  TopWindow dialog;
+  if (!WaitWindow("Subject Information", true, &dialog)) return false;
+  Click(dialog.rect.topLeft() + QPoint(kMemtimeFieldX, kMemtimeFieldY));
+  SleepMs(100);
+  if (!screen_.Tap({"Control_L", "a"}) || !screen_.Type(std::to_string(value)) ||
+      !screen_.Tap({"Return"})) {
+    return Fail("a key has no key code on this X server");
+  }
+  Note("typed " + std::to_string(value) + " over the refused value; pressed Return");
+  return true;
 }
 
 bool Person::CloseTestWindow() {
