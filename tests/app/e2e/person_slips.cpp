@@ -18,6 +18,7 @@ void SleepMs(int ms) {
 constexpr int kGapX = 137 + 150 * 2 + 135;
 constexpr int kGapY = 9 + 150 * 2 + 60;
 constexpr int kWindowMs = 10000;
+constexpr int kUnansweredClickMs = 3000;
 constexpr int kSampleX = 60;
 // The memorisation time's field in the Subject Information dialog.
 constexpr int kMemtimeFieldX = 192;
@@ -63,10 +64,22 @@ bool Person::PressAsTestWindowAppears(int* presses) {
   return true;
 }
 
+// Under openbox a click right after another window closed is now and then
+// taken by the frame's activation: a person clicks once more. A dead end
+// (no test however often it is clicked) still fails.
 bool Person::StartTestQuickly() {
-  Click(openingSquare_.center());
-  Note("clicked the opening picture");
-  return WaitWindow("Subject Information", true);
+  const auto dialogUp = [this] {
+    for (const TopWindow& w : Windows()) {
+      if (w.title == "Subject Information" && !w.popup) return true;
+    }
+    return false;
+  };
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    Click(openingSquare_.center());
+    Note("clicked the opening picture");
+    if (WaitFor(dialogUp, kUnansweredClickMs, 20, "the Subject Information window")) return true;
+  }
+  return false;
 }
 
 bool Person::EnterRefusedSetting(const SubjectEntry& entry) {
