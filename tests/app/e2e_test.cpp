@@ -127,6 +127,46 @@ QString CompareTrial(const results::SessionTrial& t, const e2e::DrivenTrial& d,
   return out.join("; ");
 }
 
+// The presses made in a gap of the grid as the test window appeared: those
+// before the memorisation onset kept in trial 1 as such, with no patch;
+// none judged, and the memorisation ran its full time. At least one came
+// before the onset. They are taken out of the record, so that the rest is
+// compared with what the person did.
+void CheckEarlyPresses(results::SessionRecord* record, int memtime) {
+  QVERIFY(!record->trials.empty());
+  results::SessionTrial& t = record->trials.front();
+  constexpr int kGapX = 137 + 150 * 2 + 135;
+  constexpr int kGapY = 9 + 150 * 2 + 60;
+  int before = 0;
+  std::vector<results::SessionTouch> kept;
+  for (const results::SessionTouch& x : t.touches) {
+    if (qAbs(x.canvasX - kGapX) > 1 || qAbs(x.canvasY - kGapY) > 1) {
+      kept.push_back(x);
+      continue;
+    }
+    const QString at = QString("a press in the gap at %1 ms").arg(x.timeMs);
+    QVERIFY2(x.beforeOnset == (x.timeMs < 0), qPrintable(at));
+    QVERIFY2(x.beforeOnset ? x.patch == -1 : x.judgement == TouchJudgement::kNoPatch,
+             qPrintable(at));
+    before += x.beforeOnset ? 1 : 0;
+  }
+  QVERIFY2(before > 0, "no press came between the program's drop and the onset");
+  for (const results::SessionTouch& x : kept) QVERIFY(!x.beforeOnset);
+  double coverAt = -1;
+  for (const results::SessionFrame& f : t.frames) {
+    if (f.kind == FrameKind::kCover && coverAt < 0) coverAt = f.onsetMs;
+  }
+  QVERIFY2(coverAt >= memtime * 1000 - kSlackMs && coverAt < memtime * 1000 + 500,
+           qPrintable(QString("the cover came at %1 ms").arg(coverAt)));
+  qInfo("%d presses kept as before the onset, %zu after it", before,
+        t.touches.size() - kept.size() - static_cast<size_t>(before));
+  t.touches = kept;
+}
+
+bool PressesEarly(const e2e::Desktop& desktop) {
+  return desktop.name == "none" || desktop.name == "openbox";
+}
+
 }  // namespace
 
 class E2eTest : public QObject {
@@ -136,6 +176,7 @@ class E2eTest : public QObject {
   void wholeTest_filesMatchWhatThePersonDid();
   void testDisplays_wholeOnTheScreen();
   void installedProgram_readsInstalledStimuli();
+  void slips_noDeadEndNoCrash();
 };
 
 // Where only the displays are judged (DORVANE_E2E_DISPLAYS_ONLY): the first
@@ -162,9 +203,14 @@ void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
   e2e::Person person;
   const e2e::SubjectEntry entry{"e2e-subject", 1, 2, true, true};
   std::vector<e2e::DrivenTrial> trials;
+  // Where the test window can be told from the window list the moment it
+  // maps, a press comes before its first display.
+  const bool early = PressesEarly(person.OnDesktop());
+  int earlyPresses = 0;
   const QDateTime runStart = QDateTime::currentDateTime();
   const bool ok = person.Start() && person.WaitForOpeningScreen() && person.CheckHomeScreen() &&
                   person.StartTestByClick() && person.FillSubjectInformation(entry) &&
+                  (!early || person.PressAsTestWindowAppears(&earlyPresses)) &&
                   person.TakeTest(entry, &trials) && person.CloseScoreBox() &&
                   person.CloseResults() && person.WaitForOpeningScreen() &&
                   person.CheckHomeScreen() && person.CheckNotAbove() && person.PressEscape() &&
@@ -278,6 +324,8 @@ void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
                        s.flag_ranking}),
            QList<int>({0, entry.memtime, entry.maxRev, 0, 1, 1}));
   QCOMPARE(record.trialsRun, static_cast<int>(trials.size()));
+  if (early) CheckEarlyPresses(&record, entry.memtime);
+  if (QTest::currentTestFailed()) return;
   QCOMPARE(record.reversals, entry.maxRev);
   QVERIFY(record.hasScore);
   QCOMPARE(QString::asprintf("%.2f", record.score), score);
@@ -346,6 +394,32 @@ void E2eTest::installedProgram_readsInstalledStimuli() {
   // It read the stimuli where they are installed and wrote only its settings here.
   QCOMPARE(QDir(person.WorkDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
            QStringList({"ORBEL.ini"}));
+}
+
+// Mistakes that once crashed the program or left it at a dead end: a record
+// with an absurd score under the Sessions window, a memorisation time of 0,
+// the test window closed in the middle of a test.
+void E2eTest::slips_noDeadEndNoCrash() {
+  if (!PressesEarly(e2e::Desktop::FromEnvironment()))
+    QSKIP("the window list is read the same way on the bare server and openbox");
+  e2e::Person person;
+  QFile farBelow(
+      QStringLiteral(DORVANE_SOURCE_DIR "/tests/fuzz/corpus/session/score_far_below.json"));
+  QVERIFY(farBelow.open(QIODevice::ReadOnly));
+  person.earlierFiles.push_back({"sessions/S01_20260112-100431.json", farBelow.readAll()});
+  bool sessionsShown = false;
+  person.onSessions = [&](const QRect&) { sessionsShown = person.Running(); };
+  const e2e::SubjectEntry wrong{"e2e-subject", 0, 1, false, false};
+  const bool ok = person.Start() && person.WaitForOpeningScreen() && person.CheckHomeScreen() &&
+                  person.LookAtSessions("S01") && person.Running() && person.StartTestQuickly() &&
+                  person.EnterRefusedSetting(wrong) && person.CorrectRefusedField(1) &&
+                  person.CloseTestWindow() && person.StartTestQuickly() &&
+                  person.CancelSubjectInformation() && person.ExitFromMenu();
+  qInfo().noquote() << "what the person did:\n" + QString::fromStdString(person.Log());
+  QVERIFY2(ok, person.Failure().c_str());
+  QVERIFY(sessionsShown);
+  // A closed test, like an aborted one, leaves no session of its own.
+  QCOMPARE(QDir(person.WorkDir()).entryList({"*.csv", "ORBEL.txt"}, QDir::Files), QStringList());
 }
 
 QTEST_GUILESS_MAIN(E2eTest)

@@ -113,6 +113,25 @@ class Person {
   /// options asked for) and presses Return; the test window is checked for
   /// when its first display is up.
   bool FillSubjectInformation(const SubjectEntry& entry);
+  /// Right after the Subject Information dialog's Return: presses in a gap
+  /// of the grid from when the test window is listed until its first display
+  /// shows; `presses` gets how many.
+  bool PressAsTestWindowAppears(int* presses);
+  /// Clicks the opening picture's centre and waits for the Subject Information dialog.
+  bool StartTestQuickly();
+  /// The entry has a setting out of range: after its Return a box opens; closed with Return, the
+  /// Subject Information dialog is still there.
+  bool EnterRefusedSetting(const SubjectEntry& entry);
+  /// Types `value` over the field the box sent the keyboard back to, and Return.
+  bool CorrectRefusedField(int value);
+  /// Waits for the first memorisation display, then closes the test window
+  /// as the desktop's close command does (Alt+F4; the close request itself
+  /// on a bare X server); true once the opening screen is back.
+  bool CloseTestWindow();
+  /// Escape in the Subject Information dialog; true once it has closed.
+  bool CancelSubjectInformation();
+  /// The program is still running.
+  bool Running() const { return process_.state() == QProcess::Running; }
   /// Takes the test to its end; `trials` gets one entry per trial.
   bool TakeTest(const SubjectEntry& entry, std::vector<DrivenTrial>* trials);
   /// Looks at the first trial's memorisation and covered displays, each of

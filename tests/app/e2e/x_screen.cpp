@@ -253,6 +253,23 @@ void XScreen::MoveWindow(const std::string& title, const QPoint& to) {
   }
 }
 
+bool XScreen::AskToClose(const std::string& title) {
+  const Window client = ClientTitled(title);
+  const Atom protocols = XInternAtom(display_, "WM_PROTOCOLS", False);
+  const Atom deleteWindow = XInternAtom(display_, "WM_DELETE_WINDOW", False);
+  if (!client) return false;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = client;
+  event.xclient.message_type = protocols;
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(deleteWindow);
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display_, client, False, NoEventMask, &event);
+  XFlush(display_);
+  return true;
+}
+
 std::vector<TopWindow> XScreen::TopWindows() {
   std::vector<TopWindow> found;
   Window rootReturn = 0;

@@ -67,6 +67,9 @@ class XScreen {
   /// Asks for the top-level window titled `title` to be moved, its client
   /// area's corner to `to`, as a person dragging it would.
   void MoveWindow(const std::string& title, const QPoint& to);
+  /// Asks the top-level window titled `title` to close (WM_DELETE_WINDOW), as
+  /// a window manager does for Alt+F4 or the close box; false when it is not there.
+  bool AskToClose(const std::string& title);
   /// The window-manager states (_NET_WM_STATE atoms, by name) of the
   /// top-level window titled `title`; empty when it has none or is not there.
   std::vector<std::string> WindowStates(const std::string& title);
