@@ -14,6 +14,9 @@ DORVANE_PACKAGES=(
   libwayland-dev libwayland-bin wayland-protocols qt6-base-private-dev qt6-wayland weston
   libxcb-xtest0-dev libxcb-randr0-dev qt6-charts-dev
   clang libclang-rt-14-dev
+  # Qt's translation tools: lupdate and lrelease, and their CMake package;
+  # Qt's own texts in Japanese
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   # the desktops of the end-to-end test, and the package and desktop entry checks
   openbox xfwm4 xfconf dbus-daemon dpkg-dev desktop-file-utils libglib2.0-bin
   # GNOME's and KDE's compositors without their desktops (about 400 MB with

@@ -1,7 +1,9 @@
 #include "app/main_frame.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "app/language.h"
 #include "check/timing_check_dialog.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/results_dialog.h"
@@ -30,7 +33,8 @@
 #include "ui/window_placement.h"
 
 const char kTitleText[] = " Dorvane (Dorvane developers, 2026)";
-const char kStartHintText[] = "Click or touch inside the square to start a test.";
+const char kStartHintText[] =
+    QT_TRANSLATE_NOOP("CMainFrame", "Click or touch inside the square to start a test.");
 
 namespace {
 
@@ -79,7 +83,8 @@ void PaintOpeningScreen(ui::DeviceContext& dc, int width, int height) {
               ui::kDtCenter | ui::kDtVCenter | ui::kDtSingleLine);
   // Without the picture nothing else shows where a click starts a test.
   const ui::Rect square = OpeningSquare(width, height);
-  dc.DrawText(kStartHintText, ui::Rect{square.left, height / 2 + 30, square.right, square.bottom},
+  dc.DrawText(QCoreApplication::translate("CMainFrame", kStartHintText).toStdString(),
+              ui::Rect{square.left, height / 2 + 30, square.right, square.bottom},
               ui::kDtCenter | ui::kDtSingleLine);
 }
 
@@ -157,21 +162,71 @@ QKeySequence CMainFrame::OptionsShortcut() {
 }
 
 void CMainFrame::BuildMenu() {
-  auto add = [this](QMenu* menu, const QString& text, int id) {
-    QAction* action = menu->addAction(text);
+  auto add = [this](QMenu* menu, int id) {
+    QAction* action = menu->addAction(QString());
     action->setData(id);
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     actions_[id] = action;
   };
-  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-  add(file, QStringLiteral("E&xit"), kCmdExit);
-  QMenu* test = menuBar()->addMenu(QStringLiteral("&Test"));
-  add(test, QStringLiteral("&Start Test"), kCmdStartTest);
-  add(test, QStringLiteral("結果を見る(&R)"), kCmdViewResults);
-  add(test, QStringLiteral("S&essions…"), kCmdSessions);
-  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-  add(help, QStringLiteral("&About"), kCmdAbout);
-  add(help, QStringLiteral("Timing Check…"), kCmdTimingCheck);
+  fileMenu_ = menuBar()->addMenu(QString());
+  add(fileMenu_, kCmdExit);
+  testMenu_ = menuBar()->addMenu(QString());
+  add(testMenu_, kCmdStartTest);
+  add(testMenu_, kCmdViewResults);
+  add(testMenu_, kCmdSessions);
+  helpMenu_ = menuBar()->addMenu(QString());
+  add(helpMenu_, kCmdAbout);
+  add(helpMenu_, kCmdTimingCheck);
+  // The two names are shown as they are in every language, so that a person
+  // who cannot read the current one still finds their own.
+  languageMenu_ = helpMenu_->addMenu(QString());
+  auto* group = new QActionGroup(languageMenu_);
+  for (const language::Language choice :
+       {language::Language::kEnglish, language::Language::kJapanese}) {
+    QAction* action = languageMenu_->addAction(language::Label(choice));
+    action->setCheckable(true);
+    action->setChecked(language::Applied() == choice);
+    group->addAction(action);
+    connect(action, &QAction::triggered, this, [choice] { ChooseLanguage(choice); });
+    languageActions_[choice] = action;
+  }
+  RetranslateMenu();
+}
+
+void CMainFrame::RetranslateMenu() {
+  fileMenu_->setTitle(tr("&File"));
+  actions_[kCmdExit]->setText(tr("E&xit"));
+  testMenu_->setTitle(tr("&Test"));
+  actions_[kCmdStartTest]->setText(tr("&Start Test"));
+  actions_[kCmdViewResults]->setText(tr("結果を見る(&R)"));
+  actions_[kCmdSessions]->setText(tr("S&essions…"));
+  helpMenu_->setTitle(tr("&Help"));
+  actions_[kCmdAbout]->setText(tr("&About"));
+  actions_[kCmdTimingCheck]->setText(tr("Timing Check…"));
+  languageMenu_->setTitle(tr("Language"));
+  for (const auto& [choice, action] : languageActions_) {
+    action->setChecked(language::Applied() == choice);
+  }
+}
+
+QAction* CMainFrame::LanguageAction(language::Language choice) const {
+  const auto it = languageActions_.find(choice);
+  return it == languageActions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::ChooseLanguage(language::Language choice) {
+  language::StoreChoice(choice);
+  // Every other window is modal and closed by now: the menu and the opening
+  // screen are all there is to redo, and the LanguageChange event does it.
+  language::Apply(choice);
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange) {
+    RetranslateMenu();
+    client_->update();
+  }
+  QMainWindow::changeEvent(event);
 }
 
 QAction* CMainFrame::CommandAction(int id) const {

@@ -7,9 +7,11 @@
 #include <QWidget>
 #include <map>
 
+#include "app/language.h"
 #include "ui/services.h"
 
 class QAction;
+class QMenu;
 
 /// Commands of the main frame.
 constexpr int kCmdExit = 40001;
@@ -78,6 +80,10 @@ class CMainFrame : public QMainWindow {
   void OnCommand(int id);
   /// The menu item of a command; null for kCmdOptions and unknown ids.
   QAction* CommandAction(int id) const;
+  /// The Help menu's item that chooses `choice` (English or Japanese).
+  QAction* LanguageAction(language::Language choice) const;
+  /// Keeps `choice` for this user and shows the program in it at once.
+  static void ChooseLanguage(language::Language choice);
   /// The client area.
   COpeningScreen* Client() const { return client_; }
   /// The keys that run kCmdOptions: Ctrl+Shift+O.
@@ -86,12 +92,19 @@ class CMainFrame : public QMainWindow {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void BuildMenu();
+  void RetranslateMenu();
   void OnDestroy();
 
   COpeningScreen* client_ = nullptr;
   std::map<int, QAction*> actions_;
+  QMenu* fileMenu_ = nullptr;
+  QMenu* testMenu_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
+  QMenu* languageMenu_ = nullptr;
+  std::map<language::Language, QAction*> languageActions_;
   bool destroyed_ = false;
 };

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <utility>
 
+#include "app/language.h"
 #include "dialogs/lock_wait_dialog.h"
 #include "display/dib_image.h"
 #include "display/gl_presenter.h"
@@ -34,9 +35,13 @@ int LoadFlag(DibImage& image, const char* path) {
   // A missing or bad bitmap is replaced without a word; one refused unread
   // (a link, a FIFO, a huge file) may be another user's doing, so it is said.
   if (!refused.empty()) {
-    ui::AppMessageBox("The stimulus [" + file + "] was not read: it " + refused +
-                          ". A built-in image is shown instead.",
-                      ui::kMbOk | ui::kMbIconWarning);
+    ui::AppMessageBox(
+        QCoreApplication::translate("CMyApp",
+                                    "The stimulus [%1] was not read: it %2. A built-in image is "
+                                    "shown instead.")
+            .arg(QString::fromStdString(file), QString::fromStdString(refused))
+            .toStdString(),
+        ui::kMbOk | ui::kMbIconWarning);
   }
   return loaded;
 }
@@ -44,8 +49,12 @@ int LoadFlag(DibImage& image, const char* path) {
 std::string SettingsNotSavedText(const SettingsSaveStatus& status) {
   const std::string file =
       QDir::current().absoluteFilePath(QString::fromStdString(status.file)).toStdString();
-  std::string text = "The settings could not be saved to [" + file + "] (" + status.reason +
-                     ").\nThese settings were not kept; the next session starts without them:";
+  std::string text =
+      QCoreApplication::translate("CMyApp",
+                                  "The settings could not be saved to [%1] (%2).\nThese settings "
+                                  "were not kept; the next session starts without them:")
+          .arg(QString::fromStdString(file), QString::fromStdString(status.reason))
+          .toStdString();
   for (const std::string& setting : status.lost) text += "\n" + setting;
   return text;
 }
@@ -66,13 +75,18 @@ void WarnUnusableStimuli() {
   const std::string folder =
       QDir::current().absoluteFilePath(QString::fromStdString(ui::StimulusFolder())).toStdString();
   const QFileInfo dir(QString::fromStdString(folder));
-  const std::string what = dir.isDir() && dir.isReadable() && dir.isExecutable()
-                               ? "] has no usable " + missing
-                               : "] is missing or cannot be read";
-  ui::AppMessageBox("The stimulus folder [" + folder + what +
-                        ".\nTests still run, with white discs as covers, the title instead of "
-                        "the opening picture and no sound where one is missing; the session "
-                        "records say which stimuli were used.",
+  const QString what =
+      dir.isDir() && dir.isReadable() && dir.isExecutable()
+          ? QCoreApplication::translate("CMyApp", "The stimulus folder [%1] has no usable %2.")
+                .arg(QString::fromStdString(folder), QString::fromStdString(missing))
+          : QCoreApplication::translate("CMyApp",
+                                        "The stimulus folder [%1] is missing or cannot be read.")
+                .arg(QString::fromStdString(folder));
+  const QString consequence = QCoreApplication::translate(
+      "CMyApp",
+      "Tests still run, with white discs as covers, the title instead of the opening picture "
+      "and no sound where one is missing; the session records say which stimuli were used.");
+  ui::AppMessageBox((what + QLatin1Char('\n') + consequence).toStdString(),
                     ui::kMbOk | ui::kMbIconWarning);
 }
 
@@ -118,13 +132,14 @@ CMyApp::~CMyApp() {
   qtServices_.reset();
 }
 
-int CMyApp::StartUp(const std::string& executablePath) {
+int CMyApp::StartUp(const std::string& /*executablePath*/) {
+  // Before any box or window, so that all of them speak the chosen language.
+  language::Apply(language::StoredChoice());
   if (!environment_.services) {
     qtServices_ = std::make_unique<ui::QtServices>();
     previousServices_ = ui::SetUi(qtServices_.get());
     servicesInstalled_ = true;
   }
-  ui::SetApplicationNameFromPath(executablePath);
   previousFactory_ = display::SetPresenterFactory(
       environment_.presenterFactory ? environment_.presenterFactory
                                     : display::PresenterFactory(display::MakeGlPresenter));
@@ -172,10 +187,14 @@ int CMyApp::StartUp(const std::string& executablePath) {
   // 8.
   ReadTestSettings();
   if (!settingsStore.Refusal().empty()) {
-    ui::AppMessageBox("The settings file [" + settingsStore.FileName() + "] was not read: it " +
-                          settingsStore.Refusal() +
-                          ". The settings start from their defaults and are not saved to it.",
-                      ui::kMbOk | ui::kMbIconWarning);
+    ui::AppMessageBox(
+        QCoreApplication::translate("CMyApp",
+                                    "The settings file [%1] was not read: it %2. The settings "
+                                    "start from their defaults and are not saved to it.")
+            .arg(QString::fromStdString(settingsStore.FileName()),
+                 QString::fromStdString(settingsStore.Refusal()))
+            .toStdString(),
+        ui::kMbOk | ui::kMbIconWarning);
   }
   // A record that a killed save left whole gets its name; the others are
   // listed in the Sessions window.

@@ -35,7 +35,6 @@ int RunCheckCommand(int argc, char** argv) {
   }
   ui::QtServices services;
   ui::Services* previous = ui::SetUi(&services);
-  ui::SetApplicationNameFromPath(argc > 0 ? argv[0] : "dorvane-check");
   display::SetPresenterFactory(display::MakeGlPresenter);
   InitTouchReady();
   ScreenSize = {services.ScreenWidth(), services.ScreenHeight()};

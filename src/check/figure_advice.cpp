@@ -1,5 +1,8 @@
 #include "check/figure_advice.h"
 
+#include <QCoreApplication>
+#include <QString>
+
 namespace check {
 namespace {
 
@@ -7,33 +10,46 @@ std::string Count(int n) {
   return std::to_string(n);
 }
 
-std::string OfTotal(int n, int total) {
-  return Count(n) + " of " + Count(total);
+std::string Tr(const char* text) {
+  return QCoreApplication::translate("FigureAdvice", text).toStdString();
 }
 
-const char kLateAdvice[] =
+std::string OfTotal(int n, int total) {
+  return QCoreApplication::translate("FigureAdvice", "%1 of %2").arg(n).arg(total).toStdString();
+}
+
+const char kLateAdvice[] = QT_TRANSLATE_NOOP(
+    "FigureAdvice",
     "Frames came too late for their refresh. Close other programs, switch off the compositor or "
     "its desktop effects, and make sure the PC is not busy (updates, virus scans, backups) while "
-    "tests run.";
+    "tests run.");
 
 void AddFailures(const TimingCheck& c, std::vector<FigureAdvice>* rows) {
   const DisplayFacts& d = c.display;
   const TrialFacts& t = c.trial;
   if (d.frames == 0) {
-    rows->push_back({"frames presented", "0", true,
-                     "No frame reached the screen: install the graphics card's own driver and run "
-                     "the check on the PC's own display, not over a remote one."});
+    rows->push_back(
+        {Tr(QT_TRANSLATE_NOOP("FigureAdvice", "frames presented")), "0", true,
+         Tr(QT_TRANSLATE_NOOP(
+             "FigureAdvice",
+             "No frame reached the screen: install the graphics card's own driver and run "
+             "the check on the PC's own display, not over a remote one."))});
   }
   if (d.missedRefreshes > 0)
-    rows->push_back(
-        {"missed refreshes (display)", OfTotal(d.missedRefreshes, d.frames), true, kLateAdvice});
+    rows->push_back({Tr(QT_TRANSLATE_NOOP("FigureAdvice", "missed refreshes (display)")),
+                     OfTotal(d.missedRefreshes, d.frames), true, Tr(kLateAdvice)});
   if (t.missedRefreshes > 0)
-    rows->push_back({"missed refreshes (trial loop)", Count(t.missedRefreshes), true, kLateAdvice});
+    rows->push_back({Tr(QT_TRANSLATE_NOOP("FigureAdvice", "missed refreshes (trial loop)")),
+                     Count(t.missedRefreshes), true, Tr(kLateAdvice)});
   if (d.unconfirmed + t.unconfirmed > 0) {
-    rows->push_back({"unconfirmed frames", Count(d.unconfirmed + t.unconfirmed), true,
-                     "No source confirmed these frames on the screen, so their onsets are only the "
-                     "moments they were handed over. Run the program on the PC's own display with "
-                     "the graphics card's own driver, and switch the compositor off."});
+    rows->push_back(
+        {Tr(QT_TRANSLATE_NOOP("FigureAdvice", "unconfirmed frames")),
+         Count(d.unconfirmed + t.unconfirmed), true,
+         Tr(QT_TRANSLATE_NOOP(
+             "FigureAdvice",
+             "No source confirmed these frames on the screen, so their onsets are only the "
+             "moments they were handed over. Run the program on the PC's own display with "
+             "the graphics card's own driver, and switch the compositor off."))});
   }
   int rts = 0, outside = 0;
   for (const TrialError& e : t.errors) {
@@ -44,50 +60,77 @@ void AddFailures(const TimingCheck& c, std::vector<FigureAdvice>* rows) {
     }
   }
   if (t.errors.empty()) {
-    rows->push_back({"trials measured", "0", true,
-                     "The scripted presses did not reach the program: run the check on the PC's "
-                     "own display, not over a remote one, and with no other window in front."});
+    rows->push_back(
+        {Tr(QT_TRANSLATE_NOOP("FigureAdvice", "trials measured")), "0", true,
+         Tr(QT_TRANSLATE_NOOP(
+             "FigureAdvice",
+             "The scripted presses did not reach the program: run the check on the PC's "
+             "own display, not over a remote one, and with no other window in front."))});
   } else if (outside > 0) {
-    rows->push_back({"reaction times outside [-1, +3] ms", OfTotal(outside, rts), true,
-                     "Recorded reaction times are off the truth. Deal with the other lines of "
-                     "this table first; then close other programs and run the check again."});
+    rows->push_back({Tr(QT_TRANSLATE_NOOP("FigureAdvice", "reaction times outside [-1, +3] ms")),
+                     OfTotal(outside, rts), true,
+                     Tr(QT_TRANSLATE_NOOP(
+                         "FigureAdvice",
+                         "Recorded reaction times are off the truth. Deal with the other lines of "
+                         "this table first; then close other programs and run the check again."))});
   }
 }
 
 void AddWarnings(const TimingCheck& c, std::vector<FigureAdvice>* rows) {
   const SystemFacts& s = c.system;
   if (c.display.frames > 0 && !c.display.swapsWait) {
-    std::string advice =
+    std::string advice = Tr(QT_TRANSLATE_NOOP(
+        "FigureAdvice",
         "Buffer swaps return at once instead of at the refresh: vsync is off, so frames may tear "
         "and their onsets rest on read-back alone. Switch vsync (\"sync to vblank\") on in the "
-        "graphics driver's settings or the compositor's, or close the compositor.";
-    if (s.virtualDisplay) advice += " A virtual display has no refresh to wait for.";
-    rows->push_back({"swaps wait for the refresh", "no", false, advice});
+        "graphics driver's settings or the compositor's, or close the compositor."));
+    if (s.virtualDisplay)
+      advice +=
+          Tr(QT_TRANSLATE_NOOP("FigureAdvice", " A virtual display has no refresh to wait for."));
+    rows->push_back({Tr(QT_TRANSLATE_NOOP("FigureAdvice", "swaps wait for the refresh")),
+                     Tr(QT_TRANSLATE_NOOP("FigureAdvice", "no")), false, advice});
   }
   if (s.compositor == "running") {
-    rows->push_back({"compositor", "running", false,
-                     "A compositor holds every frame back and can make its timing uneven: switch "
-                     "it off, or at least its effects, while tests run."});
+    rows->push_back(
+        {Tr(QT_TRANSLATE_NOOP("FigureAdvice", "compositor")),
+         Tr(QT_TRANSLATE_NOOP("FigureAdvice", "running")), false,
+         Tr(QT_TRANSLATE_NOOP(
+             "FigureAdvice",
+             "A compositor holds every frame back and can make its timing uneven: switch "
+             "it off, or at least its effects, while tests run."))});
   }
   if (s.softwareRendering && !s.virtualDisplay) {
-    rows->push_back({"OpenGL renderer", s.glRenderer + " (software)", false,
-                     "OpenGL runs in software: install the graphics card's own driver."});
+    rows->push_back(
+        {Tr(QT_TRANSLATE_NOOP("FigureAdvice", "OpenGL renderer")),
+         s.glRenderer + Tr(QT_TRANSLATE_NOOP("FigureAdvice", " (software)")), false,
+         Tr(QT_TRANSLATE_NOOP(
+             "FigureAdvice", "OpenGL runs in software: install the graphics card's own driver."))});
   }
   if (s.governor == "powersave" || s.governor == "conservative") {
-    rows->push_back({"processor governor", s.governor, false,
-                     "Set the processor's frequency governor to \"performance\" while tests run."});
+    rows->push_back(
+        {Tr(QT_TRANSLATE_NOOP("FigureAdvice", "processor governor")), s.governor, false,
+         Tr(QT_TRANSLATE_NOOP(
+             "FigureAdvice",
+             "Set the processor's frequency governor to \"performance\" while tests run."))});
   }
   if (!c.ticks.realTimeGranted && c.ticks.latenessUs.p99 > 500) {
     rows->push_back(
-        {"real-time priority", "refused", false,
-         "The tick thread wakes late: allow the user real-time priority (an rtprio "
-         "limit in /etc/security/limits.conf), or run fewer programs beside the test."});
+        {Tr(QT_TRANSLATE_NOOP("FigureAdvice", "real-time priority")),
+         Tr(QT_TRANSLATE_NOOP("FigureAdvice", "refused")), false,
+         Tr(QT_TRANSLATE_NOOP(
+             "FigureAdvice",
+             "The tick thread wakes late: allow the user real-time priority (an rtprio "
+             "limit in /etc/security/limits.conf), or run fewer programs beside the test."))});
   }
   if (c.trial.sampledTouches > 0) {
     const int all = c.trial.stampedTouches + c.trial.sampledTouches;
-    rows->push_back({"touches with their own stamp", OfTotal(c.trial.stampedTouches, all), false,
-                     "Some presses carried no usable time stamp: run the program on the machine "
-                     "the screen belongs to, not over a remote display."});
+    rows->push_back(
+        {Tr(QT_TRANSLATE_NOOP("FigureAdvice", "touches with their own stamp")),
+         OfTotal(c.trial.stampedTouches, all), false,
+         Tr(QT_TRANSLATE_NOOP(
+             "FigureAdvice",
+             "Some presses carried no usable time stamp: run the program on the machine "
+             "the screen belongs to, not over a remote display."))});
   }
 }
 

@@ -4,6 +4,7 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QCoreApplication>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -44,9 +45,10 @@ QImage Render(QChart* chart) {
 // readable numbers whatever the number of bins.
 QChart* IntervalHistogram(const DisplayFacts& d) {
   auto* chart = new QChart;
-  chart->setTitle(QStringLiteral("Frame intervals (%1 frames, nominal %2 ms)")
-                      .arg(d.frames)
-                      .arg(d.nominalPeriodMs, 0, 'f', 2));
+  chart->setTitle(
+      QCoreApplication::translate("TimingChart", "Frame intervals (%1 frames, nominal %2 ms)")
+          .arg(d.frames)
+          .arg(d.nominalPeriodMs, 0, 'f', 2));
   chart->legend()->hide();
   // The area series does not own its line; the chart does.
   auto* upper = new QLineSeries(chart);
@@ -76,11 +78,11 @@ QChart* IntervalHistogram(const DisplayFacts& d) {
   chart->addSeries(area);
   auto* x = new QValueAxis;
   x->setRange(first, last);
-  x->setTitleText(QStringLiteral("interval between onsets (ms)"));
+  x->setTitleText(QCoreApplication::translate("TimingChart", "interval between onsets (ms)"));
   x->applyNiceNumbers();
   auto* y = new QValueAxis;
   y->setRange(0, highest * 1.05);
-  y->setTitleText(QStringLiteral("frames"));
+  y->setTitleText(QCoreApplication::translate("TimingChart", "frames"));
   y->setLabelFormat(QStringLiteral("%d"));
   y->applyNiceNumbers();
   chart->addAxis(x, Qt::AlignBottom);
@@ -92,7 +94,8 @@ QChart* IntervalHistogram(const DisplayFacts& d) {
 
 QChart* RtErrors(const TrialFacts& t) {
   auto* chart = new QChart;
-  chart->setTitle(QStringLiteral("Recorded minus true reaction time, per trial"));
+  chart->setTitle(
+      QCoreApplication::translate("TimingChart", "Recorded minus true reaction time, per trial"));
   auto* rt1 = new QScatterSeries;
   rt1->setName(QStringLiteral("RT1"));
   rt1->setMarkerSize(9);
@@ -115,7 +118,7 @@ QChart* RtErrors(const TrialFacts& t) {
   const double last = std::max<double>(2.0, static_cast<double>(t.errors.size()) + 1);
   const QPen goalPen(QColor(0xC0, 0x30, 0x30), 1.5, Qt::DashLine);
   auto* earliest = new QLineSeries;
-  earliest->setName(QStringLiteral("goal: -1 to +3 ms"));
+  earliest->setName(QCoreApplication::translate("TimingChart", "goal: -1 to +3 ms"));
   earliest->append(0, kEarliestRtMs);
   earliest->append(last, kEarliestRtMs);
   auto* latest = new QLineSeries;
@@ -128,7 +131,7 @@ QChart* RtErrors(const TrialFacts& t) {
   chart->legend()->markers(latest).value(0)->setVisible(false);
   auto* x = new QValueAxis;
   x->setRange(0, last);
-  x->setTitleText(QStringLiteral("trial"));
+  x->setTitleText(QCoreApplication::translate("TimingChart", "trial"));
   x->setLabelFormat(QStringLiteral("%d"));
   x->setTickType(QValueAxis::TicksDynamic);
   x->setTickAnchor(0);

@@ -229,16 +229,23 @@ std::string TimingCheckNotice(const CheckOptions& options) {
   const double display = options.frames / 60.0 + options.latenessSamples / 1000.0;
   const int seconds =
       static_cast<int>(std::max(options.tickSpanS, display) + options.trials * 1.75 + 0.5);
-  return "The timing check now takes the whole screen for about " + std::to_string(seconds) +
-         " seconds. The screen stays dark, then shows " + std::to_string(options.trials) +
-         " trials that a scripted subject answers by itself.\n\n"
-         "Please do not touch the screen, the mouse or the keyboard until the result appears.\n\n"
-         "OK starts the check; Cancel goes back without running it.";
+  return QCoreApplication::translate(
+             "TimingCheck",
+             "The timing check now takes the whole screen for about %1 seconds. The screen stays "
+             "dark, then shows %2 trials that a scripted subject answers by itself.\n\n"
+             "Please do not touch the screen, the mouse or the keyboard until the result "
+             "appears.\n\n"
+             "OK starts the check; Cancel goes back without running it.")
+      .arg(seconds)
+      .arg(options.trials)
+      .toStdString();
 }
 
 bool ConfirmTimingCheck(const CheckOptions& options, ui::WindowHandle owner) {
-  return ui::Ui().MessageBox(owner, TimingCheckNotice(options), "Timing Check",
-                             ui::kMbOkCancel | ui::kMbIconInformation) == ui::kIdOk;
+  return ui::Ui().MessageBox(
+             owner, TimingCheckNotice(options),
+             QCoreApplication::translate("TimingCheck", "Timing Check").toStdString(),
+             ui::kMbOkCancel | ui::kMbIconInformation) == ui::kIdOk;
 }
 
 TimingCheck RunTimingCheck(const CheckOptions& options, ui::WindowHandle owner) {
@@ -301,18 +308,24 @@ bool SaveTimingCheck(const TimingCheck& check, const std::string& report,
   // The names are predictable, so a link may wait at them: never written through.
   std::string reason;
   if (!file_io::ReplaceWhole(text.toStdString(), report, &reason)) {
-    *error = "Cannot write " + *textPath + " (" + reason + ")";
+    *error = QCoreApplication::translate("TimingCheck", "Cannot write %1 (%2)")
+                 .arg(QString::fromStdString(*textPath), QString::fromStdString(reason))
+                 .toStdString();
     return false;
   }
   const QImage charts = RenderTimingCharts(check);
   QByteArray encoded;
   QBuffer buffer(&encoded);
   if (charts.isNull() || !buffer.open(QIODevice::WriteOnly) || !charts.save(&buffer, "PNG")) {
-    *error = "Cannot write " + *pngPath;
+    *error = QCoreApplication::translate("TimingCheck", "Cannot write %1")
+                 .arg(QString::fromStdString(*pngPath))
+                 .toStdString();
     return false;
   }
   if (!file_io::ReplaceWhole(png.toStdString(), encoded.toStdString(), &reason)) {
-    *error = "Cannot write " + *pngPath + " (" + reason + ")";
+    *error = QCoreApplication::translate("TimingCheck", "Cannot write %1 (%2)")
+                 .arg(QString::fromStdString(*pngPath), QString::fromStdString(reason))
+                 .toStdString();
     return false;
   }
   return true;

@@ -26,17 +26,15 @@ constexpr int kMaxWidth = 960;
 constexpr int kMaxHeight = 680;
 
 QLabel* MakeVerdict(const Verdict& verdict, int failed, int warnings, QWidget* parent) {
-  QString text = verdict.pass
-                     ? QStringLiteral(
-                           "Verdict: PASS. Every reaction time was within [-1, +3] ms of the "
-                           "truth and every frame met its refresh.")
-                     : QStringLiteral(
-                           "Verdict: FAIL. %1 of the figures below fail%2; the table says what "
-                           "to do about each.")
-                           .arg(failed)
-                           .arg(failed == 1 ? QStringLiteral("s") : QString());
+  QString text = verdict.pass ? TimingCheckDialog::tr(
+                                    "Verdict: PASS. Every reaction time was within [-1, +3] ms of "
+                                    "the truth and every frame met its refresh.")
+                              : TimingCheckDialog::tr(
+                                    "Verdict: FAIL. %n of the figures below fail; the table says "
+                                    "what to do about each.",
+                                    nullptr, failed);
   if (verdict.pass && warnings > 0)
-    text += QStringLiteral(" The warnings below are worth putting right all the same.");
+    text += TimingCheckDialog::tr(" The warnings below are worth putting right all the same.");
   auto* label = new QLabel(text, parent);
   label->setObjectName(QStringLiteral("verdict"));
   label->setTextFormat(Qt::PlainText);
@@ -53,13 +51,15 @@ QLabel* MakeVerdict(const Verdict& verdict, int failed, int warnings, QWidget* p
 QTableWidget* MakeAdviceTable(const std::vector<FigureAdvice>& rows, QWidget* parent) {
   auto* table = new QTableWidget(static_cast<int>(rows.size()), 4, parent);
   table->setObjectName(QStringLiteral("advice"));
-  table->setHorizontalHeaderLabels({QStringLiteral("Figure"), QStringLiteral("Measured"), QString(),
-                                    QStringLiteral("What to do")});
+  table->setHorizontalHeaderLabels({TimingCheckDialog::tr("Figure"),
+                                    TimingCheckDialog::tr("Measured"), QString(),
+                                    TimingCheckDialog::tr("What to do")});
   for (int r = 0; r < table->rowCount(); ++r) {
     const FigureAdvice& a = rows[static_cast<size_t>(r)];
-    const QStringList cells{QString::fromStdString(a.figure), QString::fromStdString(a.value),
-                            a.fails ? QStringLiteral("fails") : QStringLiteral("warning"),
-                            QString::fromStdString(a.advice)};
+    const QStringList cells{
+        QString::fromStdString(a.figure), QString::fromStdString(a.value),
+        a.fails ? TimingCheckDialog::tr("fails") : TimingCheckDialog::tr("warning"),
+        QString::fromStdString(a.advice)};
     for (int c = 0; c < cells.size(); ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
       item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
@@ -103,7 +103,7 @@ TimingCheckDialog::TimingCheckDialog(const Verdict& verdict,
                                      const std::string& report, const std::vector<QImage>& charts,
                                      const std::string& saved, QWidget* parent)
     : QDialog(parent) {
-  setWindowTitle(QStringLiteral("Timing Check"));
+  setWindowTitle(tr("Timing Check"));
   // Only a close box: a dialog has nothing to minimise or maximise.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -118,12 +118,12 @@ TimingCheckDialog::TimingCheckDialog(const Verdict& verdict,
     layout->addWidget(advice_);
   }
   auto* tabs = new QTabWidget(this);
-  tabs->addTab(MakeChartsPage(charts, &charts_), QStringLiteral("Charts"));
+  tabs->addTab(MakeChartsPage(charts, &charts_), tr("Charts"));
   report_ = new QPlainTextEdit(QString::fromStdString(report), tabs);
   report_->setReadOnly(true);
   report_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   report_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  tabs->addTab(report_, QStringLiteral("Report"));
+  tabs->addTab(report_, tr("Report"));
   layout->addWidget(tabs, 1);
   auto* where = new QLabel(QString::fromStdString(saved), this);
   where->setTextFormat(Qt::PlainText);
@@ -148,9 +148,14 @@ void RunTimingCheckFromMenu(QWidget* owner, const CheckOptions& options) {
   const Verdict verdict = Judge(check);
   const std::string report = FormatReport(check, verdict);
   std::string textPath, pngPath, error;
-  const std::string saved = SaveTimingCheck(check, report, stamp, &textPath, &pngPath, &error)
-                                ? "Saved as " + textPath + " and " + pngPath + "."
-                                : error + "; the report was not saved.";
+  const std::string saved =
+      SaveTimingCheck(check, report, stamp, &textPath, &pngPath, &error)
+          ? TimingCheckDialog::tr("Saved as %1 and %2.")
+                .arg(QString::fromStdString(textPath), QString::fromStdString(pngPath))
+                .toStdString()
+          : TimingCheckDialog::tr("%1; the report was not saved.")
+                .arg(QString::fromStdString(error))
+                .toStdString();
   TimingCheckDialog dialog(verdict, AdviseOnFigures(check), report, RenderTimingChartImages(check),
                            saved, owner);
   dialog.exec();

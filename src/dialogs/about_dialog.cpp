@@ -20,19 +20,19 @@ QLabel* AddStatic(QDialog* dialog, const char* name, const QString& text, const 
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
   setFont(dialogs::GothicDialogFont());
-  setWindowTitle(QStringLiteral("About this application"));
+  setWindowTitle(tr("About this application"));
   dialogs::SetModalFrame(this, 187, 59);
   const dialogs::DialogUnits du(font());
 
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  auto* ok = new QPushButton(tr("OK"), this);
   ok->setObjectName(QStringLiteral("button1"));
   ok->setDefault(true);
   ok->setGeometry(du.Rect(130, 7, 50, 14));
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   AddStatic(this, "staticVersion", QStringLiteral("Dorvane v8.003"), du.Rect(6, 6, 114, 11));
   AddStatic(this, "staticCredit",
-            QStringLiteral("Visual-spatial memory test\n"
-                           "Dorvane developers, 2026"),
+            tr("Visual-spatial memory test\n"
+               "Dorvane developers, 2026"),
             du.Rect(6, 24, 129, 30));
   ok->setFocus();
 }

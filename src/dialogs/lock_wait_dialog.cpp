@@ -1,6 +1,9 @@
 #include "dialogs/lock_wait_dialog.h"
 
+#include <QApplication>
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QProgressDialog>
 #include <QTimer>
 
@@ -11,9 +14,16 @@ namespace dialogs {
 
 bool WaitForResultLock(const std::string& file, const std::function<bool()>& tryLock) {
   constexpr int kPollMs = 100;
+  // A subject's file name can be long: shortened in the middle, the box stays
+  // within a small screen.
+  constexpr int kMaxNameWidth = 480;
+  const QString name =
+      QFontMetrics(QApplication::font())
+          .elidedText(QString::fromStdString(file), Qt::ElideMiddle, kMaxNameWidth);
   QProgressDialog box(
-      QString::fromStdString("Waiting for another station to finish writing [" + file + "]…"),
-      QStringLiteral("Cancel"), 0, 0, MainWindowWidget());
+      QCoreApplication::translate("LockWait", "Waiting for another station to finish writing [%1]…")
+          .arg(name),
+      QCoreApplication::translate("LockWait", "Cancel"), 0, 0, MainWindowWidget());
   box.setObjectName(QStringLiteral("lockWait"));
   box.setWindowTitle(QString::fromStdString(ui::ApplicationName()));
   box.setWindowModality(Qt::ApplicationModal);

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <utility>
 
 #include "dialogs/dialog_frame.h"
@@ -26,11 +27,11 @@ bool PrepareFrom(CResult* dialog, std::vector<LogEntry>* entries, int read) {
 
 CResult::CResult(QWidget* parent) : QDialog(parent), rows_(new ResultRowsModel(this)) {
   setFont(dialogs::ShellDialogFont());
-  setWindowTitle(QStringLiteral("Results"));
+  setWindowTitle(tr("Results"));
   dialogs::SetModalFrame(this, 474, 260);
   const dialogs::DialogUnits du(font());
 
-  auto* summary = new QLabel(QStringLiteral("Result: "), this);
+  auto* summary = new QLabel(tr("Result: "), this);
   summary->setObjectName(QStringLiteral("static1003"));
   summary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   // It shows a subject identifier as typed, markup-like or not.
@@ -46,12 +47,28 @@ CResult::CResult(QWidget* parent) : QDialog(parent), rows_(new ResultRowsModel(t
   list->setModel(rows_);
   list->setGeometry(du.Rect(23, 30, 429, 214));
 
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  auto* ok = new QPushButton(tr("OK"), this);
   ok->setObjectName(QStringLiteral("button1"));
   ok->setDefault(true);
   ok->setGeometry(du.Rect(417, 7, 50, 14));
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   list->setFocus();
+
+  // Drawn at the template's size, which is also the least; a long log reads
+  // better in a larger window.
+  templateSize_ = size();
+  templateList_ = list->geometry();
+  templateOk_ = ok->geometry();
+  setMinimumSize(templateSize_);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  setSizeGripEnabled(true);
+}
+
+void CResult::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  const QSize grown = size() - templateSize_;
+  List()->setGeometry(templateList_.adjusted(0, 0, grown.width(), grown.height()));
+  OkButton()->setGeometry(templateOk_.translated(grown.width(), 0));
 }
 
 void CResult::SetResults(std::vector<LogEntry> ranked, const LogEntry& current) {
@@ -94,7 +111,9 @@ bool PrepareResults(CResult* dialog) {
   const int read = ReadResultsLog(&entries, &refused);
   // A missing log shows nothing; one refused unread is said.
   if (!refused.empty()) {
-    ui::AppMessageBox("The results log [ORBEL.txt] was not read: it " + refused + ".",
+    ui::AppMessageBox(CResult::tr("The results log [ORBEL.txt] was not read: it %1.")
+                          .arg(QString::fromStdString(refused))
+                          .toStdString(),
                       ui::kMbOk | ui::kMbIconWarning);
   }
   return PrepareFrom(dialog, &entries, read);
@@ -109,10 +128,12 @@ void ViewResults() {
   // Nothing to rank: said, with the folder, so that a viewer started in the
   // wrong folder is not taken for a broken one.
   const QFileInfo log(QDir::current().absoluteFilePath(QStringLiteral("ORBEL.txt")));
-  const std::string text = log.exists() ? "The log [" + log.absoluteFilePath().toStdString() +
-                                              "] holds no result to rank yet."
-                                        : "There is no log [ORBEL.txt] in the folder [" +
-                                              QDir::current().absolutePath().toStdString() +
-                                              "]: no test has been completed here yet.";
-  ui::AppMessageBox(text, ui::kMbOk | ui::kMbIconInformation);
+  const QString text =
+      log.exists()
+          ? CResult::tr("The log [%1] holds no result to rank yet.").arg(log.absoluteFilePath())
+          : CResult::tr(
+                "There is no log [ORBEL.txt] in the folder [%1]: no test has been "
+                "completed here yet.")
+                .arg(QDir::current().absolutePath());
+  ui::AppMessageBox(text.toStdString(), ui::kMbOk | ui::kMbIconInformation);
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
+#include <QSize>
 #include <string>
 #include <vector>
 
@@ -32,8 +34,15 @@ class CResult : public QDialog {
   /// OK, control 1.
   QPushButton* OkButton() const;
 
+ protected:
+  /// The list grows with the dialog; OK stays at the top right corner.
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   ResultRowsModel* rows_;
+  QSize templateSize_;
+  QRect templateList_;
+  QRect templateOk_;
   LogEntry current_;
 };
 

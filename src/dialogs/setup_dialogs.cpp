@@ -16,8 +16,6 @@
 
 namespace {
 
-const char kAskInteger[] = "Please enter an integer.";
-
 QString EditName(int id) {
   return QStringLiteral("edit%1").arg(id);
 }
@@ -122,7 +120,7 @@ bool CSetupDialog::TransferInt(bool toControls, int id, int32_t* member) {
     return true;
   }
   if (dialogs::ParseIntField(edit->text().toStdString(), member)) return true;
-  Refuse(edit, kAskInteger);
+  Refuse(edit, tr("Please enter an integer.").toStdString());
   return false;
 }
 
@@ -183,21 +181,20 @@ void CSetupDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
-CSubject::CSubject(QWidget* parent)
-    : CSetupDialog(parent, QStringLiteral("Subject Information"), 232, 93) {
+CSubject::CSubject(QWidget* parent) : CSetupDialog(parent, tr("Subject Information"), 232, 93) {
   // Creation order is the tab order.
   AddEdit(1001, 60, 6, 78, 12);
   AddEdit(1004, 96, 24, 30, 12);
   AddEdit(1006, 96, 42, 30, 12);
-  AddCheck(1005, QStringLiteral("Hide Mouse Cursor"), 12, 72, 84, 12);
-  AddCheck(1008, QStringLiteral("Show Feedback"), 144, 54, 84, 12);
-  AddCheck(1007, QStringLiteral("Show Ranking"), 144, 72, 84, 12);
-  AddButton(1, QStringLiteral("OK"), 174, 6, 50, 14);
-  AddButton(2, QStringLiteral("キャンセル"), 174, 24, 50, 14);
-  AddStatic(QStringLiteral("Subject ID:"), 13, 7, 41, 11);
-  AddStatic(QStringLiteral("Time for Memorization:"), 12, 24, 78, 12);
-  AddStatic(QStringLiteral("sec."), 132, 24, 24, 12);
-  AddStatic(QStringLiteral("Number of Reversals:"), 12, 42, 72, 12);
+  AddCheck(1005, tr("Hide Mouse Cursor"), 12, 72, 84, 12);
+  AddCheck(1008, tr("Show Feedback"), 144, 54, 84, 12);
+  AddCheck(1007, tr("Show Ranking"), 144, 72, 84, 12);
+  AddButton(1, tr("OK"), 174, 6, 50, 14);
+  AddButton(2, tr("キャンセル"), 174, 24, 50, 14);
+  AddStatic(tr("Subject ID:"), 13, 7, 41, 11);
+  AddStatic(tr("Time for Memorization:"), 12, 24, 78, 12);
+  AddStatic(tr("sec."), 132, 24, 24, 12);
+  AddStatic(tr("Number of Reversals:"), 12, 42, 72, 12);
   AddRangesHint(12, 56, 128, 12);
   Edit(1001)->setFocus();
 }
@@ -212,15 +209,15 @@ bool CSubject::ExchangeData(bool toControls) {
   return true;
 }
 
-COption::COption(QWidget* parent) : CSetupDialog(parent, QStringLiteral("Option"), 226, 61) {
+COption::COption(QWidget* parent) : CSetupDialog(parent, tr("Option"), 226, 61) {
   AddEdit(1004, 102, 6, 30, 12);
   AddEdit(1006, 102, 24, 30, 12);
-  AddCheck(1005, QStringLiteral("Hide Mouse Cursor"), 12, 42, 96, 12);
-  AddButton(1, QStringLiteral("OK"), 168, 6, 50, 14);
-  AddButton(2, QStringLiteral("キャンセル"), 168, 24, 50, 14);
-  AddStatic(QStringLiteral("Time for Memorization:"), 12, 6, 78, 12);
-  AddStatic(QStringLiteral("sec."), 138, 6, 24, 12);
-  AddStatic(QStringLiteral("Number of Reversals:"), 12, 24, 72, 12);
+  AddCheck(1005, tr("Hide Mouse Cursor"), 12, 42, 96, 12);
+  AddButton(1, tr("OK"), 168, 6, 50, 14);
+  AddButton(2, tr("キャンセル"), 168, 24, 50, 14);
+  AddStatic(tr("Time for Memorization:"), 12, 6, 78, 12);
+  AddStatic(tr("sec."), 138, 6, 24, 12);
+  AddStatic(tr("Number of Reversals:"), 12, 24, 72, 12);
   AddRangesHint(112, 44, 108, 12);
   Edit(1004)->setFocus();
 }

@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QString>
 #include <cerrno>
 #include <cstring>
 
@@ -49,7 +51,9 @@ AppendStatus CheckKind(const std::string& path, int fd, std::string* reason) {
     *reason = std::strerror(EISDIR);
     return AppendStatus::kOpenFailed;
   }
-  *reason = S_ISLNK(st.st_mode) ? "is a symbolic link" : "is not a regular file";
+  *reason = (S_ISLNK(st.st_mode) ? QCoreApplication::translate("FileIo", "is a symbolic link")
+                                 : QCoreApplication::translate("FileIo", "is not a regular file"))
+                .toStdString();
   return AppendStatus::kRefused;
 }
 
@@ -101,8 +105,10 @@ AppendStatus AppendToFile(const std::string& path, const std::string& header,
   struct stat st {};
   if (!Lock(fd, waiter) || ::fstat(fd, &st) != 0) {
     const bool cancelled = errno == ECANCELED;
-    *reason =
-        cancelled ? "the wait for another station's lock was cancelled" : std::strerror(errno);
+    *reason = cancelled ? QCoreApplication::translate(
+                              "FileIo", "the wait for another station's lock was cancelled")
+                              .toStdString()
+                        : std::string(std::strerror(errno));
     ::close(fd);
     return cancelled ? AppendStatus::kCancelled : AppendStatus::kWriteFailed;
   }

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QString>
 #include <cerrno>
 #include <cstring>
 
@@ -12,8 +14,13 @@
 namespace file_io {
 namespace {
 
-constexpr char kNotRegular[] = "is not a regular file";
-constexpr char kLink[] = "is a symbolic link";
+std::string NotRegularText() {
+  return QCoreApplication::translate("FileIo", "is not a regular file").toStdString();
+}
+
+std::string LinkText() {
+  return QCoreApplication::translate("FileIo", "is a symbolic link").toStdString();
+}
 
 std::string NameOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -31,7 +38,7 @@ bool CheckPlace(const std::string& path, ReadStatus* status, std::string* reason
   }
   if (S_ISLNK(st.st_mode) || !S_ISREG(st.st_mode)) {
     *status = ReadStatus::kRefused;
-    *reason = S_ISLNK(st.st_mode) ? kLink : kNotRegular;
+    *reason = S_ISLNK(st.st_mode) ? LinkText() : NotRegularText();
     return false;
   }
   return true;
@@ -46,12 +53,14 @@ int Fail(std::string* reason, const std::string& text) {
 
 std::string LargerThanText(uint64_t cap) {
   if (cap >= kMiB && cap % kMiB == 0)
-    return "is larger than " + std::to_string(cap / kMiB) + " MiB";
-  return "is larger than " + std::to_string(cap) + " bytes";
+    return QCoreApplication::translate("FileIo", "is larger than %1 MiB")
+        .arg(cap / kMiB)
+        .toStdString();
+  return QCoreApplication::translate("FileIo", "is larger than %1 bytes").arg(cap).toStdString();
 }
 
 std::string OpenErrorText(int error) {
-  return error == ELOOP ? kLink : std::strerror(error);
+  return error == ELOOP ? LinkText() : std::string(std::strerror(error));
 }
 
 int OpenRegularForReading(const std::string& path, uint64_t cap, uint64_t* size, ReadStatus* status,
@@ -71,7 +80,7 @@ int OpenRegularForReading(const std::string& path, uint64_t cap, uint64_t* size,
     const bool regular = S_ISREG(st.st_mode);
     ::close(fd);
     *status = ReadStatus::kRefused;
-    *reason = regular ? LargerThanText(cap) : kNotRegular;
+    *reason = regular ? LargerThanText(cap) : NotRegularText();
     return -1;
   }
   *size = static_cast<uint64_t>(st.st_size);
@@ -132,7 +141,7 @@ int OpenOwnFolder(const std::string& path, bool create, std::string* reason) {
   if (fd >= 0) return fd;
   if (errno == ENOTDIR) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return Fail(reason, kLink);
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return Fail(reason, LinkText());
     return Fail(reason, std::strerror(ENOTDIR));
   }
   return Fail(reason, OpenErrorText(errno));
@@ -157,7 +166,7 @@ bool ReplaceWhole(const std::string& path, std::string_view bytes, std::string* 
   struct stat old {};
   const bool hadOld = ::lstat(path.c_str(), &old) == 0;
   if (hadOld && (S_ISLNK(old.st_mode) || !S_ISREG(old.st_mode))) {
-    *reason = S_ISLNK(old.st_mode) ? kLink : kNotRegular;
+    *reason = S_ISLNK(old.st_mode) ? LinkText() : NotRegularText();
     return false;
   }
   // The folder the person named may be a link (a share); the file may not.

@@ -1,5 +1,7 @@
 #include "procedure/ms_timer.h"
 
+#include <QCoreApplication>
+#include <QString>
 #include <algorithm>
 #include <chrono>
 #include <exception>
@@ -122,8 +124,8 @@ class TickThread {
 
 TickThread tickThread;
 
-void ShowTimerMessage(const char* text) {
-  ui::AppMessageBox(text, ui::kMbOk | ui::kMbIconHand);
+void ShowTimerMessage(const QString& text) {
+  ui::AppMessageBox(text.toStdString(), ui::kMbOk | ui::kMbIconHand);
 }
 
 }  // namespace
@@ -192,15 +194,16 @@ int MsTimerCheck(const std::function<TimerCaps()>& measure) {
 
 int MsTimerCheck(const TimerCaps& caps) {
   if (!caps.available) {
-    ShowTimerMessage("System does not permit MsTimer.");
+    ShowTimerMessage(QCoreApplication::translate("MsTimer", "System does not permit MsTimer."));
     return 0;
   }
   if (caps.resolutionNs > kNsPerMs || caps.medianLatenessNs > kNsPerMs) {
-    ShowTimerMessage(
+    ShowTimerMessage(QCoreApplication::translate(
+        "MsTimer",
         "System does not have enough resolution for MsTimer.\n\n"
         "Reaction times measured now may be late by a millisecond or more. Close other "
         "programs and start Dorvane again; if this message comes back, run Help > Timing "
-        "Check for what to change on this PC.");
+        "Check for what to change on this PC."));
     return 0;
   }
   // A running tick thread is left alone: forgetting it would leave it

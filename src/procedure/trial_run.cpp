@@ -1,5 +1,7 @@
 #include "procedure/trial_run.h"
 
+#include <QCoreApplication>
+#include <QString>
 #include <cstdint>
 #include <cstdio>
 #include <utility>
@@ -150,12 +152,16 @@ int RunTest() {
     const int result = laidOut ? RunTrial(i) : kTrialFailed;
     ReleasePatchSurfaces();
     if (result == kTrialFailed) {
-      ui::AppMessageBox(laidOut ? "The test was stopped: the millisecond timer could not be "
-                                  "started, so no reaction time could be measured. No results "
-                                  "were written."
-                                : "The test was stopped: the images of the trial could not be "
-                                  "made (out of memory). No results were written.",
-                        ui::kMbOk | ui::kMbIconHand);
+      const QString text =
+          laidOut ? QCoreApplication::translate(
+                        "TrialRun",
+                        "The test was stopped: the millisecond timer could not be started, so no "
+                        "reaction time could be measured. No results were written.")
+                  : QCoreApplication::translate(
+                        "TrialRun",
+                        "The test was stopped: the images of the trial could not be made (out of "
+                        "memory). No results were written.");
+      ui::AppMessageBox(text.toStdString(), ui::kMbOk | ui::kMbIconHand);
       return 0;
     }
     if (result == 0) return 0;

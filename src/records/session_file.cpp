@@ -1,5 +1,7 @@
 #include "records/session_file.h"
 
+#include <QCoreApplication>
+#include <QString>
 #include <vector>
 
 #include "fileio/durable_file.h"
@@ -58,8 +60,11 @@ bool WriteSessionRecord(const SessionInputs& in, std::string* path, std::string*
 }
 
 std::string SessionRecordFailureText(const std::string& path, const std::string& reason) {
-  return "Cannot write the session record [" + path + "] (" + reason +
-         "). The subject file and the log are not affected.";
+  return QCoreApplication::translate("Records",
+                                     "Cannot write the session record [%1] (%2). The subject "
+                                     "file and the log are not affected.")
+      .arg(QString::fromStdString(path), QString::fromStdString(reason))
+      .toStdString();
 }
 
 }  // namespace results

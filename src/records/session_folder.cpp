@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
@@ -58,7 +59,8 @@ SessionListing ListFile(const QString& path) {
   std::string bytes;
   std::string reason;
   if (!ReadRecord(path.toStdString(), &bytes, &reason)) {
-    return Unreadable(path, QStringLiteral("cannot be read: ") + QString::fromStdString(reason));
+    return Unreadable(path, QCoreApplication::translate("Records", "cannot be read: ") +
+                                QString::fromStdString(reason));
   }
   SessionListing listing = ListSession(path, QByteArray::fromStdString(bytes));
   return listing;
@@ -80,10 +82,13 @@ SessionListing RecoverTemporary(int dir, const std::string& folder, const std::s
   const int fd = ::openat(dir, entry.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   struct stat st {};
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const std::string why = fd < 0 ? file_io::OpenErrorText(errno) : "is not a regular file";
+    const std::string why =
+        fd < 0 ? file_io::OpenErrorText(errno)
+               : QCoreApplication::translate("FileIo", "is not a regular file").toStdString();
     if (fd >= 0) ::close(fd);
-    return Unreadable(
-        path, QStringLiteral("unfinished save, cannot be read: ") + QString::fromStdString(why));
+    return Unreadable(path,
+                      QCoreApplication::translate("Records", "unfinished save, cannot be read: ") +
+                          QString::fromStdString(why));
   }
   // A running save holds the lock until its file has its name.
   if (!file_io::LockWholeFile(fd, false)) {
@@ -96,10 +101,11 @@ SessionListing RecoverTemporary(int dir, const std::string& folder, const std::s
   SessionListing listing;
   if (!ReadRecord(path.toStdString(), &bytes, &reason)) {
     listing = Unreadable(
-        path, QStringLiteral("unfinished save, cannot be read: ") + QString::fromStdString(reason));
+        path, QCoreApplication::translate("Records", "unfinished save, cannot be read: ") +
+                  QString::fromStdString(reason));
   } else if (!ParseSessionRecord(QByteArray::fromStdString(bytes), &record, &reason, false)) {
-    listing =
-        Unreadable(path, QStringLiteral("unfinished save: ") + QString::fromStdString(reason));
+    listing = Unreadable(path, QCoreApplication::translate("Records", "unfinished save: ") +
+                                   QString::fromStdString(reason));
   } else {
     std::vector<std::string> names{stem};
     const std::string base = stem.substr(0, stem.size() - 5);  // without ".json"
@@ -108,8 +114,9 @@ SessionListing RecoverTemporary(int dir, const std::string& folder, const std::s
     std::string written;
     // Gone meanwhile (its save ended after all): nothing to do.
     if (!file_io::NameExclusively(dir, entry, names, &written) && errno != ENOENT) {
-      listing = Unreadable(path, QStringLiteral("unfinished save, cannot be completed: ") +
-                                     QString::fromStdString(std::strerror(errno)));
+      listing = Unreadable(
+          path, QCoreApplication::translate("Records", "unfinished save, cannot be completed: ") +
+                    QString::fromStdString(std::strerror(errno)));
     } else {
       ::fsync(dir);
     }
@@ -231,7 +238,8 @@ std::vector<SessionListing> LoadSessionFolder(const QString& folder, const LoadP
   }
   if (progress) progress(done.load(), total);
   if (!problem.isEmpty()) {
-    listings.push_back(Unreadable(folder, QStringLiteral("cannot be read: ") + problem));
+    listings.push_back(
+        Unreadable(folder, QCoreApplication::translate("Records", "cannot be read: ") + problem));
   }
   for (SessionListing& l : unfinished) listings.push_back(std::move(l));
   return listings;

@@ -1,5 +1,7 @@
 #include "results/result_files.h"
 
+#include <QCoreApplication>
+#include <QString>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -139,14 +141,20 @@ void WriteResultsDated(int outcome, const std::tm* ended) {
     case AppendStatus::kDone:
       break;
     case AppendStatus::kOpenFailed:
-      Warn("Cannot open the data file [" + dataFile + "] (" + reason +
-           "); the rows of this test were not saved.");
+      Warn(QCoreApplication::translate(
+               "Results",
+               "Cannot open the data file [%1] (%2); the rows of this test were not saved.")
+               .arg(QString::fromStdString(dataFile), QString::fromStdString(reason))
+               .toStdString());
       break;
     case AppendStatus::kRefused:
     case AppendStatus::kCancelled:
     case AppendStatus::kWriteFailed:
-      Warn("Cannot write the data file [" + dataFile + "] (" + reason +
-           "); the rows of this test were not saved.");
+      Warn(QCoreApplication::translate(
+               "Results",
+               "Cannot write the data file [%1] (%2); the rows of this test were not saved.")
+               .arg(QString::fromStdString(dataFile), QString::fromStdString(reason))
+               .toStdString());
       break;
   }
 
@@ -156,8 +164,10 @@ void WriteResultsDated(int outcome, const std::tm* ended) {
     // A mean over no trials is no score: the log holds only scores.
     if (testSettings.flag_feedback != 0) {
       services.MessageBox(services.MainWindow(),
-                          "The test ended without a reversal, so it has no score.", "Score",
-                          ui::kMbOk);
+                          QCoreApplication::translate(
+                              "Results", "The test ended without a reversal, so it has no score.")
+                              .toStdString(),
+                          QCoreApplication::translate("Results", "Score").toStdString(), ui::kMbOk);
     }
     return;
   }
@@ -167,19 +177,27 @@ void WriteResultsDated(int outcome, const std::tm* ended) {
     case AppendStatus::kDone:
       break;
     case AppendStatus::kOpenFailed:
-      Warn(std::string("Cannot open the data file [") + kLogName + "].");
+      Warn(QCoreApplication::translate("Results", "Cannot open the data file [%1].")
+               .arg(QLatin1String(kLogName))
+               .toStdString());
       return;
     case AppendStatus::kRefused:
     case AppendStatus::kCancelled:
     case AppendStatus::kWriteFailed:
-      Warn(std::string("Cannot write the data file [") + kLogName + "] (" + reason +
-           "); the result of this test was not saved.");
+      Warn(QCoreApplication::translate(
+               "Results",
+               "Cannot write the data file [%1] (%2); the result of this test was not saved.")
+               .arg(QLatin1String(kLogName), QString::fromStdString(reason))
+               .toStdString());
       return;
   }
 
   if (testSettings.flag_feedback != 0) {
-    services.MessageBox(services.MainWindow(), "Score is " + results::FormatFixed(score, 2),
-                        "Score", ui::kMbOk);
+    services.MessageBox(services.MainWindow(),
+                        QCoreApplication::translate("Results", "Score is %1")
+                            .arg(QString::fromStdString(results::FormatFixed(score, 2)))
+                            .toStdString(),
+                        QCoreApplication::translate("Results", "Score").toStdString(), ui::kMbOk);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "results/results_log.h"
 
+#include <QCoreApplication>
+#include <QString>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -149,7 +151,11 @@ int CurrentRank(const std::vector<LogEntry>& ranked) {
 
 std::string FormatSummary(const LogEntry& current, int rank, int count) {
   const double percentile = count > 0 ? static_cast<double>(rank) / count * 100.0 : 0.0;
-  return "Result of [" + current.subject + "]: " + results::FormatFixed(current.score, 2) +
-         " chunks (ORDER: " + std::to_string(rank) + " out of " + std::to_string(count) + " / " +
-         results::FormatFixed(percentile, 1) + " percentile)";
+  // One pass of arg(): a subject identifier holding "%1" stays as typed.
+  return QCoreApplication::translate(
+             "Results", "Result of [%1]: %2 chunks (ORDER: %3 out of %4 / %5 percentile)")
+      .arg(QString::fromStdString(current.subject),
+           QString::fromStdString(results::FormatFixed(current.score, 2)), QString::number(rank),
+           QString::number(count), QString::fromStdString(results::FormatFixed(percentile, 1)))
+      .toStdString();
 }

@@ -3,6 +3,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
+#include <QCoreApplication>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPen>
@@ -52,7 +53,7 @@ QValueAxis* WholeAxis(const QString& title, double low, double high) {
 }
 
 QString SessionTitle(const results::SessionListing& s) {
-  return QStringLiteral("%1, %2: score %3")
+  return QCoreApplication::translate("Sessions", "%1, %2: score %3")
       .arg(s.subject,
            s.ended.isValid() ? s.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
                              : QStringLiteral("?"),
@@ -105,15 +106,15 @@ void DrawStaircase(QChart* chart, const results::SessionListing& s) {
   Clear(chart);
   chart->setTitle(SessionTitle(s));
   auto* line = new QLineSeries;
-  line->setName(QStringLiteral("NItems"));
+  line->setName(QCoreApplication::translate("Sessions", "NItems"));
   line->setPen(QPen(kLineColour, 2));
   auto* correct = new QScatterSeries;
-  correct->setName(QStringLiteral("correct"));
+  correct->setName(QCoreApplication::translate("Sessions", "correct"));
   correct->setColor(kCorrectColour);
   correct->setBorderColor(kCorrectColour);
   correct->setMarkerSize(9);
   auto* wrong = new QScatterSeries;
-  wrong->setName(QStringLiteral("wrong"));
+  wrong->setName(QCoreApplication::translate("Sessions", "wrong"));
   wrong->setMarkerShape(QScatterSeries::MarkerShapeRotatedRectangle);
   wrong->setColor(kWrongColour);
   wrong->setBorderColor(kWrongColour);
@@ -136,7 +137,7 @@ void DrawStaircase(QChart* chart, const results::SessionListing& s) {
   // number of one's own beside a point.
   for (size_t k = 0; k < reversals.size(); ++k) {
     auto* ring = new QScatterSeries;
-    ring->setName(QStringLiteral("reversal %1").arg(k + 1));
+    ring->setName(QCoreApplication::translate("Sessions", "reversal %1").arg(k + 1));
     ring->setMarkerSize(20);
     ring->setColor(Qt::transparent);
     ring->setBorderColor(Qt::black);
@@ -150,7 +151,7 @@ void DrawStaircase(QChart* chart, const results::SessionListing& s) {
   const double lastTrial = std::max<double>(1, static_cast<double>(s.staircase.size()));
   if (s.hasScore) {
     auto* score = new QLineSeries;
-    score->setName(QStringLiteral("score %1").arg(ScoreText(s)));
+    score->setName(QCoreApplication::translate("Sessions", "score %1").arg(ScoreText(s)));
     QPen dashed(kSelectedColour, 2);
     dashed.setStyle(Qt::DashLine);
     score->setPen(dashed);
@@ -158,8 +159,8 @@ void DrawStaircase(QChart* chart, const results::SessionListing& s) {
     score->append(lastTrial + 0.5, s.score);
     chart->addSeries(score);
   }
-  QValueAxis* x = WholeAxis(QStringLiteral("Trial"), 0.5, lastTrial + 0.5);
-  QValueAxis* y = WholeAxis(QStringLiteral("NItems"), 0, highest + 1.5);
+  QValueAxis* x = WholeAxis(QCoreApplication::translate("Sessions", "Trial"), 0.5, lastTrial + 0.5);
+  QValueAxis* y = WholeAxis(QCoreApplication::translate("Sessions", "NItems"), 0, highest + 1.5);
   chart->addAxis(x, Qt::AlignBottom);
   chart->addAxis(y, Qt::AlignLeft);
   for (QAbstractSeries* series : chart->series()) {
@@ -179,16 +180,16 @@ void DrawDistribution(QChart* chart, const results::SessionListing& s,
     others.push_back(l.score);
   }
   const int n = static_cast<int>(others.size()) + (s.hasScore ? 1 : 0);
-  chart->setTitle(QStringLiteral("Scores at memtime %1, max_rev %2 (%3 sessions)")
+  chart->setTitle(QCoreApplication::translate(
+                      "Sessions", "Scores at memtime %1, max_rev %2 (%n sessions)", nullptr, n)
                       .arg(s.memtime)
-                      .arg(s.maxRev)
-                      .arg(n));
+                      .arg(s.maxRev));
   double width = 0.5;
   const std::vector<ScoreBin> bins = BinScores(others, s.hasScore, s.score, &width);
   if (bins.empty()) return;
-  auto* rest = new QBarSet(QStringLiteral("other sessions"));
+  auto* rest = new QBarSet(QCoreApplication::translate("Sessions", "other sessions"));
   rest->setColor(kOthersColour);
-  auto* mine = new QBarSet(QStringLiteral("this session"));
+  auto* mine = new QBarSet(QCoreApplication::translate("Sessions", "this session"));
   mine->setColor(kSelectedColour);
   QStringList categories;
   int tallest = 1;
@@ -206,9 +207,11 @@ void DrawDistribution(QChart* chart, const results::SessionListing& s,
   series->append(mine);
   chart->addSeries(series);
   auto* x = new QBarCategoryAxis;
-  x->setTitleText(QStringLiteral("Score (bins %1 wide, from the value shown)").arg(width));
+  x->setTitleText(
+      QCoreApplication::translate("Sessions", "Score (bins %1 wide, from the value shown)")
+          .arg(width));
   x->append(categories);
-  QValueAxis* y = WholeAxis(QStringLiteral("Sessions"), 0, tallest + 0.5);
+  QValueAxis* y = WholeAxis(QCoreApplication::translate("Sessions", "Sessions"), 0, tallest + 0.5);
   chart->addAxis(x, Qt::AlignBottom);
   chart->addAxis(y, Qt::AlignLeft);
   series->attachAxis(x);

@@ -1,6 +1,7 @@
 #include "sessions/session_table.h"
 
 #include <QBrush>
+#include <QCoreApplication>
 #include <QPalette>
 #include <limits>
 
@@ -14,7 +15,8 @@ constexpr qint64 kNoDate = std::numeric_limits<qint64>::min();
 }  // namespace
 
 QString ScoreText(const results::SessionListing& listing) {
-  return listing.hasScore ? QString::number(listing.score, 'f', 2) : QStringLiteral("none");
+  return listing.hasScore ? QString::number(listing.score, 'f', 2)
+                          : QCoreApplication::translate("Sessions", "none");
 }
 
 void SessionTableModel::SetListings(std::vector<results::SessionListing> listings) {
@@ -42,13 +44,13 @@ QVariant SessionTableModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole && role != kSortRole) return {};
   const bool sort = role == kSortRole;
   if (column == kFile) return l.fileName;
-  if (column == kProblem) return l.readable ? QString() : QStringLiteral("unreadable: ") + l.reason;
+  if (column == kProblem) return l.readable ? QString() : tr("unreadable: %1").arg(l.reason);
   if (!l.readable) {
     if (sort) {
       if (column == kSubject) return QString();
       return column == kDate ? QVariant(kNoDate) : QVariant(kUnreadableKey);
     }
-    return column == kSubject ? QVariant(QStringLiteral("(unreadable)")) : QVariant();
+    return column == kSubject ? QVariant(tr("(unreadable)")) : QVariant();
   }
   switch (column) {
     case kSubject:
@@ -78,9 +80,10 @@ QVariant SessionTableModel::data(const QModelIndex& index, int role) const {
 QVariant SessionTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   static const char* const kTitles[kColumnCount] = {
-      "Subject", "Date", "Score", "memtime", "max_rev", "Trials", "Errors", "File", "Problem"};
-  return section >= 0 && section < kColumnCount ? QString::fromLatin1(kTitles[section])
-                                                : QVariant();
+      QT_TR_NOOP("Subject"), QT_TR_NOOP("Date"),    QT_TR_NOOP("Score"),
+      QT_TR_NOOP("memtime"), QT_TR_NOOP("max_rev"), QT_TR_NOOP("Trials"),
+      QT_TR_NOOP("Errors"),  QT_TR_NOOP("File"),    QT_TR_NOOP("Problem")};
+  return section >= 0 && section < kColumnCount ? tr(kTitles[section]) : QVariant();
 }
 
 SessionFilter::SessionFilter(QObject* parent) : QSortFilterProxyModel(parent) {

@@ -71,12 +71,12 @@ void ExportPaths(const QString& chosen, QString* trials, QString* touches) {
 }
 
 CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), folder_(folder) {
-  setWindowTitle(QStringLiteral("Sessions"));
+  setWindowTitle(tr("Sessions"));
   setSizeGripEnabled(true);
   resize(1200, 800);
 
   subject_ = new QLineEdit(this);
-  subject_->setPlaceholderText(QStringLiteral("any"));
+  subject_->setPlaceholderText(tr("any"));
   subject_->setClearButtonEnabled(true);
   memtime_ = new QComboBox(this);
   maxRev_ = new QComboBox(this);
@@ -85,16 +85,16 @@ CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), 
   progress_ = new QProgressBar(this);
   progress_->setRange(0, 0);  // busy until the folder has been counted
   auto* filters = new QHBoxLayout;
-  filters->addWidget(new QLabel(QStringLiteral("Subject:"), this));
+  filters->addWidget(new QLabel(tr("Subject:"), this));
   filters->addWidget(subject_, 2);
-  filters->addWidget(new QLabel(QStringLiteral("memtime:"), this));
+  filters->addWidget(new QLabel(tr("memtime:"), this));
   filters->addWidget(memtime_);
-  filters->addWidget(new QLabel(QStringLiteral("max_rev:"), this));
+  filters->addWidget(new QLabel(tr("max_rev:"), this));
   filters->addWidget(maxRev_);
   filters->addStretch(1);
   filters->addWidget(progress_, 1);
   // A folder another user filled can take long: what was read so far is shown.
-  stopReading_ = new QPushButton(QStringLiteral("Stop reading"), this);
+  stopReading_ = new QPushButton(tr("Stop reading"), this);
   stopReading_->setAutoDefault(false);
   connect(stopReading_, &QPushButton::clicked, this, [this] { cancel_ = true; });
   filters->addWidget(stopReading_);
@@ -125,11 +125,11 @@ CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), 
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 3);
 
-  status_ = new QLabel(QStringLiteral("Reading ") + folder_ + QStringLiteral("…"), this);
+  status_ = new QLabel(tr("Reading %1…").arg(folder_), this);
   status_->setTextFormat(Qt::PlainText);
-  savePicture_ = new QPushButton(QStringLiteral("Save picture…"), this);
-  export_ = new QPushButton(QStringLiteral("Export…"), this);
-  auto* close = new QPushButton(QStringLiteral("Close"), this);
+  savePicture_ = new QPushButton(tr("Save picture…"), this);
+  export_ = new QPushButton(tr("Export…"), this);
+  auto* close = new QPushButton(tr("Close"), this);
   savePicture_->setAutoDefault(false);
   export_->setAutoDefault(false);
   auto* buttons = new QHBoxLayout;
@@ -151,7 +151,7 @@ CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), 
   connect(savePicture_, &QPushButton::clicked, this, [this] { ChooseAndSavePicture(); });
   connect(export_, &QPushButton::clicked, this, [this] { ChooseAndExport(); });
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
-  DrawNothing(Staircase(), QStringLiteral("Reading the sessions…"));
+  DrawNothing(Staircase(), tr("Reading the sessions…"));
   DrawNothing(Distribution(), QString());
 
   // Thousands of records take a moment; the window answers meanwhile.
@@ -191,7 +191,7 @@ QChart* CSessions::Distribution() const {
 void CSessions::FillSettingFilter(QComboBox* box, const std::vector<int>& values) {
   const QSignalBlocker quiet(box);
   box->clear();
-  box->addItem(QStringLiteral("any"), QVariant());
+  box->addItem(tr("any"), QVariant());
   for (const int v : values) box->addItem(QString::number(v), v);
 }
 
@@ -230,14 +230,13 @@ void CSessions::ApplyFilters() {
 void CSessions::ShowSelected() {
   const QModelIndex current = filter_->mapToSource(table_->currentIndex());
   if (!current.isValid()) {
-    DrawNothing(Staircase(), loaded_ ? QStringLiteral("No session selected")
-                                     : QStringLiteral("Reading the sessions…"));
+    DrawNothing(Staircase(), loaded_ ? tr("No session selected") : tr("Reading the sessions…"));
     DrawNothing(Distribution(), QString());
     return;
   }
   const results::SessionListing& l = model_->Listings()[static_cast<size_t>(current.row())];
   if (!l.readable) {
-    DrawNothing(Staircase(), l.fileName + QStringLiteral(" is unreadable: ") + l.reason);
+    DrawNothing(Staircase(), tr("%1 is unreadable: %2").arg(l.fileName, l.reason));
     DrawNothing(Distribution(), QString());
     return;
   }
@@ -249,11 +248,11 @@ void CSessions::UpdateStatus() {
   if (!loaded_) return;
   int unreadable = 0;
   for (const results::SessionListing& l : model_->Listings()) unreadable += l.readable ? 0 : 1;
-  QString text = QStringLiteral("%1 of %2 sessions listed")
-                     .arg(filter_->rowCount())
-                     .arg(model_->Listings().size());
-  if (unreadable > 0) text += QStringLiteral(", %1 unreadable").arg(unreadable);
-  if (!lastExport_.isEmpty()) text += QStringLiteral(". ") + lastExport_;
+  QString text =
+      tr("%1 of %n sessions listed", nullptr, static_cast<int>(model_->Listings().size()))
+          .arg(filter_->rowCount());
+  if (unreadable > 0) text += tr(", %1 unreadable").arg(unreadable);
+  if (!lastExport_.isEmpty()) text = tr("%1. %2").arg(text, lastExport_);
   status_->setText(text);
 }
 
@@ -285,12 +284,14 @@ bool CSessions::SavePicture(const QString& path) {
   }
   QByteArray encoded;
   QBuffer buffer(&encoded);
-  std::string reason = "cannot be encoded";
+  std::string reason = tr("cannot be encoded").toStdString();
   if (buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG") &&
       file_io::ReplaceWhole(path.toStdString(), encoded.toStdString(), &reason)) {
     return true;
   }
-  ui::AppMessageBox("Cannot write the picture [" + path.toStdString() + "] (" + reason + ").",
+  ui::AppMessageBox(tr("Cannot write the picture [%1] (%2).")
+                        .arg(path, QString::fromStdString(reason))
+                        .toStdString(),
                     ui::kMbOk | ui::kMbIconWarning);
   return false;
 }
@@ -304,33 +305,35 @@ bool CSessions::ExportListed(const QString& chosen) {
   std::string reason;
   const bool ok = results::ExportSessions(paths, trials, touches, &skipped, &reason);
   if (ok) {
-    lastExport_ = QStringLiteral("Exported %1 sessions to %2 and %3")
-                      .arg(static_cast<int>(paths.size()) - skipped)
-                      .arg(QFileInfo(trials).fileName(), QFileInfo(touches).fileName());
-    if (skipped > 0) lastExport_ += QStringLiteral(" (%1 could no longer be read)").arg(skipped);
+    lastExport_ =
+        tr("Exported %n sessions to %1 and %2", nullptr, static_cast<int>(paths.size()) - skipped)
+            .arg(QFileInfo(trials).fileName(), QFileInfo(touches).fileName());
+    if (skipped > 0) lastExport_ += tr(" (%1 could no longer be read)").arg(skipped);
   } else {
-    lastExport_ = QStringLiteral("Export failed");
-    ui::AppMessageBox("Cannot write the export [" + reason + "].", ui::kMbOk | ui::kMbIconWarning);
+    lastExport_ = tr("Export failed");
+    ui::AppMessageBox(
+        tr("Cannot write the export [%1].").arg(QString::fromStdString(reason)).toStdString(),
+        ui::kMbOk | ui::kMbIconWarning);
   }
   UpdateStatus();
   return ok;
 }
 
 void CSessions::ChooseAndSavePicture() {
-  const QString path =
-      ChooseSaveFile(this, QStringLiteral("Save picture"), QStringLiteral("staircase.png"),
-                     QStringLiteral("PNG pictures (*.png)"));
+  const QString path = ChooseSaveFile(this, tr("Save picture"), QStringLiteral("staircase.png"),
+                                      tr("PNG pictures (*.png)"));
   if (!path.isEmpty()) SavePicture(path);
 }
 
 void CSessions::ChooseAndExport() {
   if (ListedPaths().empty()) {
-    ui::AppMessageBox("There is no session to export.", ui::kMbOk | ui::kMbIconInformation);
+    ui::AppMessageBox(tr("There is no session to export.").toStdString(),
+                      ui::kMbOk | ui::kMbIconInformation);
     return;
   }
-  const QString path = ChooseSaveFile(
-      this, QStringLiteral("Export the listed sessions (two files: -trials.csv, -touches.csv)"),
-      QStringLiteral("sessions.csv"), QStringLiteral("CSV files (*.csv)"));
+  const QString path =
+      ChooseSaveFile(this, tr("Export the listed sessions (two files: -trials.csv, -touches.csv)"),
+                     QStringLiteral("sessions.csv"), tr("CSV files (*.csv)"));
   if (path.isEmpty()) return;
   QString trials;
   QString touches;
@@ -343,7 +346,9 @@ void CSessions::ChooseAndExport() {
       taken += "\n" + QDir::toNativeSeparators(file).toStdString();
   }
   if (!taken.empty() &&
-      ui::AppMessageBox("The export would replace these files:" + taken + "\n\nReplace them?",
+      ui::AppMessageBox(tr("The export would replace these files:%1\n\nReplace them?")
+                            .arg(QString::fromStdString(taken))
+                            .toStdString(),
                         ui::kMbOkCancel | ui::kMbIconQuestion) != ui::kIdOk) {
     return;
   }

@@ -1,5 +1,8 @@
 #include "settings/setting_ranges.h"
 
+#include <QCoreApplication>
+#include <QString>
+
 bool InRange(RangedSetting setting, int32_t value) {
   if (setting == RangedSetting::kMemtime) return value >= kMinMemtime && value <= kMaxMemtime;
   return value >= kMinMaxRev && value <= kMaxMaxRev;
@@ -7,18 +10,26 @@ bool InRange(RangedSetting setting, int32_t value) {
 
 std::string RangeMessage(RangedSetting setting, int32_t value) {
   if (InRange(setting, value)) return {};
-  const bool memtime = setting == RangedSetting::kMemtime;
-  const std::string range =
-      memtime ? std::to_string(kMinMemtime) + " to " + std::to_string(kMaxMemtime) + " seconds"
-              : std::to_string(kMinMaxRev) + " to " + std::to_string(kMaxMaxRev);
-  return std::string(memtime ? "The time for memorization" : "The number of reversals") +
-         " must be " + range + "; " + std::to_string(value) +
-         " is outside that range. Please correct it.";
+  const QString text =
+      setting == RangedSetting::kMemtime
+          ? QCoreApplication::translate("Settings",
+                                        "The time for memorization must be %1 to %2 seconds; %3 "
+                                        "is outside that range. Please correct it.")
+                .arg(kMinMemtime)
+                .arg(kMaxMemtime)
+          : QCoreApplication::translate("Settings",
+                                        "The number of reversals must be %1 to %2; %3 is outside "
+                                        "that range. Please correct it.")
+                .arg(kMinMaxRev)
+                .arg(kMaxMaxRev);
+  return text.arg(value).toStdString();
 }
 
 std::string RangesHint() {
-  // U+2013 EN DASH, in UTF-8.
-  const std::string dash = "\xE2\x80\x93";
-  return std::to_string(kMinMemtime) + dash + std::to_string(kMaxMemtime) + " sec., " +
-         std::to_string(kMinMaxRev) + dash + std::to_string(kMaxMaxRev) + " reversals";
+  return QCoreApplication::translate("Settings", "%1–%2 sec., %3–%4 reversals")
+      .arg(kMinMemtime)
+      .arg(kMaxMemtime)
+      .arg(kMinMaxRev)
+      .arg(kMaxMaxRev)
+      .toStdString();
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -74,8 +75,9 @@ void RemoveKilledSavesTemporaries(const std::string& target) {
   ::closedir(dir);
 }
 
+// `why` is marked for translation where it is written.
 bool Refuse(std::string* reason, const char* why) {
-  *reason = why;
+  *reason = QCoreApplication::translate("FileIo", why).toStdString();
   return false;
 }
 
@@ -108,8 +110,10 @@ bool ReplaceFileContent(const std::string& path, std::string_view text, std::str
   const std::string& target = path;
   struct stat old {};
   const bool hadOld = ::lstat(target.c_str(), &old) == 0;
-  if (hadOld && S_ISLNK(old.st_mode)) return Refuse(reason, "is a symbolic link");
-  if (hadOld && !S_ISREG(old.st_mode)) return Refuse(reason, "is not a regular file");
+  if (hadOld && S_ISLNK(old.st_mode))
+    return Refuse(reason, QT_TRANSLATE_NOOP("FileIo", "is a symbolic link"));
+  if (hadOld && !S_ISREG(old.st_mode))
+    return Refuse(reason, QT_TRANSLATE_NOOP("FileIo", "is not a regular file"));
   RemoveKilledSavesTemporaries(target);
   int inPlace = -1;
   if (hadOld) {
@@ -117,12 +121,13 @@ bool ReplaceFileContent(const std::string& path, std::string_view text, std::str
     if ((old.st_mode & 0222) == 0) return Fail(reason, EACCES);
     inPlace = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (inPlace < 0) {
-      return errno == ELOOP ? Refuse(reason, "is a symbolic link") : Fail(reason, errno);
+      return errno == ELOOP ? Refuse(reason, QT_TRANSLATE_NOOP("FileIo", "is a symbolic link"))
+                            : Fail(reason, errno);
     }
     struct stat opened {};
     if (::fstat(inPlace, &opened) != 0 || !S_ISREG(opened.st_mode)) {
       ::close(inPlace);
-      return Refuse(reason, "is not a regular file");
+      return Refuse(reason, QT_TRANSLATE_NOOP("FileIo", "is not a regular file"));
     }
     ::fcntl(inPlace, F_SETFL, 0);
   }

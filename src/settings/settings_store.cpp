@@ -1,5 +1,7 @@
 #include "settings/settings_store.h"
 
+#include <QCoreApplication>
+#include <QString>
 #include <cstdio>
 
 #include "fileio/safe_file.h"
@@ -115,7 +117,7 @@ bool SettingsStore::SaveFile(std::string* reason) const {
   std::string ignored;
   if (!reason) reason = &ignored;
   if (fileName_.empty()) {
-    *reason = "the settings were never read";
+    *reason = QCoreApplication::translate("Settings", "the settings were never read").toStdString();
     return false;
   }
   return ReplaceFileContent(fileName_, ToText(), reason);

@@ -1,5 +1,8 @@
 #include "settings/subject_id.h"
 
+#include <QCoreApplication>
+#include <QString>
+
 namespace {
 
 bool IsBlank(char c) {
@@ -48,37 +51,51 @@ SubjectIdFault CheckSubjectId(const std::string& id) {
 }
 
 std::string SubjectIdMessage(SubjectIdFault fault) {
-  const char* what = nullptr;
+  QString text;
   switch (fault) {
     case SubjectIdFault::kNone:
       return std::string();
     case SubjectIdFault::kEmpty:
-      what = "is empty or holds only blanks.";
+      text = QCoreApplication::translate(
+          "Settings", "The subject ID is empty or holds only blanks. Please correct it.");
       break;
     case SubjectIdFault::kOuterBlank:
-      what = "begins or ends with a blank or a tab.";
+      text = QCoreApplication::translate(
+          "Settings", "The subject ID begins or ends with a blank or a tab. Please correct it.");
       break;
     case SubjectIdFault::kLineBreak:
-      what = "holds a line break.";
+      text = QCoreApplication::translate("Settings",
+                                         "The subject ID holds a line break. Please correct it.");
       break;
     case SubjectIdFault::kNul:
-      what = "holds a NUL character.";
+      text = QCoreApplication::translate(
+          "Settings", "The subject ID holds a NUL character. Please correct it.");
       break;
     case SubjectIdFault::kControl:
-      what = "holds a tab or another control character.";
+      text = QCoreApplication::translate(
+          "Settings",
+          "The subject ID holds a tab or another control character. Please correct it.");
       break;
     case SubjectIdFault::kSlash:
-      what = "holds \"/\" or \"\\\", which would put the data file into another folder.";
+      text = QCoreApplication::translate("Settings",
+                                         "The subject ID holds \"/\" or \"\\\", which would put "
+                                         "the data file into another folder. Please correct it.");
       break;
     case SubjectIdFault::kEquals:
-      what = "holds \"=\", which the settings file cannot keep.";
+      text = QCoreApplication::translate(
+          "Settings",
+          "The subject ID holds \"=\", which the settings file cannot keep. Please correct it.");
       break;
     case SubjectIdFault::kComma:
-      what = "holds \",\", which would split the rows of the data file.";
+      text = QCoreApplication::translate("Settings",
+                                         "The subject ID holds \",\", which would split the rows "
+                                         "of the data file. Please correct it.");
       break;
     case SubjectIdFault::kTooLong:
-      what = "is longer than 251 bytes, too long for the name of its data file.";
+      text = QCoreApplication::translate("Settings",
+                                         "The subject ID is longer than 251 bytes, too long for "
+                                         "the name of its data file. Please correct it.");
       break;
   }
-  return std::string("The subject ID ") + what + " Please correct it.";
+  return text.toStdString();
 }

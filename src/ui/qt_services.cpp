@@ -1,5 +1,6 @@
 #include "ui/qt_services.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
@@ -145,6 +146,10 @@ int QtServices::MessageBox(WindowHandle owner, const std::string& text, const st
       cancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, WidgetOf(owner));
   // Cancel is the safe answer; Escape and the close box give it too.
   if (cancel) box.setDefaultButton(QMessageBox::Cancel);
+  // In the program's language, not in the one Qt's own translation would pick.
+  box.button(QMessageBox::Ok)->setText(QCoreApplication::translate("MessageBox", "OK"));
+  if (cancel)
+    box.button(QMessageBox::Cancel)->setText(QCoreApplication::translate("MessageBox", "Cancel"));
   // Texts can carry a subject's identifier: never read them as markup.
   box.setTextFormat(Qt::PlainText);
   // The owner may be a topmost full-screen window; the box must not hide behind it.

@@ -6,7 +6,8 @@
 namespace ui {
 namespace {
 Services* g_services = nullptr;
-std::string g_appName = "dorvane";
+// The title of every message box, whatever the executable is called.
+const std::string g_appName = "Dorvane";
 }  // namespace
 
 Services& Ui() {
@@ -24,15 +25,6 @@ Services* SetUi(Services* services) {
 }
 
 const std::string& ApplicationName() { return g_appName; }
-
-void SetApplicationNameFromPath(const std::string& executablePath) {
-  std::string name = executablePath;
-  const auto slash = name.find_last_of("/\\");
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  const auto dot = name.find_last_of('.');
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  if (!name.empty()) g_appName = name;
-}
 
 int AppMessageBox(const std::string& text, unsigned type) {
   Services& s = Ui();

@@ -138,10 +138,8 @@ Services& Ui();
 /// Installs `services` (not owned); returns the previous ones.
 Services* SetUi(Services* services);
 
-/// The application's name: the executable's file name without extension.
+/// The application's name, "Dorvane": the title of its message boxes.
 const std::string& ApplicationName();
-/// Sets the application's name from the executable's path.
-void SetApplicationNameFromPath(const std::string& executablePath);
 
 /// Message box with the application's name as caption, owned by the main window.
 int AppMessageBox(const std::string& text, unsigned type);

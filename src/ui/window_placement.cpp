@@ -156,7 +156,8 @@ void CentreOverOwner(QWidget* window) {
     QMargins frame = FrameOf(window);
     if (frame.isNull()) frame = FrameOf(owner);
     const QScreen* screen = owner->screen();
-    const QRect area = screen ? screen->geometry() : owner->frameGeometry();
+    // Clear of the desktop's panels, which the owner covers as a full-screen window.
+    const QRect area = screen ? screen->availableGeometry() : owner->frameGeometry();
     const QPoint corner =
         CentredFramePosition(owner->frameGeometry(), window->size().grownBy(frame), area);
     // As a client position: Qt cannot yet turn a frame position into one.

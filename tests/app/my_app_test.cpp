@@ -132,7 +132,7 @@ class AppTest : public QObject {
     QStringList boxes, stim;  // but the timer check's, which depend on the machine
     for (const auto& b : fake.boxes) {
       const QString shown =
-          QString::fromStdString((b.caption == "dorvane" ? "app|" : b.caption + "|") +
+          QString::fromStdString((b.caption == "Dorvane" ? "app|" : b.caption + "|") +
                                  std::to_string(b.type) + "|" + b.text);
       if (b.text.find("MsTimer") != std::string::npos) continue;
       (shown.contains("stimulus folder") ? stim : boxes) << shown;
@@ -181,8 +181,8 @@ class AppTest : public QObject {
       for (QAction* action : menu->menu()->actions())
         items[menu->text() + "/" + action->text() + (action->isEnabled() ? "" : " (off)")] = action;
     QCOMPARE(items.keys(),
-             (QStringList{"&File/E&xit", "&Help/&About", "&Help/Timing Check…", "&Test/&Start Test",
-                          "&Test/S&essions…", "&Test/結果を見る(&R)"}));
+             (QStringList{"&File/E&xit", "&Help/&About", "&Help/Language", "&Help/Timing Check…",
+                          "&Test/&Start Test", "&Test/S&essions…", "&Test/結果を見る(&R)"}));
     frame.show();
     QVERIFY(QTest::qWaitForWindowActive(&frame));
     const auto answer = AnswerDialogs(&fake);

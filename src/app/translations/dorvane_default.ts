@@ -1,0 +1,41 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en">
+<context>
+    <name>Sessions</name>
+    <message numerus="yes">
+        <source>Scores at memtime %1, max_rev %2 (%n sessions)</source>
+        <translation>
+            <numerusform>Scores at memtime %1, max_rev %2 (%n session)</numerusform>
+            <numerusform>Scores at memtime %1, max_rev %2 (%n sessions)</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>check::TimingCheckDialog</name>
+    <message numerus="yes">
+        <source>Verdict: FAIL. %n of the figures below fail; the table says what to do about each.</source>
+        <translation>
+            <numerusform>Verdict: FAIL. %n of the figures below fails; the table says what to do about each.</numerusform>
+            <numerusform>Verdict: FAIL. %n of the figures below fail; the table says what to do about each.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>sessions::CSessions</name>
+    <message numerus="yes">
+        <source>%1 of %n sessions listed</source>
+        <translation>
+            <numerusform>%1 of %n session listed</numerusform>
+            <numerusform>%1 of %n sessions listed</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %n sessions to %1 and %2</source>
+        <translation>
+            <numerusform>Exported %n session to %1 and %2</numerusform>
+            <numerusform>Exported %n sessions to %1 and %2</numerusform>
+        </translation>
+    </message>
+</context>
+</TS>
