@@ -65,7 +65,7 @@ bool HasJapanese(const QString& text) {
 }
 
 bool HasEnglishWord(const QString& text) {
-  static const QRegularExpression word(QStringLiteral("\\b[a-z]{3,}\\b"));
+  static const QRegularExpression word(QStringLiteral("\\b[A-Za-z]{3,}\\b"));
   return word.match(text).hasMatch();
 }
 
