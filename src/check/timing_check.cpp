@@ -242,10 +242,8 @@ std::string TimingCheckNotice(const CheckOptions& options) {
 }
 
 bool ConfirmTimingCheck(const CheckOptions& options, ui::WindowHandle owner) {
-  return ui::Ui().MessageBox(
-             owner, TimingCheckNotice(options),
-             QCoreApplication::translate("TimingCheck", "Timing Check").toStdString(),
-             ui::kMbOkCancel | ui::kMbIconInformation) == ui::kIdOk;
+  return ui::Ui().MessageBox(owner, TimingCheckNotice(options), ui::ApplicationName(),
+                             ui::kMbOkCancel | ui::kMbIconInformation) == ui::kIdOk;
 }
 
 TimingCheck RunTimingCheck(const CheckOptions& options, ui::WindowHandle owner) {

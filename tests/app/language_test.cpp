@@ -7,6 +7,7 @@
 
 #include "app/main_frame.h"
 #include "app/my_app.h"
+#include "check/timing_check.h"
 #include "display/presenter.h"
 #include "display/surfaces.h"
 #include "support/fake_ui.h"
@@ -14,6 +15,7 @@
 
 using language::Language;
 Q_DECLARE_METATYPE(Language)
+Q_DECLARE_METATYPE(std::function<void()>)
 
 namespace {
 
@@ -183,9 +185,18 @@ class LanguageTest : public QObject {
   }
 
   // Message boxes say "Dorvane" in their title, whatever the executable is called.
+  void messageBoxes_titledDorvane_data() {
+    QTest::addColumn<std::function<void()>>("show");
+    QTest::newRow("application box")
+        << std::function<void()>([] { ui::AppMessageBox("text", ui::kMbOk); });
+    QTest::newRow("timing check notice")
+        << std::function<void()>([] { check::ConfirmTimingCheck(check::CheckOptions{}, nullptr); });
+  }
   void messageBoxes_titledDorvane() {
+    QFETCH(std::function<void()>, show);
     testing::FakeUi fake;
-    ui::AppMessageBox("text", ui::kMbOk);
+    fake.boxAnswer = ui::kIdCancel;
+    show();
     QCOMPARE(fake.boxes.size(), size_t(1));
     QCOMPARE(fake.boxes[0].caption, std::string("Dorvane"));
   }

@@ -85,6 +85,8 @@ class AppTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // Start-up reads the user's choice of language: not this user's own.
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
   void init() { ScreenSize = {1920, 1080}, testSettings = TestSettings{}; }
   void cleanup() {
     SetTestWindowFactory(nullptr);

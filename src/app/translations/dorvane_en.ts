@@ -594,10 +594,6 @@ Please do not touch the screen, the mouse or the keyboard until the result appea
 OK starts the check; Cancel goes back without running it.</translation>
     </message>
     <message>
-        <source>Timing Check</source>
-        <translation>Timing Check</translation>
-    </message>
-    <message>
         <source>Cannot write %1 (%2)</source>
         <translation>Cannot write %1 (%2)</translation>
     </message>

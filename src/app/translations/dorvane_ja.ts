@@ -593,10 +593,6 @@ OK starts the check; Cancel goes back without running it.</source>
 OK でチェックを開始し、キャンセルで実行せずに戻ります。</translation>
     </message>
     <message>
-        <source>Timing Check</source>
-        <translation>タイミングチェック</translation>
-    </message>
-    <message>
         <source>Cannot write %1 (%2)</source>
         <translation>%1 に書き込めません（%2）</translation>
     </message>

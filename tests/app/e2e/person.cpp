@@ -178,6 +178,9 @@ bool Person::Start(const Launch& launch) {
     }
   }
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  // The program's own texts, whatever language the tester chose for themselves.
+  environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                     QDir::temp().filePath(QStringLiteral("dorvane-e2e-no-settings")));
   if (desktop_.wayland) {
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
     // weston takes the X pointer's moves as relative motion: pushed into two
