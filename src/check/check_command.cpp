@@ -13,6 +13,14 @@
 #include "ui/qt_services.h"
 
 namespace check {
+namespace {
+
+// One line, in the terminal's encoding.
+void Say(std::FILE* stream, const QString& line) {
+  std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+}
+
+}  // namespace
 
 int RunCheckCommand(int argc, char** argv) {
   CheckOptions options;
@@ -40,9 +48,11 @@ int RunCheckCommand(int argc, char** argv) {
   ScreenSize = {services.ScreenWidth(), services.ScreenHeight()};
   int code = 2;
   if (notice && !ConfirmTimingCheck(options, nullptr)) {
-    std::fputs("dorvane-check: cancelled, nothing was measured\n", stderr);
+    Say(stderr, QCoreApplication::translate("CheckCommand",
+                                            "dorvane-check: cancelled, nothing was measured"));
   } else if (!InitDisplay(nullptr)) {
-    std::fputs("dorvane-check: the display could not be set up\n", stderr);
+    Say(stderr, QCoreApplication::translate("CheckCommand",
+                                            "dorvane-check: the display could not be set up"));
   } else {
     std::string stamp;
     LocalStamp(&stamp, nullptr);
@@ -52,7 +62,9 @@ int RunCheckCommand(int argc, char** argv) {
     std::fputs(report.c_str(), stdout);
     std::string textPath, pngPath, error;
     if (SaveTimingCheck(check, report, stamp, &textPath, &pngPath, &error)) {
-      std::printf("\nSaved as %s and %s\n", textPath.c_str(), pngPath.c_str());
+      std::fputs("\n", stdout);
+      Say(stdout, QCoreApplication::translate("CheckCommand", "Saved as %1 and %2")
+                      .arg(QString::fromStdString(textPath), QString::fromStdString(pngPath)));
     } else {
       std::fprintf(stderr, "dorvane-check: %s\n", error.c_str());
     }

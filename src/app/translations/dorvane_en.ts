@@ -203,6 +203,21 @@ These settings were not kept; the next session starts without them:</translation
     </message>
 </context>
 <context>
+    <name>CheckCommand</name>
+    <message>
+        <source>dorvane-check: cancelled, nothing was measured</source>
+        <translation>dorvane-check: cancelled, nothing was measured</translation>
+    </message>
+    <message>
+        <source>dorvane-check: the display could not be set up</source>
+        <translation>dorvane-check: the display could not be set up</translation>
+    </message>
+    <message>
+        <source>Saved as %1 and %2</source>
+        <translation>Saved as %1 and %2</translation>
+    </message>
+</context>
+<context>
     <name>FigureAdvice</name>
     <message>
         <source>%1 of %2</source>

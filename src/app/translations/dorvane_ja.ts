@@ -203,6 +203,21 @@ These settings were not kept; the next session starts without them:</source>
     </message>
 </context>
 <context>
+    <name>CheckCommand</name>
+    <message>
+        <source>dorvane-check: cancelled, nothing was measured</source>
+        <translation>dorvane-check: 取り消されました。何も測定していません</translation>
+    </message>
+    <message>
+        <source>dorvane-check: the display could not be set up</source>
+        <translation>dorvane-check: ディスプレイを準備できませんでした</translation>
+    </message>
+    <message>
+        <source>Saved as %1 and %2</source>
+        <translation>%1 と %2 に保存しました</translation>
+    </message>
+</context>
+<context>
     <name>FigureAdvice</name>
     <message>
         <source>%1 of %2</source>
