@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "timing/trial_timing.h"
 #include "records/record_names.h"
@@ -197,26 +198,25 @@ void ReadTouch(Reader& r, const QJsonObject& o, const Path& at, SessionTouch* t)
   t->beforeOnset = r.OptionalBool(o, at.Member("beforeOnset"), false);
 }
 
-// Checked either way; kept only when asked for.
+// The list `at` of events, each read by `readOne`: checked either way, kept
+// in `*kept` only when asked for.
+template <typename Event>
+void ReadEventList(Reader& r, const QJsonObject& o, const Path& at, bool keepEvents,
+                   void (*readOne)(Reader&, const QJsonObject&, const Path&, Event*),
+                   std::vector<Event>* kept) {
+  const QJsonArray events = r.Array(o, at);
+  Event scratch;
+  if (keepEvents) kept->resize(static_cast<size_t>(events.size()));
+  for (qsizetype k = 0; !r.failed && k < events.size(); ++k) {
+    const Path eventAt = at.Element(k);
+    readOne(r, r.Object(events[k], eventAt), eventAt,
+            keepEvents ? &(*kept)[static_cast<size_t>(k)] : &scratch);
+  }
+}
+
 void ReadEvents(Reader& r, const QJsonObject& o, const Path& at, bool keepEvents, SessionTrial* t) {
-  const Path framesAt = at.Member("frames");
-  const QJsonArray frames = r.Array(o, framesAt);
-  SessionFrame frame;
-  if (keepEvents) t->frames.resize(static_cast<size_t>(frames.size()));
-  for (qsizetype k = 0; !r.failed && k < frames.size(); ++k) {
-    const Path frameAt = framesAt.Element(k);
-    ReadFrame(r, r.Object(frames[k], frameAt), frameAt,
-              keepEvents ? &t->frames[static_cast<size_t>(k)] : &frame);
-  }
-  const Path touchesAt = at.Member("touches");
-  const QJsonArray touches = r.Array(o, touchesAt);
-  SessionTouch touch;
-  if (keepEvents) t->touches.resize(static_cast<size_t>(touches.size()));
-  for (qsizetype k = 0; !r.failed && k < touches.size(); ++k) {
-    const Path touchAt = touchesAt.Element(k);
-    ReadTouch(r, r.Object(touches[k], touchAt), touchAt,
-              keepEvents ? &t->touches[static_cast<size_t>(k)] : &touch);
-  }
+  ReadEventList(r, o, at.Member("frames"), keepEvents, ReadFrame, &t->frames);
+  ReadEventList(r, o, at.Member("touches"), keepEvents, ReadTouch, &t->touches);
 }
 
 void ReadTrial(Reader& r, const QJsonObject& o, const Path& at, bool keepEvents, SessionTrial* t) {
