@@ -36,16 +36,12 @@ namespace {
 
 SaveFileChooser saveFileChooser;
 
-// The window's first size, and its least; the frame and title bar the
-// window manager adds around it.
-constexpr int kInitialWidth = 1000;
-constexpr int kInitialHeight = 700;
-constexpr int kMinWidth = 720;
-constexpr int kMinHeight = 520;
-constexpr int kFrameWidth = 16;
-constexpr int kFrameHeight = 48;
-constexpr int kChartMinWidth = 240;
-constexpr int kChartMinHeight = 160;
+// The window's first size and its least, within a 1024 x 768 screen less
+// the frame and title bar the window manager adds; a chart's least size.
+constexpr QSize kFirstSize(1000, 700);
+constexpr QSize kLeastSize(720, 520);
+constexpr QSize kFrame(16, 48);
+constexpr QSize kLeastChart(240, 160);
 constexpr int kStatusMinWidth = 120;
 
 QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& proposed,
@@ -64,7 +60,7 @@ QChartView* MakeChartView(QWidget* parent) {
   view->setRenderHint(QPainter::Antialiasing);
   // Small enough for the window to fit a 1024 x 768 screen; the charts take
   // whatever room the window has beyond that.
-  view->setMinimumSize(kChartMinWidth, kChartMinHeight);
+  view->setMinimumSize(kLeastChart);
   return view;
 }
 
@@ -198,10 +194,10 @@ void CSessions::ConnectParts() {
 void CSessions::FitScreen() {
   // A 1024 x 768 screen with a desktop panel keeps the whole window, its
   // frame and title bar included, in view.
-  QSize size(kInitialWidth, kInitialHeight);
+  QSize size = kFirstSize;
   if (const QScreen* screen = QGuiApplication::primaryScreen())
-    size = size.boundedTo(screen->availableGeometry().size() - QSize(kFrameWidth, kFrameHeight));
-  setMinimumSize(QSize(kMinWidth, kMinHeight).boundedTo(size));
+    size = size.boundedTo(screen->availableGeometry().size() - kFrame);
+  setMinimumSize(kLeastSize.boundedTo(size));
   resize(size.expandedTo(minimumSize()));
 }
 
