@@ -194,11 +194,13 @@ void CSessions::ConnectParts() {
 void CSessions::FitScreen() {
   // A 1024 x 768 screen with a desktop panel keeps the whole window, its
   // frame and title bar included, in view.
+  // The screen of the window it opens over, where it has one.
+  const QScreen* screen =
+      parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
   QSize size = kFirstSize;
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    size = size.boundedTo(screen->availableGeometry().size() - kFrame);
+  if (screen) size = size.boundedTo(screen->availableGeometry().size() - kFrame);
   setMinimumSize(kLeastSize.boundedTo(size));
-  resize(size.expandedTo(minimumSize()));
+  resize(size);
 }
 
 void CSessions::StartReading() {
