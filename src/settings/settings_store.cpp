@@ -4,8 +4,8 @@
 #include <QString>
 #include <cstdio>
 
+#include "fileio/replace_file.h"
 #include "fileio/safe_file.h"
-#include "settings/settings_file.h"
 #include "settings/test_settings.h"
 
 SettingsStore settingsStore;
@@ -120,7 +120,7 @@ bool SettingsStore::SaveFile(std::string* reason) const {
     *reason = QCoreApplication::translate("Settings", "the settings were never read").toStdString();
     return false;
   }
-  return ReplaceFileContent(fileName_, ToText(), reason);
+  return file_io::ReplaceFileContent(fileName_, ToText(), reason);
 }
 
 void SettingsStore::SetString(const std::string& key, const std::string& value) {

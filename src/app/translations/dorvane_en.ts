@@ -104,26 +104,6 @@ These settings were not kept; the next session starts without them:</translation
         <source>Hide Mouse Cursor</source>
         <translation>Hide Mouse Cursor</translation>
     </message>
-    <message>
-        <source>OK</source>
-        <translation>OK</translation>
-    </message>
-    <message>
-        <source>キャンセル</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>Time for Memorization:</source>
-        <translation>Time for Memorization:</translation>
-    </message>
-    <message>
-        <source>sec.</source>
-        <translation>sec.</translation>
-    </message>
-    <message>
-        <source>Number of Reversals:</source>
-        <translation>Number of Reversals:</translation>
-    </message>
 </context>
 <context>
     <name>CResult</name>
@@ -158,6 +138,26 @@ These settings were not kept; the next session starts without them:</translation
         <source>Please enter an integer.</source>
         <translation>Please enter an integer.</translation>
     </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Time for Memorization:</source>
+        <translation>Time for Memorization:</translation>
+    </message>
+    <message>
+        <source>sec.</source>
+        <translation>sec.</translation>
+    </message>
+    <message>
+        <source>Number of Reversals:</source>
+        <translation>Number of Reversals:</translation>
+    </message>
 </context>
 <context>
     <name>CSubject</name>
@@ -178,28 +178,8 @@ These settings were not kept; the next session starts without them:</translation
         <translation>Show Ranking</translation>
     </message>
     <message>
-        <source>OK</source>
-        <translation>OK</translation>
-    </message>
-    <message>
-        <source>キャンセル</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
         <source>Subject ID:</source>
         <translation>Subject ID:</translation>
-    </message>
-    <message>
-        <source>Time for Memorization:</source>
-        <translation>Time for Memorization:</translation>
-    </message>
-    <message>
-        <source>sec.</source>
-        <translation>sec.</translation>
-    </message>
-    <message>
-        <source>Number of Reversals:</source>
-        <translation>Number of Reversals:</translation>
     </message>
 </context>
 <context>

@@ -104,26 +104,6 @@ These settings were not kept; the next session starts without them:</source>
         <source>Hide Mouse Cursor</source>
         <translation>マウスカーソルを隠す</translation>
     </message>
-    <message>
-        <source>OK</source>
-        <translation>OK</translation>
-    </message>
-    <message>
-        <source>キャンセル</source>
-        <translation>キャンセル</translation>
-    </message>
-    <message>
-        <source>Time for Memorization:</source>
-        <translation>記憶時間:</translation>
-    </message>
-    <message>
-        <source>sec.</source>
-        <translation>秒</translation>
-    </message>
-    <message>
-        <source>Number of Reversals:</source>
-        <translation>反転回数:</translation>
-    </message>
 </context>
 <context>
     <name>CResult</name>
@@ -158,6 +138,26 @@ These settings were not kept; the next session starts without them:</source>
         <source>Please enter an integer.</source>
         <translation>整数を入力してください。</translation>
     </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Time for Memorization:</source>
+        <translation>記憶時間:</translation>
+    </message>
+    <message>
+        <source>sec.</source>
+        <translation>秒</translation>
+    </message>
+    <message>
+        <source>Number of Reversals:</source>
+        <translation>反転回数:</translation>
+    </message>
 </context>
 <context>
     <name>CSubject</name>
@@ -178,28 +178,8 @@ These settings were not kept; the next session starts without them:</source>
         <translation>ランキングを表示</translation>
     </message>
     <message>
-        <source>OK</source>
-        <translation>OK</translation>
-    </message>
-    <message>
-        <source>キャンセル</source>
-        <translation>キャンセル</translation>
-    </message>
-    <message>
         <source>Subject ID:</source>
         <translation>被験者ID:</translation>
-    </message>
-    <message>
-        <source>Time for Memorization:</source>
-        <translation>記憶時間:</translation>
-    </message>
-    <message>
-        <source>sec.</source>
-        <translation>秒</translation>
-    </message>
-    <message>
-        <source>Number of Reversals:</source>
-        <translation>反転回数:</translation>
     </message>
 </context>
 <context>
