@@ -1,5 +1,6 @@
 #include "records/record_parser.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -48,19 +49,24 @@ class Reader {
   std::string reason;
 
   bool Fail(const Path& at, const char* what) {
-    if (!failed) reason = (at.Text() + QLatin1Char(' ') + QLatin1String(what)).toStdString();
+    // `what` is marked for translation where it is written.
+    if (!failed) {
+      reason = QCoreApplication::translate("Records", "%1 %2")
+                   .arg(at.Text(), QCoreApplication::translate("Records", what))
+                   .toStdString();
+    }
     failed = true;
     return false;
   }
 
   QJsonValue Member(const QJsonObject& o, const Path& at) {
     const QJsonValue v = o.value(QLatin1String(at.key));
-    if (v.isUndefined()) Fail(at, "is missing");
+    if (v.isUndefined()) Fail(at, QT_TRANSLATE_NOOP("Records", "is missing"));
     return v;
   }
 
   QJsonObject Object(const QJsonValue& v, const Path& at) {
-    if (!failed && !v.isObject()) Fail(at, "is not an object");
+    if (!failed && !v.isObject()) Fail(at, QT_TRANSLATE_NOOP("Records", "is not an object"));
     return v.toObject();
   }
 
@@ -68,13 +74,13 @@ class Reader {
 
   QJsonArray Array(const QJsonObject& o, const Path& at) {
     const QJsonValue v = Member(o, at);
-    if (!failed && !v.isArray()) Fail(at, "is not a list");
+    if (!failed && !v.isArray()) Fail(at, QT_TRANSLATE_NOOP("Records", "is not a list"));
     return v.toArray();
   }
 
   std::string String(const QJsonObject& o, const Path& at) {
     const QJsonValue v = Member(o, at);
-    if (!failed && !v.isString()) Fail(at, "is not a text");
+    if (!failed && !v.isString()) Fail(at, QT_TRANSLATE_NOOP("Records", "is not a text"));
     return v.toString().toStdString();
   }
 
@@ -86,13 +92,14 @@ class Reader {
 
   bool Bool(const QJsonObject& o, const Path& at) {
     const QJsonValue v = Member(o, at);
-    if (!failed && !v.isBool()) Fail(at, "is not true or false");
+    if (!failed && !v.isBool()) Fail(at, QT_TRANSLATE_NOOP("Records", "is not true or false"));
     return v.toBool();
   }
 
   double Number(const QJsonValue& v, const Path& at) {
     if (failed) return 0;
-    if (!v.isDouble() || !std::isfinite(v.toDouble())) Fail(at, "is not a number");
+    if (!v.isDouble() || !std::isfinite(v.toDouble()))
+      Fail(at, QT_TRANSLATE_NOOP("Records", "is not a number"));
     return v.toDouble();
   }
 
@@ -103,11 +110,11 @@ class Reader {
     if (failed) return 0;
     const double d = v.toDouble();
     if (!v.isDouble() || !std::isfinite(d) || std::floor(d) != d) {
-      Fail(at, "is not a whole number");
+      Fail(at, QT_TRANSLATE_NOOP("Records", "is not a whole number"));
       return 0;
     }
     if (d < static_cast<double>(low) || d > static_cast<double>(high)) {
-      Fail(at, "is out of range");
+      Fail(at, QT_TRANSLATE_NOOP("Records", "is out of range"));
       return 0;
     }
     // Beyond 2^53 the double has lost digits the integer kept.
@@ -132,11 +139,11 @@ class Reader {
   int Name(const QJsonObject& o, const Path& at, const NameTable& names) {
     const QJsonValue v = Member(o, at);
     if (failed) return 0;
-    if (!v.isString()) return Fail(at, "is not a text"), 0;
+    if (!v.isString()) return Fail(at, QT_TRANSLATE_NOOP("Records", "is not a text")), 0;
     const QString text = v.toString();
     for (int i = 0; i < names.count; ++i)
       if (text == QLatin1String(names.names[i])) return i;
-    Fail(at, "is not a known name");
+    Fail(at, QT_TRANSLATE_NOOP("Records", "is not a known name"));
     return 0;
   }
 };
@@ -166,13 +173,19 @@ std::string JsonFailure(const QByteArray& bytes, const QJsonParseError& error) {
     case QJsonParseError::IllegalNumber:
     case QJsonParseError::MissingNameSeparator:
     case QJsonParseError::MissingValueSeparator:
-      if (atEnd) return "truncated: the file ends after " + std::to_string(bytes.size()) + " bytes";
+      if (atEnd) {
+        return QCoreApplication::translate("Records", "truncated: the file ends after %1 bytes")
+            .arg(bytes.size())
+            .toStdString();
+      }
       break;
     default:
       break;
   }
-  return "not JSON: " + error.errorString().toStdString() + " at byte " +
-         std::to_string(error.offset);
+  return QCoreApplication::translate("Records", "not JSON: %1 at byte %2")
+      .arg(error.errorString())
+      .arg(error.offset)
+      .toStdString();
 }
 
 void ReadFrame(Reader& r, const QJsonObject& o, const Path& at, SessionFrame* f) {
@@ -235,7 +248,8 @@ void ReadTrial(Reader& r, const QJsonObject& o, const Path& at, bool keepEvents,
   row.Rev = r.Int(o, at.Member("Rev"));
   const Path cellsAt = at.Member("cells");
   const QJsonArray cells = r.Array(o, cellsAt);
-  if (cells.size() > kMaxPatches) r.Fail(cellsAt, "has more than 20 entries");
+  if (cells.size() > kMaxPatches)
+    r.Fail(cellsAt, QT_TRANSLATE_NOOP("Records", "has more than 20 entries"));
   for (qsizetype k = 0; !r.failed && k < cells.size(); ++k)
     t->cells.push_back(static_cast<int32_t>(r.Whole(cells[k], cellsAt.Element(k), 0, 24)));
   const Path zeroAt = at.Member("rt1ZeroNs");
@@ -265,7 +279,7 @@ void ReadLayouts(Reader& r, const QJsonObject& root, const Path& at, SessionLayo
 // when the bytes are not a record this program reads.
 bool ReadHead(const QByteArray& bytes, QJsonObject* root, SessionRecord* r, std::string* reason) {
   if (bytes.trimmed().isEmpty()) {
-    *reason = "empty file";
+    *reason = QCoreApplication::translate("Records", "empty file").toStdString();
     return false;
   }
   QJsonParseError error{};
@@ -275,30 +289,39 @@ bool ReadHead(const QByteArray& bytes, QJsonObject* root, SessionRecord* r, std:
     return false;
   }
   if (!doc.isObject()) {
-    *reason = "not a session record: no JSON object";
+    *reason = QCoreApplication::translate("Records", "not a session record: no JSON object")
+                  .toStdString();
     return false;
   }
   *root = doc.object();
   const QJsonValue format = root->value(QLatin1String("format"));
   if (!format.isString()) {
-    *reason = "not a session record: no format name";
+    *reason = QCoreApplication::translate("Records", "not a session record: no format name")
+                  .toStdString();
     return false;
   }
   if (format.toString() != QLatin1String(kSessionFormat)) {
-    *reason =
-        "not a session record: its format is \"" + format.toString().left(60).toStdString() + "\"";
+    *reason = QCoreApplication::translate("Records", "not a session record: its format is \"%1\"")
+                  .arg(format.toString().left(60))
+                  .toStdString();
     return false;
   }
   const QString version = root->value(QLatin1String("version")).toString();
   if (!ParseVersion(version, &r->formatMajor, &r->formatMinor)) {
-    *reason = "unreadable format version \"" + version.left(20).toStdString() + "\"";
+    *reason = QCoreApplication::translate("Records", "unreadable format version \"%1\"")
+                  .arg(version.left(20))
+                  .toStdString();
     return false;
   }
   if (r->formatMajor != kSessionMajor) {
-    *reason = "format version " + version.toStdString() +
-              (r->formatMajor > kSessionMajor ? " is newer than this program reads ("
-                                              : " is older than this program reads (") +
-              std::to_string(kSessionMajor) + ".x)";
+    *reason = (r->formatMajor > kSessionMajor
+                   ? QCoreApplication::translate(
+                         "Records", "format version %1 is newer than this program reads (%2.x)")
+                   : QCoreApplication::translate(
+                         "Records", "format version %1 is older than this program reads (%2.x)"))
+                  .arg(version)
+                  .arg(kSessionMajor)
+                  .toStdString();
     return false;
   }
   return true;
@@ -378,7 +401,7 @@ void ReadTrials(Reader& rd, const QJsonObject& root, const Path& wt, bool keepEv
                 SessionRecord* r) {
   const QJsonArray trials = rd.Array(root, wt);
   if (!rd.failed && trials.size() != r->trialsRun)
-    rd.Fail(wt, "does not hold result.trialsRun entries");
+    rd.Fail(wt, QT_TRANSLATE_NOOP("Records", "does not hold result.trialsRun entries"));
   r->trials.resize(rd.failed ? 0 : static_cast<size_t>(trials.size()));
   for (qsizetype k = 0; !rd.failed && k < trials.size(); ++k) {
     const Path at = wt.Element(k);
@@ -403,12 +426,16 @@ bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* out, std::string
   ReadLayouts(rd, root, top.Member("layouts"), &r.layouts);
   ReadTrials(rd, root, top.Member("trials"), keepEvents, &r);
   if (rd.failed) {
-    *reason = "damaged: " + rd.reason;
+    *reason = QCoreApplication::translate("Records", "damaged: %1")
+                  .arg(QString::fromStdString(rd.reason))
+                  .toStdString();
     return false;
   }
   const std::string impossible = ImpossibleValue(r);
   if (!impossible.empty()) {
-    *reason = "impossible: " + impossible;
+    *reason = QCoreApplication::translate("Records", "impossible: %1")
+                  .arg(QString::fromStdString(impossible))
+                  .toStdString();
     return false;
   }
   *out = std::move(r);

@@ -1,5 +1,6 @@
 #include "records/session_values.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QString>
 
@@ -7,8 +8,11 @@ namespace results {
 namespace {
 
 // "<where> is <value>, <rule>".
+// `rule` is marked for translation where it is written.
 std::string Says(const std::string& where, const QString& value, const char* rule) {
-  return where + " is " + value.toStdString() + ", " + rule;
+  return QCoreApplication::translate("Records", "%1 is %2, %3")
+      .arg(QString::fromStdString(where), value, QCoreApplication::translate("Records", rule))
+      .toStdString();
 }
 
 std::string Number(double v) {
@@ -23,16 +27,26 @@ std::string TrialFault(const SessionTrial& t, size_t k, int32_t reversals) {
   const std::string at = "trials[" + std::to_string(k) + "].";
   const TrialRecord& row = t.row;
   if (row.Trial != static_cast<int32_t>(k) + 1)
-    return Says(at + "Trial", QString::number(row.Trial), "not its place in the list");
+    return Says(at + "Trial", QString::number(row.Trial),
+                QT_TRANSLATE_NOOP("Records", "not its place in the list"));
   if (!Within(row.NItems, 1, kMaxPatches))
-    return Says(at + "NItems", QString::number(row.NItems), "not 1 to 20");
+    return Says(at + "NItems", QString::number(row.NItems),
+                QT_TRANSLATE_NOOP("Records", "not 1 to 20"));
   if (!Within(row.NCorrect, 0, row.NItems))
-    return Says(at + "NCorrect", QString::number(row.NCorrect), "not 0 to NItems");
-  if (row.RT1 < 0) return Says(at + "RT1", QString::number(row.RT1), "a negative time");
-  if (row.RT2 < 0) return Says(at + "RT2", QString::number(row.RT2), "a negative time");
-  if (!Within(row.Error, 0, 1)) return Says(at + "Error", QString::number(row.Error), "not 0 or 1");
+    return Says(at + "NCorrect", QString::number(row.NCorrect),
+                QT_TRANSLATE_NOOP("Records", "not 0 to NItems"));
+  if (row.RT1 < 0)
+    return Says(at + "RT1", QString::number(row.RT1),
+                QT_TRANSLATE_NOOP("Records", "a negative time"));
+  if (row.RT2 < 0)
+    return Says(at + "RT2", QString::number(row.RT2),
+                QT_TRANSLATE_NOOP("Records", "a negative time"));
+  if (!Within(row.Error, 0, 1))
+    return Says(at + "Error", QString::number(row.Error),
+                QT_TRANSLATE_NOOP("Records", "not 0 or 1"));
   if (!Within(row.Rev, 0, reversals))
-    return Says(at + "Rev", QString::number(row.Rev), "not 0 to result.reversals");
+    return Says(at + "Rev", QString::number(row.Rev),
+                QT_TRANSLATE_NOOP("Records", "not 0 to result.reversals"));
   return {};
 }
 
@@ -40,15 +54,19 @@ std::string TrialFault(const SessionTrial& t, size_t k, int32_t reversals) {
 
 std::string ImpossibleValue(const SessionRecord& r) {
   if (r.settings.memtime < 0)
-    return Says("settings.memtime", QString::number(r.settings.memtime), "a negative time");
+    return Says("settings.memtime", QString::number(r.settings.memtime),
+                QT_TRANSLATE_NOOP("Records", "a negative time"));
   // The reader has already refused more than the 200 trials a test may run.
   if (!Within(r.trialsRun, 1, kMaxTrials))
-    return Says("result.trialsRun", QString::number(r.trialsRun), "not 1 to 200");
+    return Says("result.trialsRun", QString::number(r.trialsRun),
+                QT_TRANSLATE_NOOP("Records", "not 1 to 200"));
   if (!Within(r.reversals, 0, r.trialsRun))
-    return Says("result.reversals", QString::number(r.reversals), "not 0 to result.trialsRun");
+    return Says("result.reversals", QString::number(r.reversals),
+                QT_TRANSLATE_NOOP("Records", "not 0 to result.trialsRun"));
   // A score is a mean of NItems, so it lies where they do.
   if (r.hasScore && !(r.score >= 1 && r.score <= kMaxPatches))
-    return Says("result.score", QString::fromStdString(Number(r.score)), "not 1 to 20");
+    return Says("result.score", QString::fromStdString(Number(r.score)),
+                QT_TRANSLATE_NOOP("Records", "not 1 to 20"));
   for (size_t k = 0; k < r.trials.size(); ++k) {
     std::string fault = TrialFault(r.trials[k], k, r.reversals);
     if (!fault.empty()) return fault;

@@ -398,6 +398,134 @@ Reaction times measured now may be late by a millisecond or more. Close other pr
         <source>unfinished save, cannot be completed: </source>
         <translation>unfinished save, cannot be completed: </translation>
     </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>is missing</source>
+        <translation>is missing</translation>
+    </message>
+    <message>
+        <source>is not an object</source>
+        <translation>is not an object</translation>
+    </message>
+    <message>
+        <source>is not a list</source>
+        <translation>is not a list</translation>
+    </message>
+    <message>
+        <source>is not a text</source>
+        <translation>is not a text</translation>
+    </message>
+    <message>
+        <source>is not true or false</source>
+        <translation>is not true or false</translation>
+    </message>
+    <message>
+        <source>is not a number</source>
+        <translation>is not a number</translation>
+    </message>
+    <message>
+        <source>is not a whole number</source>
+        <translation>is not a whole number</translation>
+    </message>
+    <message>
+        <source>is out of range</source>
+        <translation>is out of range</translation>
+    </message>
+    <message>
+        <source>is not a known name</source>
+        <translation>is not a known name</translation>
+    </message>
+    <message>
+        <source>truncated: the file ends after %1 bytes</source>
+        <translation>truncated: the file ends after %1 bytes</translation>
+    </message>
+    <message>
+        <source>not JSON: %1 at byte %2</source>
+        <translation>not JSON: %1 at byte %2</translation>
+    </message>
+    <message>
+        <source>has more than 20 entries</source>
+        <translation>has more than 20 entries</translation>
+    </message>
+    <message>
+        <source>empty file</source>
+        <translation>empty file</translation>
+    </message>
+    <message>
+        <source>not a session record: no JSON object</source>
+        <translation>not a session record: no JSON object</translation>
+    </message>
+    <message>
+        <source>not a session record: no format name</source>
+        <translation>not a session record: no format name</translation>
+    </message>
+    <message>
+        <source>not a session record: its format is &quot;%1&quot;</source>
+        <translation>not a session record: its format is &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>unreadable format version &quot;%1&quot;</source>
+        <translation>unreadable format version &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>format version %1 is newer than this program reads (%2.x)</source>
+        <translation>format version %1 is newer than this program reads (%2.x)</translation>
+    </message>
+    <message>
+        <source>format version %1 is older than this program reads (%2.x)</source>
+        <translation>format version %1 is older than this program reads (%2.x)</translation>
+    </message>
+    <message>
+        <source>does not hold result.trialsRun entries</source>
+        <translation>does not hold result.trialsRun entries</translation>
+    </message>
+    <message>
+        <source>damaged: %1</source>
+        <translation>damaged: %1</translation>
+    </message>
+    <message>
+        <source>impossible: %1</source>
+        <translation>impossible: %1</translation>
+    </message>
+    <message>
+        <source>%1 is %2, %3</source>
+        <translation>%1 is %2, %3</translation>
+    </message>
+    <message>
+        <source>not its place in the list</source>
+        <translation>not its place in the list</translation>
+    </message>
+    <message>
+        <source>not 1 to 20</source>
+        <translation>not 1 to 20</translation>
+    </message>
+    <message>
+        <source>not 0 to NItems</source>
+        <translation>not 0 to NItems</translation>
+    </message>
+    <message>
+        <source>a negative time</source>
+        <translation>a negative time</translation>
+    </message>
+    <message>
+        <source>not 0 or 1</source>
+        <translation>not 0 or 1</translation>
+    </message>
+    <message>
+        <source>not 0 to result.reversals</source>
+        <translation>not 0 to result.reversals</translation>
+    </message>
+    <message>
+        <source>not 1 to 200</source>
+        <translation>not 1 to 200</translation>
+    </message>
+    <message>
+        <source>not 0 to result.trialsRun</source>
+        <translation>not 0 to result.trialsRun</translation>
+    </message>
 </context>
 <context>
     <name>Results</name>

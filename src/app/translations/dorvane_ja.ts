@@ -398,6 +398,134 @@ Reaction times measured now may be late by a millisecond or more. Close other pr
         <source>unfinished save, cannot be completed: </source>
         <translation>保存が未完了で、完了できません: </translation>
     </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>is missing</source>
+        <translation>がありません</translation>
+    </message>
+    <message>
+        <source>is not an object</source>
+        <translation>がオブジェクトではありません</translation>
+    </message>
+    <message>
+        <source>is not a list</source>
+        <translation>がリストではありません</translation>
+    </message>
+    <message>
+        <source>is not a text</source>
+        <translation>が文字列ではありません</translation>
+    </message>
+    <message>
+        <source>is not true or false</source>
+        <translation>が true でも false でもありません</translation>
+    </message>
+    <message>
+        <source>is not a number</source>
+        <translation>が数値ではありません</translation>
+    </message>
+    <message>
+        <source>is not a whole number</source>
+        <translation>が整数ではありません</translation>
+    </message>
+    <message>
+        <source>is out of range</source>
+        <translation>が範囲外です</translation>
+    </message>
+    <message>
+        <source>is not a known name</source>
+        <translation>が既知の名前ではありません</translation>
+    </message>
+    <message>
+        <source>truncated: the file ends after %1 bytes</source>
+        <translation>途中で切れています: ファイルが %1 バイトで終わっています</translation>
+    </message>
+    <message>
+        <source>not JSON: %1 at byte %2</source>
+        <translation>JSON ではありません: %2 バイト目で %1</translation>
+    </message>
+    <message>
+        <source>has more than 20 entries</source>
+        <translation>に 20 を超える項目があります</translation>
+    </message>
+    <message>
+        <source>empty file</source>
+        <translation>空のファイルです</translation>
+    </message>
+    <message>
+        <source>not a session record: no JSON object</source>
+        <translation>セッション記録ではありません: JSON オブジェクトがありません</translation>
+    </message>
+    <message>
+        <source>not a session record: no format name</source>
+        <translation>セッション記録ではありません: 形式名がありません</translation>
+    </message>
+    <message>
+        <source>not a session record: its format is &quot;%1&quot;</source>
+        <translation>セッション記録ではありません: 形式が &quot;%1&quot; です</translation>
+    </message>
+    <message>
+        <source>unreadable format version &quot;%1&quot;</source>
+        <translation>読めない形式のバージョン &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>format version %1 is newer than this program reads (%2.x)</source>
+        <translation>形式のバージョン %1 は、このプログラムが読める版（%2.x）より新しいものです</translation>
+    </message>
+    <message>
+        <source>format version %1 is older than this program reads (%2.x)</source>
+        <translation>形式のバージョン %1 は、このプログラムが読める版（%2.x）より古いものです</translation>
+    </message>
+    <message>
+        <source>does not hold result.trialsRun entries</source>
+        <translation>に result.trialsRun 個の項目がありません</translation>
+    </message>
+    <message>
+        <source>damaged: %1</source>
+        <translation>破損: %1</translation>
+    </message>
+    <message>
+        <source>impossible: %1</source>
+        <translation>ありえない値: %1</translation>
+    </message>
+    <message>
+        <source>%1 is %2, %3</source>
+        <translation>%1 が %2 です。%3</translation>
+    </message>
+    <message>
+        <source>not its place in the list</source>
+        <translation>一覧での位置と一致しません</translation>
+    </message>
+    <message>
+        <source>not 1 to 20</source>
+        <translation>1 ～ 20 ではありません</translation>
+    </message>
+    <message>
+        <source>not 0 to NItems</source>
+        <translation>0 ～ NItems ではありません</translation>
+    </message>
+    <message>
+        <source>a negative time</source>
+        <translation>負の時間です</translation>
+    </message>
+    <message>
+        <source>not 0 or 1</source>
+        <translation>0 でも 1 でもありません</translation>
+    </message>
+    <message>
+        <source>not 0 to result.reversals</source>
+        <translation>0 ～ result.reversals ではありません</translation>
+    </message>
+    <message>
+        <source>not 1 to 200</source>
+        <translation>1 ～ 200 ではありません</translation>
+    </message>
+    <message>
+        <source>not 0 to result.trialsRun</source>
+        <translation>0 ～ result.trialsRun ではありません</translation>
+    </message>
 </context>
 <context>
     <name>Results</name>
