@@ -23,6 +23,7 @@
 #include "display/layout.h"
 #include "display/surfaces.h"
 #include "procedure/ms_timer.h"
+#include "procedure/practice_command.h"
 #include "procedure/start_test_command.h"
 #include "sessions/sessions_window.h"
 #include "ui/qt_services.h"
@@ -167,6 +168,7 @@ void CMainFrame::BuildMenu() {
   add(file, QStringLiteral("E&xit"), kCmdExit);
   QMenu* test = menuBar()->addMenu(QStringLiteral("&Test"));
   add(test, QStringLiteral("&Start Test"), kCmdStartTest);
+  add(test, tr("&Practice…"), kCmdPractice);
   add(test, QStringLiteral("結果を見る(&R)"), kCmdViewResults);
   add(test, QStringLiteral("S&essions…"), kCmdSessions);
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -197,6 +199,10 @@ void CMainFrame::OnCommand(int id) {
       break;
     case kCmdStartTest:
       StartTest();
+      TakeBackFocus(this);
+      break;
+    case kCmdPractice:
+      StartPractice();
       TakeBackFocus(this);
       break;
     case kCmdViewResults:

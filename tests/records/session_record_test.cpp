@@ -96,11 +96,41 @@ QByteArray ValidJson() {
   return results::SessionRecordJson(results::MakeSessionRecord(HandMadeTest().Inputs()));
 }
 
-// The valid record with `from` replaced by `to` (which must occur).
-QByteArray Edited(const QByteArray& from, const QByteArray& to) {
-  QByteArray json = ValidJson();
+// `json` with `from` replaced by `to` (which must occur).
+QByteArray EditedFrom(QByteArray json, const QByteArray& from, const QByteArray& to) {
   if (!json.contains(from)) qFatal("no %s in the record", from.constData());
   return json.replace(json.indexOf(from), from.size(), to);
+}
+
+// The valid record with `from` replaced by `to`.
+QByteArray Edited(const QByteArray& from, const QByteArray& to) {
+  return EditedFrom(ValidJson(), from, to);
+}
+
+// The hand-made test stopped in its third trial (3 patches) `how`, in
+// `phase`; where the trial showed, with its memorisation, cover and one
+// correct touch on patch 1.
+results::SessionInputs StoppedInputs(HandMadeTest& test, AbortHow how, TrialPhase phase,
+                                     results::SessionOutcome outcome) {
+  results::SessionInputs in = test.Inputs();
+  in.outcome = outcome;
+  in.abort = AbortPoint{true, how, 3, phase};
+  if (phase != TrialPhase::kBetweenTrials) {
+    TrialTiming& c = test.timings[2];
+    c.cells = {5, 6, 7};
+    c.rt1ZeroNs = kZero + 20000 * kMs;
+    c.frames = {Frame(FrameKind::kMemorisation, 0, c.rt1ZeroNs, OnsetSource::kPresentEvent),
+                Frame(FrameKind::kCover, -1, c.rt1ZeroNs + 3000 * kMs, OnsetSource::kPresentEvent)};
+    c.touches = {Touch(c.rt1ZeroNs + 3500 * kMs, 347, 369, 0, TouchJudgement::kCorrect)};
+    test.state.trials[2].RT1 = 3500;
+  }
+  return in;
+}
+
+QByteArray AbortedJson() {
+  HandMadeTest test;
+  return results::SessionRecordJson(results::MakeSessionRecord(StoppedInputs(
+      test, AbortHow::kEscape, TrialPhase::kAnswer, results::SessionOutcome::kAborted)));
 }
 
 template <typename... T>
@@ -225,11 +255,11 @@ class SessionRecordTest : public QObject {
     row("no format", "{\"version\": \"1.0\"}", "not a session record: no format name");
     row("foreign", Edited("dorvane-session", "other-app"),
         "not a session record: its format is \"other-app\"");
-    row("newer major", Edited("\"1.2\"", "\"2.0\""),
+    row("newer major", Edited("\"1.3\"", "\"2.0\""),
         "format version 2.0 is newer than this program reads (1.x)");
-    row("older major", Edited("\"1.2\"", "\"0.9\""),
+    row("older major", Edited("\"1.3\"", "\"0.9\""),
         "format version 0.9 is older than this program reads (1.x)");
-    row("bad version", Edited("\"1.2\"", "\"1\""), "unreadable format version \"1\"");
+    row("bad version", Edited("\"1.3\"", "\"1\""), "unreadable format version \"1\"");
     row("no trials", Edited("\"trials\"", "\"trails\""), "damaged: trials is missing");
     row("too few trials", Edited("\"trialsRun\":2", "\"trialsRun\":3"),
         "damaged: trials does not hold result.trialsRun entries");
@@ -280,6 +310,34 @@ class SessionRecordTest : public QObject {
         impossible + "trials[0].Error is 2, not 0 or 1");
     row("reversal beyond the count", Edited("\"Rev\":0", "\"Rev\":2"),
         impossible + "trials[0].Rev is 2, not 0 to result.reversals");
+    // How the run ended, against what the record holds.
+    const QByteArray aborted = AbortedJson();
+    row("unknown outcome", Edited("\"outcome\":\"completed\"", "\"outcome\":\"maybe\""),
+        "damaged: outcome is not a known name");
+    row("unknown way to stop", EditedFrom(aborted, "\"escape\"", "\"power cut\""),
+        "damaged: abort.how is not a known name");
+    row("abort trial 0", EditedFrom(aborted, "\"trial\":3", "\"trial\":0"),
+        "damaged: abort.trial is out of range");
+    row("abort as text", EditedFrom(aborted, "{\"how\"", "\"x\",\"was\":{\"how\""),
+        "damaged: abort is not an object");
+    row("completed test with an abort",
+        Edited("\"abort\":null", "\"abort\":{\"how\":\"escape\",\"phase\":\"answer\",\"trial\":2}"),
+        impossible + "abort is escape, not null for a completed test");
+    row("aborted test without its abort",
+        Edited("\"outcome\":\"completed\"", "\"outcome\":\"aborted\""),
+        impossible + "abort is null, not how an aborted test stopped");
+    row("score of an aborted test", EditedFrom(aborted, "\"score\":null", "\"score\":4"),
+        impossible + "result.score is 4, not null for a run that is not a completed test");
+    row("abort after the trials held", EditedFrom(aborted, "\"trial\":3", "\"trial\":5"),
+        impossible + "result.trialsRun is 3, not the trials up to abort.trial");
+    row("interrupted trial listed though never shown",
+        EditedFrom(aborted, "\"answer\",\"trial\"", "\"between-trials\",\"trial\""),
+        impossible + "result.trialsRun is 3, not the trials up to abort.trial");
+    row("partial trial in a completed test", Edited("\"NCorrect\":3", "\"NCorrect\":2"),
+        impossible + "trials[0].NCorrect is 2, not NItems in a trial without error");
+    row("partial trial before the interrupted one",
+        EditedFrom(aborted, "\"NCorrect\":3", "\"NCorrect\":1"),
+        impossible + "trials[0].NCorrect is 1, not NItems in a trial without error");
   }
 
   void reader_refusesWithReason() {
@@ -305,7 +363,7 @@ class SessionRecordTest : public QObject {
   void reader_takesNewerMinorVersion() {
     // A later 1.x may add members; this reader ignores them.
     const QByteArray newer =
-        Edited("\"1.2\"", "\"1.7\", \"timingCheck\": {\"pass\": true}, \"later\": [1]");
+        Edited("\"1.3\"", "\"1.7\", \"timingCheck\": {\"pass\": true}, \"later\": [1]");
     SessionRecord record;
     std::string why;
     QVERIFY2(results::ParseSessionRecord(newer, &record, &why), why.c_str());
@@ -315,7 +373,7 @@ class SessionRecordTest : public QObject {
 
   void reader_takesOlderMinorVersion_withoutItsLaterMembers() {
     // A 1.1 record has no beforeOnset in its touches and no layouts.
-    QByteArray older = Edited("\"1.2\"", "\"1.1\"");
+    QByteArray older = Edited("\"1.3\"", "\"1.1\"");
     older.replace("\"beforeOnset\":false,", "").replace("\"beforeOnset\":true,", "");
     const qsizetype at = older.indexOf("\"layouts\":{");
     older.remove(at, older.indexOf('}', at) + 2 - at);
@@ -325,6 +383,109 @@ class SessionRecordTest : public QObject {
     QVERIFY2(results::ParseSessionRecord(older, &record, &why), why.c_str());
     QVERIFY(!record.layouts.known);
     QVERIFY(!record.trials[0].touches[0].beforeOnset);
+  }
+
+  void stoppedAndPracticeRuns_roundTrip_data() {
+    QTest::addColumn<int>("outcome");  // SessionOutcome
+    QTest::addColumn<bool>("stopped");
+    QTest::addColumn<int>("how");    // AbortHow
+    QTest::addColumn<int>("phase");  // TrialPhase
+    QTest::addColumn<QString>("json");
+    QTest::addColumn<int>("trials");  // entries, the interrupted one included
+    const auto row = [](const char* name, results::SessionOutcome o, bool stopped, AbortHow h,
+                        TrialPhase p, const char* json, int trials) {
+      QTest::newRow(name) << int(o) << stopped << int(h) << int(p) << json << trials;
+    };
+    using O = results::SessionOutcome;
+    row("escape in the answer", O::kAborted, true, AbortHow::kEscape, TrialPhase::kAnswer,
+        "\"abort\":{\"how\":\"escape\",\"phase\":\"answer\",\"trial\":3}", 3);
+    row("closed while memorising", O::kAborted, true, AbortHow::kWindowClosed,
+        TrialPhase::kMemorisation,
+        "\"abort\":{\"how\":\"window-closed\",\"phase\":\"memorisation\",\"trial\":3}", 3);
+    row("Alt+F4 between trials", O::kAborted, true, AbortHow::kAltF4, TrialPhase::kBetweenTrials,
+        "\"abort\":{\"how\":\"alt-f4\",\"phase\":\"between-trials\",\"trial\":3}", 2);
+    row("no timer", O::kAborted, true, AbortHow::kTimerFailed, TrialPhase::kMemorisation,
+        "\"how\":\"timer-failed\"", 3);
+    row("no images", O::kAborted, true, AbortHow::kImagesFailed, TrialPhase::kBetweenTrials,
+        "\"how\":\"images-failed\"", 2);
+    row("practice to its end", O::kPractice, false, AbortHow::kEscape, TrialPhase::kAnswer,
+        "\"abort\":null", 2);
+    row("practice stopped", O::kPractice, true, AbortHow::kEscape, TrialPhase::kMemorisation,
+        "\"outcome\":\"practice\"", 3);
+  }
+
+  // Every trial run and every touch, the interrupted trial's included; no
+  // score unless a completed test.
+  void stoppedAndPracticeRuns_roundTrip() {
+    QFETCH(int, outcome);
+    QFETCH(bool, stopped);
+    QFETCH(int, how);
+    QFETCH(int, phase);
+    QFETCH(QString, json);
+    QFETCH(int, trials);
+    HandMadeTest test;
+    results::SessionInputs in = StoppedInputs(test, AbortHow(how), TrialPhase(phase),
+                                              results::SessionOutcome(outcome));
+    if (!stopped) in.abort = AbortPoint{};
+    const SessionRecord made = results::MakeSessionRecord(in);
+    const QByteArray written = results::SessionRecordJson(made);
+    QVERIFY2(written.contains(json.toLatin1()), written.constData());
+    const SessionRecord r = RoundTrip(made);
+    QCOMPARE(int(r.outcome), outcome);
+    QCOMPARE(r.abort.stopped, stopped);
+    if (stopped) {
+      QCOMPARE(Words(int(r.abort.how), r.abort.trial, int(r.abort.phase)), Words(how, 3, phase));
+    }
+    QCOMPARE(r.trialsRun, trials);
+    QCOMPARE(int(r.trials.size()), trials);
+    QCOMPARE(r.reversals, 1);
+    QVERIFY(!r.hasScore);
+    QVERIFY(written.contains("\"score\":null"));
+    // The trials before the interrupted one, whole.
+    const SessionRecord whole = RoundTrip(results::MakeSessionRecord(test.Inputs()));
+    const auto trialsOf = [](const SessionRecord& of) {
+      QStringList lines = Describe(of);
+      return lines.mid(lines.indexOf(QRegularExpression("^1 3 3 .*")));
+    };
+    QCOMPARE(trialsOf(r).mid(0, trialsOf(whole).size()), trialsOf(whole));
+    if (trials == 3) {
+      const results::SessionTrial& last = r.trials[2];
+      QCOMPARE(Words(last.row.Trial, last.row.NItems, last.row.NCorrect, last.row.RT1,
+                     last.row.Error, last.row.Rev),
+               Words(3, 3, 0, 3500, 0, 0));
+      QCOMPARE(last.frames.size(), size_t(2));
+      QCOMPARE(last.touches.size(), size_t(1));
+      QCOMPARE(last.touches[0].timeMs, 3500.0);
+    }
+  }
+
+  // Records from before 1.3 hold completed tests only.
+  void olderRecords_readAsCompleted_data() {
+    QTest::addColumn<QByteArray>("version");
+    QTest::newRow("1.0") << QByteArray("1.0");
+    QTest::newRow("1.2") << QByteArray("1.2");
+  }
+
+  void olderRecords_readAsCompleted() {
+    QFETCH(QByteArray, version);
+    QByteArray older = EditedFrom(AbortedJson(), "\"1.3\"", "\"" + version + "\"");
+    const qsizetype at = older.indexOf("\"abort\":{");
+    older.remove(at, older.indexOf('}', at) + 2 - at);
+    older = EditedFrom(older, "\"outcome\":\"aborted\",", "");
+    QVERIFY(!older.contains("abort") && !older.contains("outcome"));
+    SessionRecord record;
+    std::string why;
+    // Read as completed, the trial cut short is refused as no test could leave it.
+    QVERIFY(!results::ParseSessionRecord(older, &record, &why));
+    QVERIFY2(QString::fromStdString(why).startsWith("impossible: trials[2].NCorrect"), why.c_str());
+    const QByteArray completed =
+        EditedFrom(ValidJson(), "\"1.3\"", "\"" + version + "\"").replace("\"abort\":null,", "")
+            .replace("\"outcome\":\"completed\",", "");
+    QVERIFY(!completed.contains("abort") && !completed.contains("outcome"));
+    QVERIFY2(results::ParseSessionRecord(completed, &record, &why), why.c_str());
+    QCOMPARE(record.outcome, results::SessionOutcome::kCompleted);
+    QVERIFY(!record.abort.stopped);
+    QVERIFY(record.hasScore);
   }
 
   void fileNamePart_isSafeForAnySubject_data() {
@@ -420,6 +581,10 @@ class SessionRecordTest : public QObject {
     QTest::newRow("judgements") << 2 << "correct wrong no-patch already-found";
     QTest::newRow("touch times") << 3 << "stamp sample";
     QTest::newRow("stimulus uses") << 4 << "file|built in|missing";
+    QTest::newRow("outcomes") << 5 << "completed aborted practice";
+    QTest::newRow("ways to stop")
+        << 6 << "escape window-closed alt-f4 timer-failed images-failed";
+    QTest::newRow("phases") << 7 << "between-trials memorisation answer";
   }
 
   void nameTables_listEveryValueInOrder() {
@@ -427,7 +592,9 @@ class SessionRecordTest : public QObject {
     QFETCH(QString, names);
     const results::NameTable tables[] = {
         results::FrameKindNames(), results::OnsetSourceNames(), results::TouchJudgementNames(),
-        results::TouchTimeSourceNames(), results::StimulusUseNames()};
+        results::TouchTimeSourceNames(), results::StimulusUseNames(),
+        results::SessionOutcomeNames(),  results::AbortHowNames(),
+        results::TrialPhaseNames()};
     const results::NameTable& t = tables[table];
     QStringList all;
     for (int i = 0; i < t.count; ++i) all << QString::fromLatin1(t.names[i]);
