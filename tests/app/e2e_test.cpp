@@ -10,9 +10,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <map>
 
 #include "app/e2e/person.h"
+#include "app/e2e/records_seen.h"
 #include "display/layout.h"
 #include "records/record_parser.h"
 #include "records/session_record.h"
@@ -168,33 +168,6 @@ bool PressesEarly(const e2e::Desktop& desktop) {
   return desktop.name == "none" || desktop.name == "openbox";
 }
 
-// The records in sessions/ of `work`, by outcome; a record that does not
-// read fails the test.
-std::map<std::string, results::SessionRecord> RecordsByOutcome(const QDir& work) {
-  std::map<std::string, results::SessionRecord> out;
-  const QDir sessions(work.filePath("sessions"));
-  for (const QString& name : sessions.entryList(QDir::Files)) {
-    QFile file(sessions.filePath(name));
-    results::SessionRecord record;
-    std::string reason;
-    if (!file.open(QIODevice::ReadOnly) ||
-        !results::ParseSessionRecord(file.readAll(), &record, &reason)) {
-      qWarning("%s: %s", qPrintable(name), reason.c_str());
-      continue;
-    }
-    out[results::SessionOutcomeName(record.outcome)] = record;
-  }
-  return out;
-}
-
-QString AbortText(const results::SessionRecord& r) {
-  if (!r.abort.stopped) return "none";
-  return QString("%1 %2 %3")
-      .arg(AbortHowName(r.abort.how))
-      .arg(r.abort.trial)
-      .arg(TrialPhaseName(r.abort.phase));
-}
-
 }  // namespace
 
 class E2eTest : public QObject {
@@ -225,9 +198,9 @@ void E2eTest::testDisplays_wholeOnTheScreen() {
   // No rows and no log line; the aborted test's record alone.
   QCOMPARE(work.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
            QStringList({"ORBEL.ini", "sessions", "stim"}));
-  const auto records = RecordsByOutcome(work);
+  const auto records = e2e::RecordsByOutcome(work);
   QCOMPARE(records.size(), size_t(1));
-  QCOMPARE(AbortText(records.begin()->second), QString("escape 1 answer"));
+  QCOMPARE(e2e::AbortText(records.begin()->second), QString("escape 1 answer"));
 }
 
 void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
@@ -455,10 +428,10 @@ void E2eTest::slips_noDeadEndNoCrash() {
   // says the window was closed (the window manager takes Alt+F4 first).
   const QDir work(person.WorkDir());
   QCOMPARE(work.entryList({"*.csv", "ORBEL.txt"}, QDir::Files), QStringList());
-  const auto records = RecordsByOutcome(work);
+  const auto records = e2e::RecordsByOutcome(work);
   QVERIFY(records.count("aborted"));
-  QVERIFY2(AbortText(records.at("aborted")).startsWith("window-closed 1 "),
-           qPrintable(AbortText(records.at("aborted"))));
+  QVERIFY2(e2e::AbortText(records.at("aborted")).startsWith("window-closed 1 "),
+           qPrintable(e2e::AbortText(records.at("aborted"))));
 }
 
 // Escape after a touch in trial 2, then a practice run from the Test menu:
@@ -487,10 +460,10 @@ void E2eTest::abortAndPractice_recordsWithoutResults() {
   const QDir work(person.WorkDir());
   QCOMPARE(work.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
            QStringList({"ORBEL.ini", "sessions", "stim"}));
-  const auto records = RecordsByOutcome(work);
+  const auto records = e2e::RecordsByOutcome(work);
   QCOMPARE(records.size(), size_t(2));
   const results::SessionRecord& aborted = records.at("aborted");
-  QCOMPARE(AbortText(aborted), QString("escape 2 answer"));
+  QCOMPARE(e2e::AbortText(aborted), QString("escape 2 answer"));
   QVERIFY(!aborted.hasScore);
   QCOMPARE(aborted.trials.size(), size_t(2));
   QCOMPARE(int(aborted.trials[0].touches.size()), int(trials[0].touches.size()));
@@ -505,7 +478,7 @@ void E2eTest::abortAndPractice_recordsWithoutResults() {
            QString(last.answer == 'R' ? "wrong" : "correct"));
 
   const results::SessionRecord& run = records.at("practice");
-  QCOMPARE(AbortText(run), QString("none"));
+  QCOMPARE(e2e::AbortText(run), QString("none"));
   QVERIFY(!run.hasScore);
   QStringList recorded;
   QStringList driven;
