@@ -26,6 +26,7 @@
 #include "display/layout.h"
 #include "display/surfaces.h"
 #include "procedure/ms_timer.h"
+#include "procedure/practice_command.h"
 #include "procedure/start_test_command.h"
 #include "sessions/sessions_window.h"
 #include "ui/qt_services.h"
@@ -172,6 +173,7 @@ void CMainFrame::BuildMenu() {
   add(fileMenu_, kCmdExit);
   testMenu_ = menuBar()->addMenu(QString());
   add(testMenu_, kCmdStartTest);
+  add(testMenu_, kCmdPractice);
   add(testMenu_, kCmdViewResults);
   add(testMenu_, kCmdSessions);
   helpMenu_ = menuBar()->addMenu(QString());
@@ -198,6 +200,7 @@ void CMainFrame::RetranslateMenu() {
   actions_[kCmdExit]->setText(tr("E&xit"));
   testMenu_->setTitle(tr("&Test"));
   actions_[kCmdStartTest]->setText(tr("&Start Test"));
+  actions_[kCmdPractice]->setText(tr("&Practice…"));
   actions_[kCmdViewResults]->setText(tr("結果を見る(&R)"));
   actions_[kCmdSessions]->setText(tr("S&essions…"));
   helpMenu_->setTitle(tr("&Help"));
@@ -252,6 +255,10 @@ void CMainFrame::OnCommand(int id) {
       break;
     case kCmdStartTest:
       StartTest();
+      TakeBackFocus(this);
+      break;
+    case kCmdPractice:
+      StartPractice();
       TakeBackFocus(this);
       break;
     case kCmdViewResults:

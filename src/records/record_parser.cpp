@@ -397,6 +397,22 @@ void ReadDisplay(Reader& rd, const QJsonObject& root, const Path& wd, SessionDis
   }
 }
 
+// From 1.3 on; a record without them is a completed test.
+void ReadOutcome(Reader& rd, const QJsonObject& root, const Path& top, SessionRecord* r) {
+  const Path outcomeAt = top.Member("outcome");
+  if (root.contains(QLatin1String(outcomeAt.key)))
+    r->outcome = static_cast<SessionOutcome>(rd.Name(root, outcomeAt, SessionOutcomeNames()));
+  const Path at = top.Member("abort");
+  const QJsonValue v = root.value(QLatin1String(at.key));
+  if (v.isUndefined() || v.isNull()) return;
+  const QJsonObject o = rd.Object(v, at);
+  AbortPoint& a = r->abort;
+  a.how = static_cast<AbortHow>(rd.Name(o, at.Member("how"), AbortHowNames()));
+  a.trial = rd.Int(o, at.Member("trial"), 1, kMaxTrials);
+  a.phase = static_cast<TrialPhase>(rd.Name(o, at.Member("phase"), TrialPhaseNames()));
+  a.stopped = !rd.failed;
+}
+
 void ReadTrials(Reader& rd, const QJsonObject& root, const Path& wt, bool keepEvents,
                 SessionRecord* r) {
   const QJsonArray trials = rd.Array(root, wt);
@@ -420,6 +436,7 @@ bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* out, std::string
   const Path top;
   ReadProgram(rd, root, top, &r);
   ReadSettings(rd, root, top.Member("settings"), &r.settings);
+  ReadOutcome(rd, root, top, &r);
   ReadResult(rd, root, top.Member("result"), &r);
   ReadStimuli(rd, root, top.Member("stimuli"), &r.stimuli);
   ReadDisplay(rd, root, top.Member("display"), &r.display);

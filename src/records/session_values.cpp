@@ -10,7 +10,7 @@ namespace {
 // "<where> is <value>, <rule>".
 // `rule` is marked for translation where it is written.
 std::string Says(const std::string& where, const QString& value, const char* rule) {
-  return QCoreApplication::translate("Records", "%1 is %2, %3")
+  return QCoreApplication::translate("Records", QT_TRANSLATE_NOOP("Records", "%1 is %2, %3"))
       .arg(QString::fromStdString(where), value, QCoreApplication::translate("Records", rule))
       .toStdString();
 }
@@ -23,7 +23,8 @@ bool Within(long long v, long long low, long long high) {
   return v >= low && v <= high;
 }
 
-std::string TrialFault(const SessionTrial& t, size_t k, int32_t reversals) {
+// `interrupted`: the trial an abort cut short, whose row holds only what it got to.
+std::string TrialFault(const SessionTrial& t, size_t k, int32_t reversals, bool interrupted) {
   const std::string at = "trials[" + std::to_string(k) + "].";
   const TrialRecord& row = t.row;
   if (row.Trial != static_cast<int32_t>(k) + 1)
@@ -44,9 +45,39 @@ std::string TrialFault(const SessionTrial& t, size_t k, int32_t reversals) {
   if (!Within(row.Error, 0, 1))
     return Says(at + "Error", QString::number(row.Error),
                 QT_TRANSLATE_NOOP("Records", "not 0 or 1"));
+  // A trial that ran to its end without an error found every patch.
+  if (!interrupted && row.Error == 0 && row.NCorrect != row.NItems)
+    return Says(at + "NCorrect", QString::number(row.NCorrect),
+                QT_TRANSLATE_NOOP("Records", "not NItems in a trial without error"));
   if (!Within(row.Rev, 0, reversals))
     return Says(at + "Rev", QString::number(row.Rev),
                 QT_TRANSLATE_NOOP("Records", "not 0 to result.reversals"));
+  return {};
+}
+
+// How the run ended against what it holds: only a stopped run may end on a
+// trial cut short, or before its first display.
+std::string OutcomeFault(const SessionRecord& r) {
+  const bool completedTest = r.outcome == SessionOutcome::kCompleted;
+  if (completedTest && r.abort.stopped)
+    return Says("abort", QString::fromLatin1(AbortHowName(r.abort.how)),
+                QT_TRANSLATE_NOOP("Records", "not null for a completed test"));
+  if (r.outcome == SessionOutcome::kAborted && !r.abort.stopped)
+    return Says("abort", QStringLiteral("null"),
+                QT_TRANSLATE_NOOP("Records", "not how an aborted test stopped"));
+  if (r.hasScore && !completedTest)
+    return Says("result.score", QString::fromStdString(Number(r.score)),
+                QT_TRANSLATE_NOOP("Records", "not null for a run that is not a completed test"));
+  if (r.abort.stopped) {
+    const int32_t upTo = r.abort.trial - (r.abort.TrialShown() ? 0 : 1);
+    if (r.trialsRun != upTo)
+      return Says("result.trialsRun", QString::number(r.trialsRun),
+                  QT_TRANSLATE_NOOP("Records", "not the trials up to abort.trial"));
+    return {};
+  }
+  if (!Within(r.trialsRun, 1, kMaxTrials))
+    return Says("result.trialsRun", QString::number(r.trialsRun),
+                QT_TRANSLATE_NOOP("Records", "not 1 to 200"));
   return {};
 }
 
@@ -57,9 +88,8 @@ std::string ImpossibleValue(const SessionRecord& r) {
     return Says("settings.memtime", QString::number(r.settings.memtime),
                 QT_TRANSLATE_NOOP("Records", "a negative time"));
   // The reader has already refused more than the 200 trials a test may run.
-  if (!Within(r.trialsRun, 1, kMaxTrials))
-    return Says("result.trialsRun", QString::number(r.trialsRun),
-                QT_TRANSLATE_NOOP("Records", "not 1 to 200"));
+  std::string fault = OutcomeFault(r);
+  if (!fault.empty()) return fault;
   if (!Within(r.reversals, 0, r.trialsRun))
     return Says("result.reversals", QString::number(r.reversals),
                 QT_TRANSLATE_NOOP("Records", "not 0 to result.trialsRun"));
@@ -68,7 +98,8 @@ std::string ImpossibleValue(const SessionRecord& r) {
     return Says("result.score", QString::fromStdString(Number(r.score)),
                 QT_TRANSLATE_NOOP("Records", "not 1 to 20"));
   for (size_t k = 0; k < r.trials.size(); ++k) {
-    std::string fault = TrialFault(r.trials[k], k, r.reversals);
+    const bool interrupted = r.abort.TrialShown() && k + 1 == r.trials.size();
+    fault = TrialFault(r.trials[k], k, r.reversals, interrupted);
     if (!fault.empty()) return fault;
   }
   return {};

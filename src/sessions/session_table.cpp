@@ -19,6 +19,51 @@ QString ScoreText(const results::SessionListing& listing) {
                           : QCoreApplication::translate("Sessions", "none");
 }
 
+namespace {
+
+QString Tr(const char* text) {
+  return QCoreApplication::translate("SessionTable", text);
+}
+
+QString HowText(AbortHow how) {
+  switch (how) {
+    case AbortHow::kEscape:
+      return Tr("Escape");
+    case AbortHow::kWindowClosed:
+      return Tr("window closed");
+    case AbortHow::kAltF4:
+      return Tr("Alt+F4");
+    case AbortHow::kTimerFailed:
+      return Tr("no timer");
+    case AbortHow::kImagesFailed:
+      return Tr("no images");
+  }
+  return QString();
+}
+
+QString PhaseText(TrialPhase phase) {
+  switch (phase) {
+    case TrialPhase::kBetweenTrials:
+      return Tr("before its display");
+    case TrialPhase::kMemorisation:
+      return Tr("memorisation");
+    case TrialPhase::kAnswer:
+      return Tr("answer");
+  }
+  return QString();
+}
+
+}  // namespace
+
+QString OutcomeText(const results::SessionListing& l) {
+  const bool practice = l.outcome == results::SessionOutcome::kPractice;
+  if (!l.abort.stopped) return practice ? Tr("practice") : Tr("completed");
+  const QString aborted = Tr("aborted at trial %1 (%2, %3)")
+                              .arg(l.abort.trial)
+                              .arg(PhaseText(l.abort.phase), HowText(l.abort.how));
+  return practice ? Tr("practice, %1").arg(aborted) : aborted;
+}
+
 void SessionTableModel::SetListings(std::vector<results::SessionListing> listings) {
   beginResetModel();
   listings_ = std::move(listings);
@@ -72,6 +117,8 @@ QVariant SessionTableModel::data(const QModelIndex& index, int role) const {
       return l.trials;
     case kErrors:
       return l.errors;
+    case kOutcome:
+      return OutcomeText(l);
     default:
       return {};
   }
@@ -80,9 +127,9 @@ QVariant SessionTableModel::data(const QModelIndex& index, int role) const {
 QVariant SessionTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   static const char* const kTitles[kColumnCount] = {
-      QT_TR_NOOP("Subject"), QT_TR_NOOP("Date"),    QT_TR_NOOP("Score"),
-      QT_TR_NOOP("memtime"), QT_TR_NOOP("max_rev"), QT_TR_NOOP("Trials"),
-      QT_TR_NOOP("Errors"),  QT_TR_NOOP("File"),    QT_TR_NOOP("Problem")};
+      QT_TR_NOOP("Subject"), QT_TR_NOOP("Date"),   QT_TR_NOOP("Score"),  QT_TR_NOOP("memtime"),
+      QT_TR_NOOP("max_rev"), QT_TR_NOOP("Trials"), QT_TR_NOOP("Errors"), QT_TR_NOOP("Outcome"),
+      QT_TR_NOOP("File"),    QT_TR_NOOP("Problem")};
   return section >= 0 && section < kColumnCount ? tr(kTitles[section]) : QVariant();
 }
 
@@ -99,11 +146,22 @@ void SessionFilter::SetFilters(const QString& subject, const QVariant& memtime,
   invalidateFilter();
 }
 
+void SessionFilter::SetOutcomeFilter(OutcomeFilter outcome, bool showPractice) {
+  if (outcome == outcome_ && showPractice == showPractice_) return;
+  outcome_ = outcome;
+  showPractice_ = showPractice;
+  invalidateFilter();
+}
+
 bool SessionFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
   const auto* model = static_cast<const SessionTableModel*>(sourceModel());
   const results::SessionListing& l = model->Listings()[static_cast<size_t>(sourceRow)];
-  const bool anyFilter = !subject_.isEmpty() || !memtime_.isNull() || !maxRev_.isNull();
+  const bool anyFilter = !subject_.isEmpty() || !memtime_.isNull() || !maxRev_.isNull() ||
+                         outcome_ != OutcomeFilter::kAll;
   if (!l.readable) return !anyFilter;
+  if (l.outcome == results::SessionOutcome::kPractice && !showPractice_) return false;
+  if (outcome_ != OutcomeFilter::kAll && l.abort.stopped != (outcome_ == OutcomeFilter::kAborted))
+    return false;
   return l.subject.contains(subject_, Qt::CaseInsensitive) &&
          (memtime_.isNull() || memtime_.toInt() == l.memtime) &&
          (maxRev_.isNull() || maxRev_.toInt() == l.maxRev);

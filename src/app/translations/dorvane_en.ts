@@ -64,6 +64,10 @@ Dorvane developers, 2026</translation>
         <source>Click or touch inside the square to start a test.</source>
         <translation>Click or touch inside the square to start a test.</translation>
     </message>
+    <message>
+        <source>&amp;Practice…</source>
+        <translation>&amp;Practice…</translation>
+    </message>
 </context>
 <context>
     <name>CMyApp</name>
@@ -377,6 +381,17 @@ Reaction times measured now may be late by a millisecond or more. Close other pr
     </message>
 </context>
 <context>
+    <name>Practice</name>
+    <message>
+        <source>The practice was stopped: the millisecond timer could not be started, so no reaction time could be measured.</source>
+        <translation>The practice was stopped: the millisecond timer could not be started, so no reaction time could be measured.</translation>
+    </message>
+    <message>
+        <source>The practice was stopped: the images of the trial could not be made (out of memory).</source>
+        <translation>The practice was stopped: the images of the trial could not be made (out of memory).</translation>
+    </message>
+</context>
+<context>
     <name>Records</name>
     <message>
         <source>Cannot write the session record [%1] (%2). The subject file and the log are not affected.</source>
@@ -491,10 +506,6 @@ Reaction times measured now may be late by a millisecond or more. Close other pr
         <translation>impossible: %1</translation>
     </message>
     <message>
-        <source>%1 is %2, %3</source>
-        <translation>%1 is %2, %3</translation>
-    </message>
-    <message>
         <source>not its place in the list</source>
         <translation>not its place in the list</translation>
     </message>
@@ -525,6 +536,26 @@ Reaction times measured now may be late by a millisecond or more. Close other pr
     <message>
         <source>not 0 to result.trialsRun</source>
         <translation>not 0 to result.trialsRun</translation>
+    </message>
+    <message>
+        <source>not NItems in a trial without error</source>
+        <translation>not NItems in a trial without error</translation>
+    </message>
+    <message>
+        <source>not null for a completed test</source>
+        <translation>not null for a completed test</translation>
+    </message>
+    <message>
+        <source>not how an aborted test stopped</source>
+        <translation>not how an aborted test stopped</translation>
+    </message>
+    <message>
+        <source>not null for a run that is not a completed test</source>
+        <translation>not null for a run that is not a completed test</translation>
+    </message>
+    <message>
+        <source>not the trials up to abort.trial</source>
+        <translation>not the trials up to abort.trial</translation>
     </message>
 </context>
 <context>
@@ -918,6 +949,26 @@ Replace them?</source>
 
 Replace them?</translation>
     </message>
+    <message>
+        <source>All</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>Completed</source>
+        <translation>Completed</translation>
+    </message>
+    <message>
+        <source>Aborted</source>
+        <translation>Aborted</translation>
+    </message>
+    <message>
+        <source>Show practice</source>
+        <translation>Show practice</translation>
+    </message>
+    <message>
+        <source>Outcome:</source>
+        <translation>Outcome:</translation>
+    </message>
 </context>
 <context>
     <name>sessions::SessionTableModel</name>
@@ -964,6 +1015,10 @@ Replace them?</translation>
     <message>
         <source>Problem</source>
         <translation>Problem</translation>
+    </message>
+    <message>
+        <source>Outcome</source>
+        <translation>Outcome</translation>
     </message>
 </context>
 </TS>

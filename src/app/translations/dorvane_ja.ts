@@ -64,6 +64,10 @@ Dorvane 開発者, 2026</translation>
         <source>Click or touch inside the square to start a test.</source>
         <translation>四角の中をクリックまたはタッチするとテストが始まります。</translation>
     </message>
+    <message>
+        <source>&amp;Practice…</source>
+        <translation>練習(&amp;P)…</translation>
+    </message>
 </context>
 <context>
     <name>CMyApp</name>
@@ -377,6 +381,17 @@ Reaction times measured now may be late by a millisecond or more. Close other pr
     </message>
 </context>
 <context>
+    <name>Practice</name>
+    <message>
+        <source>The practice was stopped: the millisecond timer could not be started, so no reaction time could be measured.</source>
+        <translation>練習を中止しました。ミリ秒タイマーを開始できず、反応時間を測定できませんでした。</translation>
+    </message>
+    <message>
+        <source>The practice was stopped: the images of the trial could not be made (out of memory).</source>
+        <translation>練習を中止しました。試行の画像を作成できませんでした（メモリ不足）。</translation>
+    </message>
+</context>
+<context>
     <name>Records</name>
     <message>
         <source>Cannot write the session record [%1] (%2). The subject file and the log are not affected.</source>
@@ -491,10 +506,6 @@ Reaction times measured now may be late by a millisecond or more. Close other pr
         <translation>ありえない値: %1</translation>
     </message>
     <message>
-        <source>%1 is %2, %3</source>
-        <translation>%1 が %2 です。%3</translation>
-    </message>
-    <message>
         <source>not its place in the list</source>
         <translation>一覧での位置と一致しません</translation>
     </message>
@@ -525,6 +536,26 @@ Reaction times measured now may be late by a millisecond or more. Close other pr
     <message>
         <source>not 0 to result.trialsRun</source>
         <translation>0 ～ result.trialsRun ではありません</translation>
+    </message>
+    <message>
+        <source>not NItems in a trial without error</source>
+        <translation>誤りのない試行で NItems と一致しません</translation>
+    </message>
+    <message>
+        <source>not null for a completed test</source>
+        <translation>完了したテストなのに null ではありません</translation>
+    </message>
+    <message>
+        <source>not how an aborted test stopped</source>
+        <translation>中断したテストの止まり方ではありません</translation>
+    </message>
+    <message>
+        <source>not null for a run that is not a completed test</source>
+        <translation>完了したテストではないのに null ではありません</translation>
+    </message>
+    <message>
+        <source>not the trials up to abort.trial</source>
+        <translation>abort.trial までの試行数ではありません</translation>
     </message>
 </context>
 <context>
@@ -914,6 +945,26 @@ Replace them?</source>
 
 置き換えますか?</translation>
     </message>
+    <message>
+        <source>All</source>
+        <translation>すべて</translation>
+    </message>
+    <message>
+        <source>Completed</source>
+        <translation>完了</translation>
+    </message>
+    <message>
+        <source>Aborted</source>
+        <translation>中断</translation>
+    </message>
+    <message>
+        <source>Show practice</source>
+        <translation>練習も表示</translation>
+    </message>
+    <message>
+        <source>Outcome:</source>
+        <translation>終了状態:</translation>
+    </message>
 </context>
 <context>
     <name>sessions::SessionTableModel</name>
@@ -960,6 +1011,10 @@ Replace them?</source>
     <message>
         <source>Problem</source>
         <translation>問題</translation>
+    </message>
+    <message>
+        <source>Outcome</source>
+        <translation>終了状態</translation>
     </message>
 </context>
 </TS>
