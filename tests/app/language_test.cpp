@@ -47,9 +47,10 @@ QString UserSettingsFile() {
 }
 
 const QStringList kDefaultMenu{
-    "&File/E&xit",      "&Test/&Start Test",      "&Test/結果を見る(&R)",
-    "&Test/S&essions…", "&Help/&About",           "&Help/Timing Check…",
-    "&Help/Language",   "&Help/Language/English", "&Help/Language/日本語"};
+    "&File/E&xit",          "&Test/&Start Test", "&Test/&Practice…",
+    "&Test/結果を見る(&R)", "&Test/S&essions…",  "&Help/&About",
+    "&Help/Timing Check…",  "&Help/Language",    "&Help/Language/English",
+    "&Help/Language/日本語"};
 
 }  // namespace
 
@@ -79,16 +80,17 @@ class LanguageTest : public QObject {
     QTest::addColumn<Language>("choice");
     QTest::addColumn<QStringList>("menu");
     QTest::addColumn<QByteArray>("stored");
-    QTest::newRow("English") << Language::kEnglish
-                             << QStringList{"&File/E&xit",          "&Test/&Start Test",
-                                            "&Test/View &Results",  "&Test/S&essions…",
-                                            "&Help/&About",         "&Help/Timing Check…",
-                                            "&Help/Language",       "&Help/Language/English ✓",
-                                            "&Help/Language/日本語"}
-                             << QByteArray("language=en");
+    QTest::newRow("English")
+        << Language::kEnglish
+        << QStringList{"&File/E&xit",          "&Test/&Start Test", "&Test/&Practice…",
+                       "&Test/View &Results",  "&Test/S&essions…",  "&Help/&About",
+                       "&Help/Timing Check…",  "&Help/Language",    "&Help/Language/English ✓",
+                       "&Help/Language/日本語"}
+        << QByteArray("language=en");
     QTest::newRow("日本語") << Language::kJapanese
                             << QStringList{"ファイル(&F)/終了(&X)",
                                            "テスト(&T)/テスト開始(&S)",
+                                           "テスト(&T)/練習(&P)…",
                                            "テスト(&T)/結果を見る(&R)",
                                            "テスト(&T)/セッション(&E)…",
                                            "ヘルプ(&H)/バージョン情報(&A)",
