@@ -26,7 +26,6 @@
 #include "procedure/start_test_command.h"
 #include "procedure/touch_list.h"
 #include "procedure/trial_run.h"
-#include "procedure/trial_timings.h"
 #include "settings/test_settings.h"
 #include "timing/tick_clock.h"
 #include "timing/urgent_thread.h"
@@ -181,23 +180,31 @@ void MeasureTrials(const CheckOptions& options, QWindow* window, TrialFacts* t) 
   std::unique_ptr<ScriptedSubject> subject = MakeScriptedSubject(window);
   t->injection = subject->Injection();
   FrameFeed feed;
-  const FrameObserver previous =
-      SetFrameObserver([&feed](int trial, const FrameRecord& frame) { feed.Push(trial, frame); });
-  SetMemorisationMsOverride(options.memorisationMs);
-  ResetTest();
-  testSettings.hide_mouse = 0;
+  // A table of the check's own: the experimenter's test stays as it was.
+  TestState state{};
+  ResetTest(state);
+  TrialTiming timing;
+  TrialContext context;
+  context.state = &state;
+  context.timing = &timing;
+  context.memorisationMs = options.memorisationMs;
+  context.hideMouse = false;
+  context.maxRev = testSettings.max_rev;  // the progress text as a test shows it
+  context.frameObserver = [&feed](int trial, const FrameRecord& frame) {
+    feed.Push(trial, frame);
+  };
+  context.clock = &MsTimerClock();
   for (int i = 0; i < options.trials && i < kMaxTrials; ++i) {
-    testState.trials[i].NItems = kPatchesPerTrial;
-    if (!LayOutTrial(i)) break;
+    state.trials[i].NItems = kPatchesPerTrial;
+    if (!LayOutPatches(kPatchesPerTrial)) break;
     ScriptedTrial scripted;
     const int firstDelay = i % 2 ? kLatePressMs : kEarlyPressMs;
     std::thread actor(Script, subject.get(), &feed, i, firstDelay, &scripted);
-    const int result = RunTrial(i);
+    const int result = RunTrial(context, i);
     actor.join();
     ReleasePatchSurfaces();
     ++t->trials;
-    const TrialRecord& r = testState.trials[i];
-    const TrialTiming& timing = trialTimings[static_cast<size_t>(i)];
+    const TrialRecord& r = state.trials[i];
     for (const FrameRecord& f : timing.frames) {
       if (!f.onset.Confirmed()) ++t->unconfirmed;
       if (f.onset.missedRefreshes > 0) ++t->missedRefreshes;
@@ -212,8 +219,6 @@ void MeasureTrials(const CheckOptions& options, QWindow* window, TrialFacts* t) 
     e.hasRt2 = true;
     t->errors.push_back(e);
   }
-  SetMemorisationMsOverride(-1);
-  SetFrameObserver(previous);
 }
 
 }  // namespace
@@ -246,13 +251,6 @@ TimingCheck RunTimingCheck(const CheckOptions& options, ui::WindowHandle owner) 
   LocalStamp(nullptr, &c.when);
   c.system = ReadSystemFacts();
 
-  // The test's state stays as the experimenter left it.
-  const TestState savedState = testState;
-  const std::vector<TrialTiming> savedTimings = trialTimings;
-  const TestSettings savedSettings = testSettings;
-  std::vector<PatchEntry> savedLayout(std::begin(PatchLayout), std::end(PatchLayout));
-  const SurfaceId savedCover = coverImage;
-
   std::unique_ptr<QWindow> window = MakeTouchWindow(ScreenSize.width, ScreenSize.height, owner);
   BindClipperToWindow(static_cast<ui::WindowHandle>(window.get()));
   ColourFill(SCREEN_SURFACE, 0);
@@ -282,11 +280,6 @@ TimingCheck RunTimingCheck(const CheckOptions& options, ui::WindowHandle owner) 
 
   BindClipperToWindow(owner);
   window.reset();
-  testState = savedState;
-  trialTimings = savedTimings;
-  testSettings = savedSettings;
-  std::copy(savedLayout.begin(), savedLayout.end(), std::begin(PatchLayout));
-  coverImage = savedCover;
   return c;
 }
 

@@ -65,6 +65,9 @@ int GridCell(int high, int low);
 /// made so far stay until ReleasePatchSurfaces.
 int LayOutTrial(int trial);
 
+/// The same for `patches` patches (at most 20), whatever the trial table says.
+int LayOutPatches(int patches);
+
 /// Draws the disc of radius 59 around (60, 60) onto a locked 120 x 120 surface.
 void FillDisc(SurfaceId id, uint32_t colour);
 /// Writes `count` pixels of row y from column x into a locked surface,

@@ -15,7 +15,6 @@
 #include "procedure/touch_list.h"
 #include "procedure/touch_window.h"
 #include "procedure/trial_run.h"
-#include "procedure/trial_timings.h"
 #include "records/session_file.h"
 #include "records/session_record.h"
 #include "results/result_files.h"
@@ -96,7 +95,10 @@ void StartTest() {
   // Where the generator stands, so that the record can tell how to draw these layouts again.
   const RandPosition random = RandNow();
   const QDateTime started = QDateTime::currentDateTime();
-  const int outcome = RunTest();
+  // The timings of this test alone, for its session record.
+  std::vector<TrialTiming> timings(kMaxTrials);
+  TrialContext context = SettingsTrialContext(nullptr);
+  const int outcome = RunTest(context, timings);
   // One reading for the log line, the record's name and its "ended".
   const QDateTime ended = QDateTime::currentDateTime();
   // Taken while the test window is still the bound one: the display speaks of its window.
@@ -112,7 +114,7 @@ void StartTest() {
     std::string path;
     std::string reason;
     if (!results::WriteSessionRecord(
-            {&testState, &trialTimings, &testSettings, results::stimuliUsed, ScreenSize,
+            {&testState, &timings, &testSettings, results::stimuliUsed, ScreenSize,
              presentRect, presentation, started, ended,
              results::SessionLayouts{true, random.start, random.draws, random.state}},
             &path, &reason)) {
