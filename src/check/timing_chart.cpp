@@ -156,16 +156,22 @@ std::vector<QImage> RenderTimingChartImages(const TimingCheck& check) {
 }
 
 QImage RenderTimingCharts(const TimingCheck& check) {
+  // The charts in a row, left to right, on white.
   const std::vector<QImage> charts = RenderTimingChartImages(check);
-  const QImage& left = charts[0];
-  const QImage& right = charts[1];
-  QImage both(left.width() + right.width(), std::max(left.height(), right.height()),
-              QImage::Format_RGB32);
-  both.fill(Qt::white);
-  QPainter painter(&both);
-  painter.drawImage(0, 0, left);
-  painter.drawImage(left.width(), 0, right);
-  return both;
+  QSize size;
+  for (const QImage& chart : charts) {
+    size.rwidth() += chart.width();
+    size.setHeight(std::max(size.height(), chart.height()));
+  }
+  QImage row(size, QImage::Format_RGB32);
+  row.fill(Qt::white);
+  QPainter painter(&row);
+  int x = 0;
+  for (const QImage& chart : charts) {
+    painter.drawImage(x, 0, chart);
+    x += chart.width();
+  }
+  return row;
 }
 
 }  // namespace check

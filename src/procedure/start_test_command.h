@@ -15,6 +15,8 @@ using TestWindowFactory =
     std::function<std::unique_ptr<QWindow>(int width, int height, ui::WindowHandle owner)>;
 
 /// Installs the factory StartTest uses (empty: MakeTouchWindow); returns the previous one.
+/// A setter, not a parameter: StartTest is reached only through the menu and
+/// the opening screen, which tests drive as the experimenter does.
 TestWindowFactory SetTestWindowFactory(TestWindowFactory factory);
 
 /// The real test window: a frameless "Experiment Window" that feeds touchWnd,
