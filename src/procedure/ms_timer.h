@@ -99,6 +99,7 @@ class TrialClock {
   virtual ~TrialClock() = default;
   /// Starts the count; false when no tick source runs.
   virtual bool Start() = 0;
+  /// Stops the count.
   virtual void Stop() = 0;
   /// The count restarts at `zeroNs`, a moment of NowNs.
   virtual void RestartAt(int64_t zeroNs) = 0;
