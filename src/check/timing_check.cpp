@@ -194,9 +194,7 @@ void MeasureTrials(const CheckOptions& options, QWindow* window, TrialFacts* t) 
   context.memorisationMs = options.memorisationMs;
   context.hideMouse = false;
   context.maxRev = testSettings.max_rev;  // the progress text as a test shows it
-  context.frameObserver = [&feed](int trial, const FrameRecord& frame) {
-    feed.Push(trial, frame);
-  };
+  context.frameObserver = [&feed](int trial, const FrameRecord& frame) { feed.Push(trial, frame); };
   context.clock = &MsTimerClock();
   for (int i = 0; i < options.trials && i < kMaxTrials; ++i) {
     state.trials[i].NItems = kPatchesPerTrial;

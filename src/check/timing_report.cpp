@@ -80,8 +80,8 @@ const Rule kFailures[] = {
      [](const Findings&) -> std::string { return "Display: no frame could be presented."; }},
     {[](const Findings& f) { return f.c.display.missedRefreshes > 0; },
      [](const Findings& f) {
-       return Format("Display: %d of %d frames missed their refresh.",
-                     f.c.display.missedRefreshes, f.c.display.frames);
+       return Format("Display: %d of %d frames missed their refresh.", f.c.display.missedRefreshes,
+                     f.c.display.frames);
      }},
     {[](const Findings& f) { return f.c.trial.missedRefreshes > 0; },
      [](const Findings& f) {
@@ -131,9 +131,7 @@ const Rule kAdvice[] = {
        return "The processor's frequency governor is \"" + f.c.system.governor +
               "\": set it to \"performance\" while tests run.";
      }},
-    {[](const Findings& f) {
-       return !f.c.ticks.realTimeGranted && f.c.ticks.latenessUs.p99 > 500;
-     },
+    {[](const Findings& f) { return !f.c.ticks.realTimeGranted && f.c.ticks.latenessUs.p99 > 500; },
      [](const Findings&) -> std::string {
        return "The tick thread was refused real-time priority and wakes late: allow the user "
               "real-time priority (an rtprio limit in /etc/security/limits.conf), or run fewer "

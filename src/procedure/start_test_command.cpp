@@ -114,8 +114,8 @@ void StartTest() {
     std::string path;
     std::string reason;
     if (!results::WriteSessionRecord(
-            {&testState, &timings, &testSettings, results::stimuliUsed, ScreenSize,
-             presentRect, presentation, started, ended,
+            {&testState, &timings, &testSettings, results::stimuliUsed, ScreenSize, presentRect,
+             presentation, started, ended,
              results::SessionLayouts{true, random.start, random.draws, random.state}},
             &path, &reason)) {
       ui::AppMessageBox(results::SessionRecordFailureText(path, reason),

@@ -60,8 +60,7 @@ void DrawProgressText(int reversals, int maxRev) {
   if (!GetSurfaceDC(CANVAS_SURFACE, &holder)) return;
   holder.dc->SetBkColor(0);
   holder.dc->SetTextColor(0xFFFFFF);
-  holder.dc->DrawText(ProgressText(reversals, maxRev), kProgressRect,
-                      ui::kDtSingleLine);
+  holder.dc->DrawText(ProgressText(reversals, maxRev), kProgressRect, ui::kDtSingleLine);
   ReleaseSurfaceDC(CANVAS_SURFACE, &holder);
 }
 
@@ -222,8 +221,7 @@ void AnswerWrong(Trial& t, const TouchRecord& touch) {
   ShowFrame(t, FrameKind::kError, k);
   t.record.NCorrect = t.found;
   // Before patch 1 the count still runs from the memorisation onset.
-  t.record.RT2 =
-      MsBetween(t.found == 0 ? t.timing.rt1ZeroNs : t.timing.rt2ZeroNs, touch.timeNs);
+  t.record.RT2 = MsBetween(t.found == 0 ? t.timing.rt1ZeroNs : t.timing.rt2ZeroNs, touch.timeNs);
   t.record.Error = 1;
   for (int r = 0; r < kErrorDisplayRefreshes; ++r) WaitVerticalBlank();
   DrawPatch(k, coverImage);

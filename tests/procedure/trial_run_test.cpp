@@ -435,8 +435,8 @@ class TrialRunTest : public QObject {
     QCOMPARE(RunTrial(context, 5), 1);
     ReleasePatchSurfaces();
     QCOMPARE(std::memcmp(&testState, &before, sizeof before), 0);
-    QCOMPARE(seen, QStringList({"5 memorisation", "5 cover", "5 answer", "5 answer",
-                                "5 completion"}));
+    QCOMPARE(seen,
+             QStringList({"5 memorisation", "5 cover", "5 answer", "5 answer", "5 completion"}));
     QCOMPARE(int(timing.frames.size()), 5);
     QCOMPARE(Judged(timing), QStringList({"correct", "correct"}));
     QCOMPARE(state.trials[5].NCorrect, 2);
