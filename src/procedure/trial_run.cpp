@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <utility>
 
 #include "display/layout.h"
 #include "display/surfaces.h"
