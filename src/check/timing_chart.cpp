@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dialogs/side_by_side.h"
+
 namespace check {
 namespace {
 
@@ -156,22 +158,8 @@ std::vector<QImage> RenderTimingChartImages(const TimingCheck& check) {
 }
 
 QImage RenderTimingCharts(const TimingCheck& check) {
-  // The charts in a row, left to right, on white.
   const std::vector<QImage> charts = RenderTimingChartImages(check);
-  QSize size;
-  for (const QImage& chart : charts) {
-    size.rwidth() += chart.width();
-    size.setHeight(std::max(size.height(), chart.height()));
-  }
-  QImage row(size, QImage::Format_RGB32);
-  row.fill(Qt::white);
-  QPainter painter(&row);
-  int x = 0;
-  for (const QImage& chart : charts) {
-    painter.drawImage(x, 0, chart);
-    x += chart.width();
-  }
-  return row;
+  return dialogs::SideBySide(charts[0], charts[1]);
 }
 
 }  // namespace check
