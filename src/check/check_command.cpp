@@ -7,10 +7,8 @@
 #include <string>
 
 #include "check/timing_check.h"
-#include "display/gl_presenter.h"
 #include "display/surfaces.h"
-#include "procedure/touch_list.h"
-#include "ui/qt_services.h"
+#include "procedure/program_services.h"
 
 namespace check {
 namespace {
@@ -41,11 +39,7 @@ int RunCheckCommand(int argc, char** argv) {
       return 2;
     }
   }
-  ui::QtServices services;
-  ui::Services* previous = ui::SetUi(&services);
-  display::SetPresenterFactory(display::MakeGlPresenter);
-  InitTouchReady();
-  ScreenSize = {services.ScreenWidth(), services.ScreenHeight()};
+  const ProgramServices program(nullptr, {});
   int code = 2;
   if (notice && !ConfirmTimingCheck(options, nullptr)) {
     Say(stderr, QCoreApplication::translate("CheckCommand",
@@ -70,9 +64,6 @@ int RunCheckCommand(int argc, char** argv) {
     }
     code = verdict.pass ? 0 : 1;
   }
-  ShutDownDisplay();
-  display::SetPresenterFactory(nullptr);
-  ui::SetUi(previous);
   return code;
 }
 
