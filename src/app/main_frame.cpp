@@ -24,6 +24,7 @@
 #include "display/surfaces.h"
 #include "procedure/ms_timer.h"
 #include "procedure/start_test_command.h"
+#include "participants/participants_window.h"
 #include "sessions/sessions_window.h"
 #include "ui/qt_services.h"
 #include "ui/surface_dc.h"
@@ -168,6 +169,7 @@ void CMainFrame::BuildMenu() {
   QMenu* test = menuBar()->addMenu(QStringLiteral("&Test"));
   add(test, QStringLiteral("&Start Test"), kCmdStartTest);
   add(test, QStringLiteral("結果を見る(&R)"), kCmdViewResults);
+  add(test, tr("&Participants…"), kCmdParticipants);
   add(test, QStringLiteral("S&essions…"), kCmdSessions);
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   add(help, QStringLiteral("&About"), kCmdAbout);
@@ -209,6 +211,10 @@ void CMainFrame::OnCommand(int id) {
       break;
     case kCmdSessions:
       if (!TestRunning()) sessions::ShowSessions(this);
+      TakeBackFocus(this);
+      break;
+    case kCmdParticipants:
+      if (!TestRunning()) participants::ShowParticipants(this);
       TakeBackFocus(this);
       break;
     case kCmdTimingCheck:

@@ -22,6 +22,8 @@ constexpr int kCmdOptions = 40008;
 constexpr int kCmdTimingCheck = 40101;
 /// The Sessions window, last in the Test menu.
 constexpr int kCmdSessions = 40102;
+/// Test > Participants…: the participant register.
+constexpr int kCmdParticipants = 40103;
 
 /// The line the opening screen shows when the opening bitmap is missing.
 extern const char kTitleText[];

@@ -16,6 +16,7 @@
 #include "procedure/touch_window.h"
 #include "procedure/trial_run.h"
 #include "procedure/trial_timings.h"
+#include "records/participant_register.h"
 #include "records/session_file.h"
 #include "records/session_record.h"
 #include "results/result_files.h"
@@ -30,6 +31,21 @@ constexpr qint64 kExposeWaitMs = 2000;
 
 TestWindowFactory testWindowFactory;
 bool testRunning = false;
+
+// A malformed register is named once per program run and reason: the
+// experimenter can go on testing and mend it between sessions.
+void TellRegisterNoteOnce(const std::string& note) {
+  static std::string told;
+  if (note.empty() || note == told) return;
+  told = note;
+  ui::AppMessageBox(QCoreApplication::translate("StartTest",
+                                                "The participant register cannot be used, so "
+                                                "this session record holds no participant "
+                                                "fields:\n%1")
+                        .arg(QString::fromStdString(note))
+                        .toStdString(),
+                    ui::kMbOk | ui::kMbIconWarning);
+}
 
 // OpenGL lets the presenter wait for the screen's refresh; without it the
 // presenter draws through a raster backing store.
@@ -95,6 +111,9 @@ void StartTest() {
 
   // Where the generator stands, so that the record can tell how to draw these layouts again.
   const RandPosition random = RandNow();
+  // The subject's row as it stands when the test starts.
+  const results::ParticipantLookup participant =
+      results::LookUpParticipant(results::kRegisterFile, testSettings.subject);
   const QDateTime started = QDateTime::currentDateTime();
   const int outcome = RunTest();
   // One reading for the log line, the record's name and its "ended".
@@ -114,11 +133,13 @@ void StartTest() {
     if (!results::WriteSessionRecord(
             {&testState, &trialTimings, &testSettings, results::stimuliUsed, ScreenSize,
              presentRect, presentation, started, ended,
-             results::SessionLayouts{true, random.start, random.draws, random.state}},
+             results::SessionLayouts{true, random.start, random.draws, random.state},
+             participant},
             &path, &reason)) {
       ui::AppMessageBox(results::SessionRecordFailureText(path, reason),
                         ui::kMbOk | ui::kMbIconWarning);
     }
+    TellRegisterNoteOnce(participant.note);
   }
   if (testSettings.flag_ranking == 1) ViewResults();
   // Topmost brought the main window back over the screen for the score and

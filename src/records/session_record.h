@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "procedure/staircase.h"
+#include "records/participant_register.h"
 #include "settings/test_settings.h"
 #include "timing/trial_timing.h"
 #include "ui/services.h"
@@ -25,7 +26,7 @@ namespace results {
 /// 1.x record and refuses 2.0 and later.
 constexpr char kSessionFormat[] = "dorvane-session";
 constexpr int kSessionMajor = 1;
-constexpr int kSessionMinor = 2;
+constexpr int kSessionMinor = 3;
 
 /// The folder of the working directory that holds the records.
 constexpr char kSessionFolder[] = "sessions";
@@ -126,6 +127,11 @@ struct SessionRecord {
   SessionDisplay display;
   SessionLayouts layouts;
   std::vector<SessionTrial> trials;
+  /// The register's row of the subject when the test started (from 1.3).
+  bool hasParticipant = false;
+  ParticipantFields participant;
+  std::string participantNote;  ///< why the register could not be used; empty when it could
+  std::string outcome;          ///< the record's "outcome" when it names one (from 1.3)
 };
 
 /// What a record is made from: the test as it stands when it has ended.
@@ -140,6 +146,7 @@ struct SessionInputs {
   QDateTime started;
   QDateTime ended;  ///< the one reading of the clock the log line and the file name use too
   SessionLayouts layouts;
+  ParticipantLookup participant;  ///< the register's row of the subject at the test's start
 };
 
 /// The record of the first trialsRun trials of `in`.

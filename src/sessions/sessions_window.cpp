@@ -25,6 +25,7 @@
 
 #include "fileio/safe_file.h"
 #include "records/session_export.h"
+#include "records/sessions_table.h"
 #include "sessions/session_charts.h"
 #include "sessions/session_table.h"
 #include "ui/services.h"
@@ -60,7 +61,7 @@ SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser) {
 
 void ExportPaths(const QString& chosen, QString* trials, QString* touches) {
   QString stem = chosen;
-  for (const char* end : {"-trials.csv", "-touches.csv", ".csv"}) {
+  for (const char* end : {"-trials.csv", "-touches.csv", results::kSessionsTableSuffix, ".csv"}) {
     if (stem.endsWith(QLatin1String(end), Qt::CaseInsensitive)) {
       stem.chop(static_cast<int>(qstrlen(end)));
       break;
@@ -68,6 +69,14 @@ void ExportPaths(const QString& chosen, QString* trials, QString* touches) {
   }
   *trials = stem + QStringLiteral("-trials.csv");
   *touches = stem + QStringLiteral("-touches.csv");
+}
+
+QString TablePath(const QString& chosen) {
+  QString trials;
+  QString touches;
+  ExportPaths(chosen, &trials, &touches);
+  trials.chop(static_cast<int>(qstrlen("-trials.csv")));
+  return trials + QLatin1String(results::kSessionsTableSuffix);
 }
 
 CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), folder_(folder) {
@@ -302,11 +311,13 @@ bool CSessions::ExportListed(const QString& chosen) {
   const std::vector<QString> paths = ListedPaths();
   int skipped = 0;
   std::string reason;
-  const bool ok = results::ExportSessions(paths, trials, touches, &skipped, &reason);
+  const QString table = TablePath(chosen);
+  const bool ok = results::ExportSessions(paths, trials, touches, &skipped, &reason, table);
   if (ok) {
-    lastExport_ = QStringLiteral("Exported %1 sessions to %2 and %3")
+    lastExport_ = QStringLiteral("Exported %1 sessions to %2, %3 and %4")
                       .arg(static_cast<int>(paths.size()) - skipped)
-                      .arg(QFileInfo(trials).fileName(), QFileInfo(touches).fileName());
+                      .arg(QFileInfo(trials).fileName(), QFileInfo(touches).fileName(),
+                           QFileInfo(table).fileName());
     if (skipped > 0) lastExport_ += QStringLiteral(" (%1 could no longer be read)").arg(skipped);
   } else {
     lastExport_ = QStringLiteral("Export failed");
@@ -329,14 +340,16 @@ void CSessions::ChooseAndExport() {
     return;
   }
   const QString path = ChooseSaveFile(
-      this, QStringLiteral("Export the listed sessions (two files: -trials.csv, -touches.csv)"),
+      this,
+      QStringLiteral("Export the listed sessions (three files: -trials.csv, -touches.csv, "
+                     "-table.csv)"),
       QStringLiteral("sessions.csv"), QStringLiteral("CSV files (*.csv)"));
   if (path.isEmpty()) return;
   QString trials;
   QString touches;
   ExportPaths(path, &trials, &touches);
   std::string taken;
-  for (const QString& file : {trials, touches}) {
+  for (const QString& file : {trials, touches, TablePath(path)}) {
     const QFileInfo info(file);
     // A dangling link is there too: writing would replace it.
     if (info.exists() || info.isSymLink())

@@ -225,11 +225,11 @@ class SessionRecordTest : public QObject {
     row("no format", "{\"version\": \"1.0\"}", "not a session record: no format name");
     row("foreign", Edited("dorvane-session", "other-app"),
         "not a session record: its format is \"other-app\"");
-    row("newer major", Edited("\"1.2\"", "\"2.0\""),
+    row("newer major", Edited("\"1.3\"", "\"2.0\""),
         "format version 2.0 is newer than this program reads (1.x)");
-    row("older major", Edited("\"1.2\"", "\"0.9\""),
+    row("older major", Edited("\"1.3\"", "\"0.9\""),
         "format version 0.9 is older than this program reads (1.x)");
-    row("bad version", Edited("\"1.2\"", "\"1\""), "unreadable format version \"1\"");
+    row("bad version", Edited("\"1.3\"", "\"1\""), "unreadable format version \"1\"");
     row("no trials", Edited("\"trials\"", "\"trails\""), "damaged: trials is missing");
     row("too few trials", Edited("\"trialsRun\":2", "\"trialsRun\":3"),
         "damaged: trials does not hold result.trialsRun entries");
@@ -305,7 +305,7 @@ class SessionRecordTest : public QObject {
   void reader_takesNewerMinorVersion() {
     // A later 1.x may add members; this reader ignores them.
     const QByteArray newer =
-        Edited("\"1.2\"", "\"1.7\", \"timingCheck\": {\"pass\": true}, \"later\": [1]");
+        Edited("\"1.3\"", "\"1.7\", \"timingCheck\": {\"pass\": true}, \"later\": [1]");
     SessionRecord record;
     std::string why;
     QVERIFY2(results::ParseSessionRecord(newer, &record, &why), why.c_str());
@@ -315,7 +315,7 @@ class SessionRecordTest : public QObject {
 
   void reader_takesOlderMinorVersion_withoutItsLaterMembers() {
     // A 1.1 record has no beforeOnset in its touches and no layouts.
-    QByteArray older = Edited("\"1.2\"", "\"1.1\"");
+    QByteArray older = Edited("\"1.3\"", "\"1.1\"");
     older.replace("\"beforeOnset\":false,", "").replace("\"beforeOnset\":true,", "");
     const qsizetype at = older.indexOf("\"layouts\":{");
     older.remove(at, older.indexOf('}', at) + 2 - at);
