@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -35,8 +36,7 @@ int IdColumnOf(const QStandardItemModel* model) {
 
 }  // namespace
 
-CParticipants::CParticipants(const QString& path, QWidget* parent)
-    : QDialog(parent), path_(path) {
+CParticipants::CParticipants(const QString& path, QWidget* parent) : QDialog(parent), path_(path) {
   setWindowTitle(tr("Participants"));
   setSizeGripEnabled(true);
   resize(920, 600);  // within 1024 x 768 with the window's frame
@@ -83,9 +83,10 @@ CParticipants::CParticipants(const QString& path, QWidget* parent)
     ShowStatus(tr("The register cannot be read, so it is shown read-only and never written: %1")
                    .arg(Q(file.reason)));
   } else if (file.status == results::RegisterStatus::kMissing) {
-    ShowStatus(tr("There is no register yet: Save makes %1.").arg(path_));
+    ShowStatus(tr("There is no register yet: Save makes %1.").arg(QFileInfo(path_).fileName()));
   } else {
-    ShowStatus(tr("%n participant(s) in %1.", nullptr, model_->rowCount()).arg(path_));
+    ShowStatus(tr("%n participant(s) in %1.", nullptr, model_->rowCount())
+                   .arg(QFileInfo(path_).fileName()));
   }
   connect(model_, &QStandardItemModel::itemChanged, this, [this](QStandardItem*) {
     modified_ = true;
@@ -196,11 +197,10 @@ bool CParticipants::Save() {
   const results::ParticipantRegister reg = TableRegister();
   std::string reason;
   const std::string file = path_.toStdString();
-  const results::RegisterSave result =
-      results::SaveRegister(file, reg, loaded_, &reason,
-                            [&file](const std::function<bool()>& tryLock) {
-                              return dialogs::WaitForResultLock(file, tryLock);
-                            });
+  const results::RegisterSave result = results::SaveRegister(
+      file, reg, loaded_, &reason, [&file](const std::function<bool()>& tryLock) {
+        return dialogs::WaitForResultLock(file, tryLock);
+      });
   if (result == results::RegisterSave::kCancelled) return false;
   if (result != results::RegisterSave::kSaved) {
     const QString text = SaveFailureText(result, reason);
@@ -210,7 +210,8 @@ bool CParticipants::Save() {
   }
   loaded_ = results::RegisterCsv(reg);
   modified_ = false;
-  ShowStatus(tr("Saved %n participant(s) to %1.", nullptr, model_->rowCount()).arg(path_));
+  ShowStatus(tr("Saved %n participant(s) to %1.", nullptr, model_->rowCount())
+                 .arg(QFileInfo(path_).fileName()));
   return true;
 }
 

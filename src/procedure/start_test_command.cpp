@@ -133,8 +133,7 @@ void StartTest() {
     if (!results::WriteSessionRecord(
             {&testState, &trialTimings, &testSettings, results::stimuliUsed, ScreenSize,
              presentRect, presentation, started, ended,
-             results::SessionLayouts{true, random.start, random.draws, random.state},
-             participant},
+             results::SessionLayouts{true, random.start, random.draws, random.state}, participant},
             &path, &reason)) {
       ui::AppMessageBox(results::SessionRecordFailureText(path, reason),
                         ui::kMbOk | ui::kMbIconWarning);

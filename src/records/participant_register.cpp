@@ -192,8 +192,8 @@ std::string NameOfPath(const std::string& path) {
 }  // namespace
 
 const std::vector<std::string>& RegisterCoreColumns() {
-  static const std::vector<std::string> columns{
-      "ID", "age", "gender", "handedness", "group", "condition", "experimenter", "notes"};
+  static const std::vector<std::string> columns{"ID",    "age",       "gender",       "handedness",
+                                                "group", "condition", "experimenter", "notes"};
   return columns;
 }
 

@@ -10,10 +10,10 @@
 #include <cmath>
 #include <limits>
 
-#include "timing/trial_timing.h"
 #include "records/json_member_order.h"
 #include "records/record_names.h"
 #include "records/session_values.h"
+#include "timing/trial_timing.h"
 
 namespace results {
 

@@ -44,11 +44,10 @@ void Line(const std::vector<std::string>& fields, std::string* text) {
 
 const std::vector<std::string>& SessionsTableColumns() {
   static const std::vector<std::string> columns{
-      "record_file",   "subject",      "started",       "ended",
-      "outcome",       "random_seed",  "memtime",       "max_rev",
-      "hide_mouse",    "flag_feedback", "flag_ranking", "trials_run",
-      "reversals",     "score",        "worst_uncertainty_ms", "unconfirmed_frames",
-      "missed_refreshes"};
+      "record_file",        "subject",         "started",   "ended",      "outcome",
+      "random_seed",        "memtime",         "max_rev",   "hide_mouse", "flag_feedback",
+      "flag_ranking",       "trials_run",      "reversals", "score",      "worst_uncertainty_ms",
+      "unconfirmed_frames", "missed_refreshes"};
   return columns;
 }
 

@@ -431,7 +431,8 @@ void E2eTest::register_fieldsCopiedIntoRecord() {
     QSKIP("the register is read the same way on every desktop");
   e2e::Person person;
   const QByteArray reg =
-      "ID,age,gender,notes,visit\r\nother,20,m,,1\r\ne2e-subject,34,f,\"right, \"\"glasses\"\"\",2\r\n";
+      "ID,age,gender,notes,visit\r\nother,20,m,,1\r\ne2e-subject,34,f,\"right, "
+      "\"\"glasses\"\"\",2\r\n";
   person.earlierFiles.push_back({"participants.csv", reg});
   const e2e::SubjectEntry entry{"e2e-subject", 1, 1, false, false};
   std::vector<e2e::DrivenTrial> trials;
@@ -456,8 +457,8 @@ void E2eTest::register_fieldsCopiedIntoRecord() {
   QStringList fields;
   for (const auto& [column, value] : record.participant)
     fields << QString::fromStdString(column + "=" + value);
-  QCOMPARE(fields, QStringList({"ID=e2e-subject", "age=34", "gender=f",
-                                "notes=right, \"glasses\"", "visit=2"}));
+  QCOMPARE(fields, QStringList({"ID=e2e-subject", "age=34", "gender=f", "notes=right, \"glasses\"",
+                                "visit=2"}));
   QVERIFY(json.contains(",\"participant\":{\"ID\":\"e2e-subject\",\"age\":\"34\","));
 }
 

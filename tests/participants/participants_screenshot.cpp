@@ -2,6 +2,7 @@
 // on a 1024 x 768 screen (tools/screenshots.sh).
 #include <QApplication>
 #include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>

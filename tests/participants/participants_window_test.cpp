@@ -13,8 +13,7 @@ using testing::WriteBytes;
 
 namespace {
 
-const QByteArray kRegister =
-    "ID,age,gender,notes,room\nP01,34,f,\"a, \"\"b\"\"\nc\",2\nP02,,m,,\n";
+const QByteArray kRegister = "ID,age,gender,notes,room\nP01,34,f,\"a, \"\"b\"\"\nc\",2\nP02,,m,,\n";
 
 QStringList Row(const CParticipants& w, int row) {
   QStringList out;
@@ -117,7 +116,8 @@ void ParticipantsWindowTest::badId_isMarkedAndNotSaved_data() {
   QTest::newRow("outer blank") << " P9"
                                << "Row 2: The subject ID begins or ends with a blank or a tab. "
                                   "Please correct it.";
-  QTest::newRow("twice") << "P01" << "Row 2: The ID P01 is in the register twice.";
+  QTest::newRow("twice") << "P01"
+                         << "Row 2: The ID P01 is in the register twice.";
 }
 
 void ParticipantsWindowTest::badId_isMarkedAndNotSaved() {

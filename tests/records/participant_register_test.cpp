@@ -46,15 +46,15 @@ void ParticipantRegisterTest::parse_readsFields_data() {
                             << QStringList{"P01", "34", "ok"};
   QTest::newRow("CRLF and BOM") << QByteArray("\xEF\xBB\xBFID,age,notes\r\nP01,34,ok\r\n") << core
                                 << QStringList{"P01", "34", "ok"};
-  QTest::newRow("no final line end") << QByteArray("ID,age,notes\nP01,34,ok") << core
-                                     << QStringList{"P01", "34", "ok"};
+  QTest::newRow("no final line end")
+      << QByteArray("ID,age,notes\nP01,34,ok") << core << QStringList{"P01", "34", "ok"};
   QTest::newRow("quotes, commas, newline in notes")
       << QByteArray("ID,age,notes\nP02,,\"said \"\"hi\"\", left,\r\nthen\nback\"\n") << core
       << QStringList{"P02", "", "said \"hi\", left,\r\nthen\nback"};
-  QTest::newRow("blank lines skipped") << QByteArray("ID,age,notes\n\nP01,34,ok\n\r\n") << core
-                                       << QStringList{"P01", "34", "ok"};
-  QTest::newRow("empty last field") << QByteArray("ID,age,notes\nP01,34,\n") << core
-                                    << QStringList{"P01", "34", ""};
+  QTest::newRow("blank lines skipped")
+      << QByteArray("ID,age,notes\n\nP01,34,ok\n\r\n") << core << QStringList{"P01", "34", "ok"};
+  QTest::newRow("empty last field")
+      << QByteArray("ID,age,notes\nP01,34,\n") << core << QStringList{"P01", "34", ""};
   QTest::newRow("extra columns kept in order, id anywhere")
       << QByteArray("visit,id,Ω-score\n2,日本-01,7.5\n") << QStringList{"visit", "id", "Ω-score"}
       << QStringList{"2", "日本-01", "7.5"};
@@ -90,10 +90,10 @@ void ParticipantRegisterTest::parse_refusesMalformed_data() {
       << "the row has 3 fields, the header 2";
   QTest::newRow("no ID column") << QByteArray("name,age\nP01,3\n") << 1
                                 << "no column is named \"ID\"";
-  QTest::newRow("header alone, no ID") << QByteArray("name,age\n") << 1
-                                      << "no column is named \"ID\"";
-  QTest::newRow("repeated column") << QByteArray("ID,age,age\nP01,3,4\n") << 1
-                                   << "the column \"age\" appears twice";
+  QTest::newRow("header alone, no ID")
+      << QByteArray("name,age\n") << 1 << "no column is named \"ID\"";
+  QTest::newRow("repeated column")
+      << QByteArray("ID,age,age\nP01,3,4\n") << 1 << "the column \"age\" appears twice";
   QTest::newRow("unnamed column") << QByteArray("ID,,age\nP01,3,4\n") << 1
                                   << "column 2 has no name";
   QTest::newRow("bad UTF-8") << QByteArray("ID,age\nP01,3\nP\xC3\x28,4\n") << 3
@@ -104,8 +104,8 @@ void ParticipantRegisterTest::parse_refusesMalformed_data() {
                                   << "a quote opened here is never closed";
   QTest::newRow("stray quote") << QByteArray("ID,notes\nP01,say \"x\"\n") << 2
                                << "a quote inside a field that does not begin with one";
-  QTest::newRow("text after quote") << QByteArray("ID,notes\nP01,\"x\"y\n") << 2
-                                    << "text follows a closing quote";
+  QTest::newRow("text after quote")
+      << QByteArray("ID,notes\nP01,\"x\"y\n") << 2 << "text follows a closing quote";
   QTest::newRow("empty ID") << QByteArray("ID,age\n,3\n") << 2 << "the ID is empty";
   QTest::newRow("ID the dialog refuses")
       << QByteArray("ID,age\n\"P,1\",3\n") << 2
@@ -174,8 +174,7 @@ void ParticipantRegisterTest::load_refusesPlanted() {
   QCOMPARE(QString::fromStdString(file.reason),
            "participants.csv: " + testing::RefusalFor(kind, "16 MiB"));
   QVERIFY(file.reg.rows.empty());
-  const results::ParticipantLookup lookup =
-      results::LookUpParticipant(path.toStdString(), "V01");
+  const results::ParticipantLookup lookup = results::LookUpParticipant(path.toStdString(), "V01");
   QVERIFY(!lookup.found);
   QCOMPARE(lookup.note, file.reason);
   ParticipantRegister reg{{"ID"}, {{"X"}}};
@@ -196,15 +195,15 @@ void ParticipantRegisterTest::save_replacesUnderLock() {
   int asked = 0;
   const ParticipantRegister reg{{"ID", "age"}, {{"P01", "3"}, {"P02", "4"}}};
   std::string reason;
-  const results::RegisterSave result = results::SaveRegister(
-      path.toStdString(), reg, old.toStdString(), &reason,
-      [&](const std::function<bool()>& tryLock) {
-        ++asked;
-        if (tryLock()) return false;  // the other station still holds it
-        ::kill(other, SIGKILL);
-        ::waitpid(other, nullptr, 0);
-        return tryLock();
-      });
+  const results::RegisterSave result =
+      results::SaveRegister(path.toStdString(), reg, old.toStdString(), &reason,
+                            [&](const std::function<bool()>& tryLock) {
+                              ++asked;
+                              if (tryLock()) return false;  // the other station still holds it
+                              ::kill(other, SIGKILL);
+                              ::waitpid(other, nullptr, 0);
+                              return tryLock();
+                            });
   QVERIFY2(result == results::RegisterSave::kSaved, reason.c_str());
   QCOMPARE(asked, 1);
   QCOMPARE(testing::ReadBytes(path), QByteArray("ID,age\nP01,3\nP02,4\n"));
@@ -226,9 +225,9 @@ void ParticipantRegisterTest::save_refusesChangedOrBad_data() {
   QTest::newRow("changed meanwhile")
       << QByteArray("ID\nP1\nP9\n") << QByteArray("ID\nP1\n") << QStringList{"P2"} << changed
       << "was changed since it was read";
-  QTest::newRow("removed meanwhile") << QByteArray("<none>") << QByteArray("ID\nP1\n")
-                                     << QStringList{"P2"} << changed
-                                     << "was removed since it was read";
+  QTest::newRow("removed meanwhile")
+      << QByteArray("<none>") << QByteArray("ID\nP1\n") << QStringList{"P2"} << changed
+      << "was removed since it was read";
   QTest::newRow("made meanwhile") << QByteArray("ID\nP7\n") << QByteArray() << QStringList{"P2"}
                                   << changed << "was changed since it was read";
   QTest::newRow("duplicate ID") << QByteArray("ID\n") << QByteArray("ID\n")
@@ -252,8 +251,7 @@ void ParticipantRegisterTest::save_refusesChangedOrBad() {
   ParticipantRegister reg{{"ID"}, {}};
   for (const QString& id : ids) reg.rows.push_back({id.toStdString()});
   std::string why;
-  QCOMPARE(int(results::SaveRegister(path.toStdString(), reg, loaded.toStdString(), &why)),
-           result);
+  QCOMPARE(int(results::SaveRegister(path.toStdString(), reg, loaded.toStdString(), &why)), result);
   QCOMPARE(QString::fromStdString(why), reason);
   const QByteArray expected = result == int(results::RegisterSave::kSaved)
                                   ? QByteArray::fromStdString(results::RegisterCsv(reg))
@@ -268,13 +266,17 @@ void ParticipantRegisterTest::lookUp_copiesRowOrNote_data() {
   QTest::addColumn<QString>("fields");  // column=value;...
   QTest::addColumn<QString>("note");
   const QByteArray reg = "ID,age,notes,room\nP01,34,\"a, b\",2\nP02,,,\n";
-  QTest::newRow("found, register's order") << reg << "P01" << true
-                                           << "ID=P01;age=34;notes=a, b;room=2" << "";
+  QTest::newRow("found, register's order")
+      << reg << "P01" << true << "ID=P01;age=34;notes=a, b;room=2"
+      << "";
   QTest::newRow("found, empty fields") << reg << "P02" << true << "ID=P02;age=;notes=;room="
                                        << "";
-  QTest::newRow("not in the register") << reg << "P03" << false << "" << "";
-  QTest::newRow("case matters") << reg << "p01" << false << "" << "";
-  QTest::newRow("no register") << QByteArray("<none>") << "P01" << false << "" << "";
+  QTest::newRow("not in the register") << reg << "P03" << false << ""
+                                       << "";
+  QTest::newRow("case matters") << reg << "p01" << false << ""
+                                << "";
+  QTest::newRow("no register") << QByteArray("<none>") << "P01" << false << ""
+                               << "";
   QTest::newRow("malformed") << QByteArray("ID,age\nP01,34\nP01,35\n") << "P01" << false << ""
                              << "participants.csv, line 3: the ID \"P01\" is also on line 2";
 }
@@ -323,8 +325,9 @@ void ParticipantRegisterTest::record_keepsParticipant() {
   in.started = in.ended = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000, Qt::UTC);
   in.participant.found = found;
   if (found)
-    in.participant.fields = {{"ID", "P01"},   {"zeta", "last? no"}, {"age", "34"},
-                             {"notes", "a \"b\",\nc"}, {"日本", "値"}, {"Age", ""}};
+    in.participant.fields = {{"ID", "P01"},  {"zeta", "last? no"},
+                             {"age", "34"},  {"notes", "a \"b\",\nc"},
+                             {"日本", "値"}, {"Age", ""}};
   in.participant.note = note.toStdString();
   const QByteArray json = results::SessionRecordJson(results::MakeSessionRecord(in));
   QCOMPARE(json.contains("\"participant\":"), found);

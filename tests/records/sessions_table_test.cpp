@@ -96,10 +96,10 @@ void SessionsTableTest::export_writesOneRowPerSession() {
   std::vector<QString> paths;
   for (const results::SessionRecord* r : {&a, &b}) {
     std::string path, reason;
-    QVERIFY2(results::SaveSessionRecord(dir.path().toStdString(), *r,
-                                        QDateTime(QDate(2026, 1, 12), QTime(11, 0)), &path,
-                                        &reason),
-             reason.c_str());
+    QVERIFY2(
+        results::SaveSessionRecord(dir.path().toStdString(), *r,
+                                   QDateTime(QDate(2026, 1, 12), QTime(11, 0)), &path, &reason),
+        reason.c_str());
     paths.push_back(QString::fromStdString(path));
   }
   const QString table = dir.filePath("sessions-table.csv");
@@ -115,8 +115,10 @@ void SessionsTableTest::export_writesOneRowPerSession() {
   QVERIFY2(StrictCsv(bytes, &t, &why), qPrintable(why));
   QCOMPARE(t.size(), size_t{3});
   QStringList expected;
-  for (const std::string& c : results::SessionsTableColumns()) expected << QString::fromStdString(c);
-  expected << "participant_age" << "participant_notes";
+  for (const std::string& c : results::SessionsTableColumns())
+    expected << QString::fromStdString(c);
+  expected << "participant_age"
+           << "participant_notes";
   QCOMPARE(t[0], expected);
   QCOMPARE(Cell(t, 1, "record_file"), QFileInfo(paths[0]).fileName());
   QCOMPARE(Cell(t, 2, "subject"), QString("S,02 \"x\""));
@@ -137,15 +139,33 @@ void SessionsTableTest::cells_data() {
   QTest::addColumn<QString>("value");
   QTest::addColumn<QString>("outcome");
   QTest::addColumn<bool>("scored");
-  QTest::newRow("score with a decimal point") << "score" << "4.25" << "" << true;
-  QTest::newRow("no score is empty") << "score" << "" << "" << false;
-  QTest::newRow("worst uncertainty") << "worst_uncertainty_ms" << "1.5" << "" << true;
-  QTest::newRow("unconfirmed frames") << "unconfirmed_frames" << "2" << "" << true;
-  QTest::newRow("missed refreshes") << "missed_refreshes" << "1" << "" << true;
-  QTest::newRow("outcome from the record") << "outcome" << "aborted" << "aborted" << true;
-  QTest::newRow("outcome when none") << "outcome" << "completed" << "" << true;
-  QTest::newRow("seed") << "random_seed" << "17" << "" << true;
-  QTest::newRow("flag") << "flag_ranking" << "1" << "" << true;
+  QTest::newRow("score with a decimal point") << "score"
+                                              << "4.25"
+                                              << "" << true;
+  QTest::newRow("no score is empty") << "score"
+                                     << ""
+                                     << "" << false;
+  QTest::newRow("worst uncertainty") << "worst_uncertainty_ms"
+                                     << "1.5"
+                                     << "" << true;
+  QTest::newRow("unconfirmed frames") << "unconfirmed_frames"
+                                      << "2"
+                                      << "" << true;
+  QTest::newRow("missed refreshes") << "missed_refreshes"
+                                    << "1"
+                                    << "" << true;
+  QTest::newRow("outcome from the record") << "outcome"
+                                           << "aborted"
+                                           << "aborted" << true;
+  QTest::newRow("outcome when none") << "outcome"
+                                     << "completed"
+                                     << "" << true;
+  QTest::newRow("seed") << "random_seed"
+                        << "17"
+                        << "" << true;
+  QTest::newRow("flag") << "flag_ranking"
+                        << "1"
+                        << "" << true;
 }
 
 // The table's own figures, from a hand-made record.
@@ -183,12 +203,15 @@ void SessionsTableTest::header_unionOfParticipantColumns_data() {
   QTest::addColumn<QString>("participantColumns");
   QTest::addColumn<QString>("secondRow");
   QTest::newRow("same columns") << QStringList{"ID", "age"} << QStringList{"ID", "age"}
-                                << "participant_age" << "v1";
+                                << "participant_age"
+                                << "v1";
   QTest::newRow("column added later")
       << QStringList{"ID", "age"} << QStringList{"ID", "room", "age"}
-      << "participant_age,participant_room" << "v2,v1";
-  QTest::newRow("second without register") << QStringList{"ID", "age"} << QStringList{}
-                                           << "participant_age" << "";
+      << "participant_age,participant_room"
+      << "v2,v1";
+  QTest::newRow("second without register")
+      << QStringList{"ID", "age"} << QStringList{} << "participant_age"
+      << "";
   QTest::newRow("odd column names quoted")
       << QStringList{"ID", "a,b", "c\"d"} << QStringList{} << "participant_a,b,participant_c\"d"
       << ",";

@@ -323,8 +323,8 @@ class SessionsWindowTest : public QObject {
     QTest::newRow("both there, replaced")
         << QStringList({"study-trials.csv", "study-touches.csv", "study.csv"}) << ok
         << QStringList({"study-trials.csv", "study-touches.csv"}) << true;
-    QTest::newRow("table there, kept") << QStringList({"study-table.csv"}) << cancel
-                                       << QStringList({"study-table.csv"}) << false;
+    QTest::newRow("table there, kept")
+        << QStringList({"study-table.csv"}) << cancel << QStringList({"study-table.csv"}) << false;
     QTest::newRow("all three there, replaced")
         << QStringList({"study-trials.csv", "study-touches.csv", "study-table.csv"}) << ok
         << QStringList({"study-trials.csv", "study-touches.csv", "study-table.csv"}) << true;
