@@ -11,22 +11,10 @@
 #include <vector>
 
 #include "display/layout.h"
-#include "display/presenter.h"
+#include "display/null_presenter.h"
 #include "display/surfaces.h"
 #include "procedure/staircase.h"
 #include "ui/qt_services.h"
-
-namespace {
-
-class NullPresenter : public display::Presenter {
- public:
-  void BindWindow(ui::WindowHandle) override {}
-  void WaitVerticalBlank() override {}
-  bool FillScreen(uint32_t) override { return true; }
-  bool Present(const uint8_t*, int, int, int, const ui::Rect&) override { return true; }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
@@ -37,7 +25,7 @@ int main(int argc, char** argv) {
   ui::QtServices services;
   ui::SetUi(&services);
   display::SetPresenterFactory(
-      [](ui::WindowHandle) { return std::unique_ptr<display::Presenter>(new NullPresenter); });
+      [](ui::WindowHandle) { return std::make_unique<display::NullPresenter>(); });
   if (!InitDisplay(nullptr)) return 1;
   SRand(1);
 

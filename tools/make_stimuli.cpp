@@ -23,6 +23,8 @@
 #include <functional>
 #include <vector>
 
+#include "display/layout.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -152,28 +154,15 @@ std::vector<double> ErrorSound() {
 }
 
 // True when pixel (x, y) of a 120 × 120 patch lies in the disc of the patch
-// images: the disc of radius 59 about (60, 60), built from horizontal spans
-// exactly as the numbered discs are, so that the cover hides them exactly.
+// images: the program's own disc raster, so that the cover hides the
+// numbered discs exactly.
 std::vector<bool> PatchDisc() {
   std::vector<bool> inside(120 * 120, false);
-  auto span = [&](int x, int y, int count) {
+  ForEachDiscSpan([&](int x, int y, int count) {
     for (int i = 0; i < count; ++i) {
       if (x + i >= 0 && x + i < 120 && y >= 0 && y < 120) inside[size_t(y * 120 + x + i)] = true;
     }
-  };
-  int cx = 59, cy = 0, e = 59;
-  do {
-    span(60 - cx, 60 + cy, 2 * cx + 1);
-    span(60 - cx, 60 - cy, 2 * cx + 1);
-    span(60 - cy, 60 + cx, 2 * cy + 1);
-    span(60 - cy, 60 - cx, 2 * cy + 1);
-    e -= 2 * cy + 1;
-    ++cy;
-    if (e < 0) {
-      e += 2 * cx;
-      --cx;
-    }
-  } while (cx >= cy);
+  });
   return inside;
 }
 

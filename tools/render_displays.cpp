@@ -11,20 +11,13 @@
 
 #include "display/dib_image.h"
 #include "display/layout.h"
+#include "display/null_presenter.h"
 #include "display/surfaces.h"
 #include "procedure/staircase.h"
 #include "procedure/trial_run.h"
 #include "ui/qt_services.h"
 
 namespace {
-
-class NullPresenter : public display::Presenter {
- public:
-  void BindWindow(ui::WindowHandle) override {}
-  void WaitVerticalBlank() override {}
-  bool FillScreen(uint32_t) override { return true; }
-  bool Present(const uint8_t*, int, int, int, const ui::Rect&) override { return true; }
-};
 
 bool SaveCanvas(const QString& path) {
   const SurfaceRecord& c = displayState.canvas;
@@ -59,7 +52,7 @@ int main(int argc, char** argv) {
   ui::QtServices services;
   ui::SetUi(&services);
   display::SetPresenterFactory(
-      [](ui::WindowHandle) { return std::unique_ptr<display::Presenter>(new NullPresenter); });
+      [](ui::WindowHandle) { return std::make_unique<display::NullPresenter>(); });
   if (!InitDisplay(nullptr)) return 1;
   patchBitmapLoaded = patchBitmap.Load(std::string(argv[1]) + "/patch.bmp");
   QDir().mkpath(argv[2]);

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dialogs/side_by_side.h"
+
 namespace check {
 namespace {
 
@@ -157,15 +159,7 @@ std::vector<QImage> RenderTimingChartImages(const TimingCheck& check) {
 
 QImage RenderTimingCharts(const TimingCheck& check) {
   const std::vector<QImage> charts = RenderTimingChartImages(check);
-  const QImage& left = charts[0];
-  const QImage& right = charts[1];
-  QImage both(left.width() + right.width(), std::max(left.height(), right.height()),
-              QImage::Format_RGB32);
-  both.fill(Qt::white);
-  QPainter painter(&both);
-  painter.drawImage(0, 0, left);
-  painter.drawImage(left.width(), 0, right);
-  return both;
+  return dialogs::SideBySide(charts[0], charts[1]);
 }
 
 }  // namespace check

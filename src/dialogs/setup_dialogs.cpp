@@ -28,6 +28,31 @@ QString ButtonName(int id) {
   return QStringLiteral("button%1").arg(id);
 }
 
+// Each setting a dialog shows, from testSettings to the dialog's field or back.
+template <typename T>
+void CopySetting(bool toDialog, T* field, T* setting) {
+  if (toDialog) {
+    *field = *setting;
+  } else {
+    *setting = *field;
+  }
+}
+
+void CopySettings(bool toDialog, CSubject* dialog) {
+  CopySetting(toDialog, &dialog->subject, &testSettings.subject);
+  CopySetting(toDialog, &dialog->memtime, &testSettings.memtime);
+  CopySetting(toDialog, &dialog->maxRev, &testSettings.max_rev);
+  CopySetting(toDialog, &dialog->hideMouse, &testSettings.hide_mouse);
+  CopySetting(toDialog, &dialog->flagRanking, &testSettings.flag_ranking);
+  CopySetting(toDialog, &dialog->flagFeedback, &testSettings.flag_feedback);
+}
+
+void CopySettings(bool toDialog, COption* dialog) {
+  CopySetting(toDialog, &dialog->memtime, &testSettings.memtime);
+  CopySetting(toDialog, &dialog->hideMouse, &testSettings.hide_mouse);
+  CopySetting(toDialog, &dialog->maxRev, &testSettings.max_rev);
+}
+
 }  // namespace
 
 CSetupDialog::CSetupDialog(QWidget* parent, const QString& title, int width, int height)
@@ -94,6 +119,17 @@ void CSetupDialog::AddStatic(const QString& text, int x, int y, int width, int h
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   label->setWordWrap(true);
   label->setGeometry(dialogs::DialogUnits(font()).Rect(x, y, width, height));
+}
+
+void CSetupDialog::AddOkCancel(int x, int y) {
+  AddButton(1, QStringLiteral("OK"), x, y, 50, 14);
+  AddButton(2, QStringLiteral("キャンセル"), x, y + 18, 50, 14);
+}
+
+void CSetupDialog::AddSettingLabels(int y, int secX) {
+  AddStatic(QStringLiteral("Time for Memorization:"), 12, y, 78, 12);
+  AddStatic(QStringLiteral("sec."), secX, y, 24, 12);
+  AddStatic(QStringLiteral("Number of Reversals:"), 12, y + 18, 72, 12);
 }
 
 void CSetupDialog::AddRangesHint(int x, int y, int width, int height) {
@@ -192,12 +228,9 @@ CSubject::CSubject(QWidget* parent)
   AddCheck(1005, QStringLiteral("Hide Mouse Cursor"), 12, 72, 84, 12);
   AddCheck(1008, QStringLiteral("Show Feedback"), 144, 54, 84, 12);
   AddCheck(1007, QStringLiteral("Show Ranking"), 144, 72, 84, 12);
-  AddButton(1, QStringLiteral("OK"), 174, 6, 50, 14);
-  AddButton(2, QStringLiteral("キャンセル"), 174, 24, 50, 14);
+  AddOkCancel(174, 6);
   AddStatic(QStringLiteral("Subject ID:"), 13, 7, 41, 11);
-  AddStatic(QStringLiteral("Time for Memorization:"), 12, 24, 78, 12);
-  AddStatic(QStringLiteral("sec."), 132, 24, 24, 12);
-  AddStatic(QStringLiteral("Number of Reversals:"), 12, 42, 72, 12);
+  AddSettingLabels(24, 132);
   AddRangesHint(12, 56, 128, 12);
   Edit(1001)->setFocus();
 }
@@ -216,11 +249,8 @@ COption::COption(QWidget* parent) : CSetupDialog(parent, QStringLiteral("Option"
   AddEdit(1004, 102, 6, 30, 12);
   AddEdit(1006, 102, 24, 30, 12);
   AddCheck(1005, QStringLiteral("Hide Mouse Cursor"), 12, 42, 96, 12);
-  AddButton(1, QStringLiteral("OK"), 168, 6, 50, 14);
-  AddButton(2, QStringLiteral("キャンセル"), 168, 24, 50, 14);
-  AddStatic(QStringLiteral("Time for Memorization:"), 12, 6, 78, 12);
-  AddStatic(QStringLiteral("sec."), 138, 6, 24, 12);
-  AddStatic(QStringLiteral("Number of Reversals:"), 12, 24, 72, 12);
+  AddOkCancel(168, 6);
+  AddSettingLabels(6, 138);
   AddRangesHint(112, 44, 108, 12);
   Edit(1004)->setFocus();
 }
@@ -234,20 +264,10 @@ bool COption::ExchangeData(bool toControls) {
 
 int AskSubjectInformation() {
   CSubject dialog(dialogs::MainWindowWidget());
-  dialog.subject = testSettings.subject;
-  dialog.memtime = testSettings.memtime;
-  dialog.maxRev = testSettings.max_rev;
-  dialog.hideMouse = testSettings.hide_mouse;
-  dialog.flagRanking = testSettings.flag_ranking;
-  dialog.flagFeedback = testSettings.flag_feedback;
+  CopySettings(true, &dialog);
   if (dialog.exec() != QDialog::Accepted) return 0;
 
-  testSettings.subject = dialog.subject;
-  testSettings.hide_mouse = dialog.hideMouse;
-  testSettings.memtime = dialog.memtime;
-  testSettings.max_rev = dialog.maxRev;
-  testSettings.flag_feedback = dialog.flagFeedback;
-  testSettings.flag_ranking = dialog.flagRanking;
+  CopySettings(false, &dialog);
   // Closed whatever its state, so that the subject's keys reach the test as
   // plain keys.
   ui::Ui().SetInputMethodOpen(ui::Ui().MainWindow(), false);
@@ -257,11 +277,7 @@ int AskSubjectInformation() {
 
 void EditOptions() {
   COption dialog(dialogs::MainWindowWidget());
-  dialog.memtime = testSettings.memtime;
-  dialog.hideMouse = testSettings.hide_mouse;
-  dialog.maxRev = testSettings.max_rev;
+  CopySettings(true, &dialog);
   if (dialog.exec() != QDialog::Accepted) return;
-  testSettings.memtime = dialog.memtime;
-  testSettings.hide_mouse = dialog.hideMouse;
-  testSettings.max_rev = dialog.maxRev;
+  CopySettings(false, &dialog);
 }

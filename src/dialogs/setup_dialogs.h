@@ -45,6 +45,11 @@ class CSetupDialog : public QDialog {
   void AddCheck(int id, const QString& text, int x, int y, int width, int height);
   void AddButton(int id, const QString& text, int x, int y, int width, int height);
   void AddStatic(const QString& text, int x, int y, int width, int height);
+  /// The OK button (id 1) at (x, y) with the cancel button (id 2) below it.
+  void AddOkCancel(int x, int y);
+  /// The labels of the memorisation time (its unit at `secX`) on row y and of
+  /// the reversals on the row below.
+  void AddSettingLabels(int y, int secX);
   /// Focus on the first control and its text selected, as a fresh dialog has.
   void FocusFirst(QLineEdit* edit);
 

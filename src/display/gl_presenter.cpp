@@ -155,13 +155,28 @@ GlPresenter::Clock::time_point GlPresenter::WaitForBoundary(Clock::time_point* s
   return boundary;
 }
 
+void GlPresenter::NoteCanvas(const ui::Rect& target) {
+  content_.kind = FrameContent::Kind::kCanvas;
+  content_.canvasTarget = target;
+}
+
+// After the canvas frame went out: its onset, and the canvas kept as what the
+// screen now shows.
+bool GlPresenter::FinishCanvas(Clock::time_point meantFor, const uint8_t* pixels, int width,
+                               int height, int pitch, const ui::Rect& target,
+                               Clock::time_point start) {
+  onsets_.Finish(meantFor, RefreshPeriod());
+  onsets_.KeepCanvas(pixels, width, height, pitch, target);
+  timing_.drawMs = Milliseconds(Clock::now() - start);
+  return true;
+}
+
 bool GlPresenter::PresentGl(const uint8_t* pixels, int width, int height, int pitch,
                             const ui::Rect& target, const OnsetSpot& spot,
                             Clock::time_point start) {
   QWindow* window = window_.data();
   gl_.UploadCanvas(pixels, width, height, pitch);
-  content_.kind = FrameContent::Kind::kCanvas;
-  content_.canvasTarget = target;
+  NoteCanvas(target);
   gl_.Draw(window);
   Clock::time_point meantFor = pacer_.NextBoundary(Clock::now());
   // The frame is rendered before the wait, so that only the swap is left
@@ -171,11 +186,8 @@ bool GlPresenter::PresentGl(const uint8_t* pixels, int width, int height, int pi
   if (!pacer_.SwapsBlock()) meantFor = WaitForBoundary(&start);
   onsets_.Arm(window, spot, RefreshPeriod());
   SwapAndNote();
-  onsets_.Finish(meantFor, RefreshPeriod());
   lastFrameGl_ = true;
-  onsets_.KeepCanvas(pixels, width, height, pitch, target);
-  timing_.drawMs = Milliseconds(Clock::now() - start);
-  return true;
+  return FinishCanvas(meantFor, pixels, width, height, pitch, target, start);
 }
 
 bool GlPresenter::PresentRaster(const uint8_t* pixels, int width, int height, int pitch,
@@ -183,16 +195,12 @@ bool GlPresenter::PresentRaster(const uint8_t* pixels, int width, int height, in
                                 Clock::time_point start) {
   QWindow* window = window_.data();
   raster_.SetCanvas(pixels, width, height, pitch);
-  content_.kind = FrameContent::Kind::kCanvas;
-  content_.canvasTarget = target;
+  NoteCanvas(target);
   raster_.Paint(window, true);
   const Clock::time_point meantFor = WaitForBoundary(&start);
   onsets_.Arm(window, spot, RefreshPeriod());
   raster_.Flush(window);
-  onsets_.Finish(meantFor, RefreshPeriod());
-  onsets_.KeepCanvas(pixels, width, height, pitch, target);
-  timing_.drawMs = Milliseconds(Clock::now() - start);
-  return true;
+  return FinishCanvas(meantFor, pixels, width, height, pitch, target, start);
 }
 
 bool GlPresenter::Present(const uint8_t* pixels, int width, int height, int pitch,

@@ -90,6 +90,10 @@ class GlPresenter : public Presenter {
   bool PresentRaster(const uint8_t* pixels, int width, int height, int pitch,
                      const ui::Rect& target, const OnsetSpot& spot, Clock::time_point start);
   Clock::time_point WaitForBoundary(Clock::time_point* start);
+  /// The next frames show the canvas stretched into `target`.
+  void NoteCanvas(const ui::Rect& target);
+  bool FinishCanvas(Clock::time_point meantFor, const uint8_t* pixels, int width, int height,
+                    int pitch, const ui::Rect& target, Clock::time_point start);
 
   QPointer<QWindow> window_;
   bool forceRaster_ = false;

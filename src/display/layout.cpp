@@ -137,16 +137,16 @@ int LayOutTrial(int trial) {
   return 1;
 }
 
-void FillDisc(SurfaceId id, uint32_t colour) {
+void ForEachDiscSpan(const DiscSpanSink& span) {
   constexpr int kCentre = 60;
   int cx = 59;
   int cy = 0;
   int e = 59;
   do {
-    FillSpan(id, kCentre - cx, kCentre + cy, 2 * cx + 1, colour);
-    FillSpan(id, kCentre - cx, kCentre - cy, 2 * cx + 1, colour);
-    FillSpan(id, kCentre - cy, kCentre + cx, 2 * cy + 1, colour);
-    FillSpan(id, kCentre - cy, kCentre - cx, 2 * cy + 1, colour);
+    span(kCentre - cx, kCentre + cy, 2 * cx + 1);
+    span(kCentre - cx, kCentre - cy, 2 * cx + 1);
+    span(kCentre - cy, kCentre + cx, 2 * cy + 1);
+    span(kCentre - cy, kCentre - cx, 2 * cy + 1);
     e -= 2 * cy + 1;
     ++cy;
     if (e < 0) {
@@ -154,6 +154,10 @@ void FillDisc(SurfaceId id, uint32_t colour) {
       --cx;
     }
   } while (cx >= cy);
+}
+
+void FillDisc(SurfaceId id, uint32_t colour) {
+  ForEachDiscSpan([id, colour](int x, int y, int count) { FillSpan(id, x, y, count, colour); });
 }
 
 void FillSpan(SurfaceId id, int x, int y, int count, uint32_t colour) {

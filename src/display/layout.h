@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "display/surfaces.h"
@@ -65,7 +66,13 @@ int GridCell(int high, int low);
 /// made so far stay until ReleasePatchSurfaces.
 int LayOutTrial(int trial);
 
-/// Draws the disc of radius 59 around (60, 60) onto a locked 120 x 120 surface.
+/// Receives one horizontal span of the disc: `count` pixels of row y from
+/// column x (a span may reach past the 120 x 120 patch).
+using DiscSpanSink = std::function<void(int x, int y, int count)>;
+/// The disc of radius 59 around (60, 60) as horizontal spans, some of them
+/// overlapping: the one raster the numbered discs and the cover picture share.
+void ForEachDiscSpan(const DiscSpanSink& span);
+/// Draws the disc of ForEachDiscSpan onto a locked 120 x 120 surface.
 void FillDisc(SurfaceId id, uint32_t colour);
 /// Writes `count` pixels of row y from column x into a locked surface,
 /// clipped to it.

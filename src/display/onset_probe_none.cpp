@@ -7,9 +7,6 @@ namespace display {
 std::unique_ptr<OnsetProbe> MakeX11OnsetProbe(QWindow*) {
   return nullptr;
 }
-bool X11CompositorRunning() {
-  return false;
-}
 void AskX11ToBypassCompositor(QWindow*) {}
 #endif
 #ifndef DORVANE_HAVE_WAYLAND_PROBE

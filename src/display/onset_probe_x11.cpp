@@ -316,10 +316,4 @@ void AskX11ToBypassCompositor(QWindow* window) {
   free(atom);
 }
 
-bool X11CompositorRunning() {
-  xcb_connection_t* c = QtConnection();
-  if (!c) return false;
-  return CompositorRunning(c, 0);
-}
-
 }  // namespace display

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "records/json_member_order.h"
 #include "records/record_names.h"
@@ -177,10 +179,12 @@ std::string JsonFailure(const QByteArray& bytes, const QJsonParseError& error) {
 void ReadFrame(Reader& r, const QJsonObject& o, const Path& at, SessionFrame* f) {
   f->kind = static_cast<FrameKind>(r.Name(o, at.Member("kind"), FrameKindNames()));
   f->patch = r.Patch(o, at.Member("patch"));
-  f->onsetMs = r.Number(o, at.Member("onsetMs"));
-  f->uncertaintyMs = r.Number(o, at.Member("uncertaintyMs"));
-  f->requestMs = r.Number(o, at.Member("requestMs"));
-  f->returnMs = r.Number(o, at.Member("returnMs"));
+  static constexpr std::pair<const char*, double SessionFrame::*> kTimes[] = {
+      {"onsetMs", &SessionFrame::onsetMs},
+      {"uncertaintyMs", &SessionFrame::uncertaintyMs},
+      {"requestMs", &SessionFrame::requestMs},
+      {"returnMs", &SessionFrame::returnMs}};
+  for (const auto& [name, field] : kTimes) f->*field = r.Number(o, at.Member(name));
   f->source = static_cast<OnsetSource>(r.Name(o, at.Member("source"), OnsetSourceNames()));
   f->missedRefreshes = r.Int(o, at.Member("missedRefreshes"), 0);
 }
@@ -188,36 +192,37 @@ void ReadFrame(Reader& r, const QJsonObject& o, const Path& at, SessionFrame* f)
 void ReadTouch(Reader& r, const QJsonObject& o, const Path& at, SessionTouch* t) {
   t->timeMs = r.Number(o, at.Member("timeMs"));
   t->source = static_cast<TouchTimeSource>(r.Name(o, at.Member("source"), TouchTimeSourceNames()));
-  t->screenX = r.Int(o, at.Member("screenX"));
-  t->screenY = r.Int(o, at.Member("screenY"));
-  t->canvasX = r.Int(o, at.Member("canvasX"));
-  t->canvasY = r.Int(o, at.Member("canvasY"));
+  static constexpr std::pair<const char*, int32_t SessionTouch::*> kPositions[] = {
+      {"screenX", &SessionTouch::screenX},
+      {"screenY", &SessionTouch::screenY},
+      {"canvasX", &SessionTouch::canvasX},
+      {"canvasY", &SessionTouch::canvasY}};
+  for (const auto& [name, field] : kPositions) t->*field = r.Int(o, at.Member(name));
   t->patch = r.Patch(o, at.Member("patch"));
   t->judgement =
       static_cast<TouchJudgement>(r.Name(o, at.Member("judgement"), TouchJudgementNames()));
   t->beforeOnset = r.OptionalBool(o, at.Member("beforeOnset"), false);
 }
 
-// Checked either way; kept only when asked for.
+// The list `at` of events, each read by `readOne`: checked either way, kept
+// in `*kept` only when asked for.
+template <typename Event>
+void ReadEventList(Reader& r, const QJsonObject& o, const Path& at, bool keepEvents,
+                   void (*readOne)(Reader&, const QJsonObject&, const Path&, Event*),
+                   std::vector<Event>* kept) {
+  const QJsonArray events = r.Array(o, at);
+  Event scratch;
+  if (keepEvents) kept->resize(static_cast<size_t>(events.size()));
+  for (qsizetype k = 0; !r.failed && k < events.size(); ++k) {
+    const Path eventAt = at.Element(k);
+    readOne(r, r.Object(events[k], eventAt), eventAt,
+            keepEvents ? &(*kept)[static_cast<size_t>(k)] : &scratch);
+  }
+}
+
 void ReadEvents(Reader& r, const QJsonObject& o, const Path& at, bool keepEvents, SessionTrial* t) {
-  const Path framesAt = at.Member("frames");
-  const QJsonArray frames = r.Array(o, framesAt);
-  SessionFrame frame;
-  if (keepEvents) t->frames.resize(static_cast<size_t>(frames.size()));
-  for (qsizetype k = 0; !r.failed && k < frames.size(); ++k) {
-    const Path frameAt = framesAt.Element(k);
-    ReadFrame(r, r.Object(frames[k], frameAt), frameAt,
-              keepEvents ? &t->frames[static_cast<size_t>(k)] : &frame);
-  }
-  const Path touchesAt = at.Member("touches");
-  const QJsonArray touches = r.Array(o, touchesAt);
-  SessionTouch touch;
-  if (keepEvents) t->touches.resize(static_cast<size_t>(touches.size()));
-  for (qsizetype k = 0; !r.failed && k < touches.size(); ++k) {
-    const Path touchAt = touchesAt.Element(k);
-    ReadTouch(r, r.Object(touches[k], touchAt), touchAt,
-              keepEvents ? &t->touches[static_cast<size_t>(k)] : &touch);
-  }
+  ReadEventList(r, o, at.Member("frames"), keepEvents, ReadFrame, &t->frames);
+  ReadEventList(r, o, at.Member("touches"), keepEvents, ReadTouch, &t->touches);
 }
 
 void ReadTrial(Reader& r, const QJsonObject& o, const Path& at, bool keepEvents, SessionTrial* t) {
@@ -310,14 +315,17 @@ void ReadProgram(Reader& rd, const QJsonObject& root, const Path& top, SessionRe
 }
 
 void ReadSettings(Reader& rd, const QJsonObject& root, const Path& ws, TestSettings* settings) {
+  // Read in this order: the first that fails is the one the reason names.
+  static constexpr std::pair<const char*, int32_t TestSettings::*> kNumbers[] = {
+      {"random_seed", &TestSettings::random_seed},
+      {"memtime", &TestSettings::memtime},
+      {"max_rev", &TestSettings::max_rev},
+      {"hide_mouse", &TestSettings::hide_mouse},
+      {"flag_feedback", &TestSettings::flag_feedback},
+      {"flag_ranking", &TestSettings::flag_ranking}};
   const QJsonObject s = rd.Object(root, ws);
   settings->subject = rd.String(s, ws.Member("subject"));
-  settings->random_seed = rd.Int(s, ws.Member("random_seed"));
-  settings->memtime = rd.Int(s, ws.Member("memtime"));
-  settings->max_rev = rd.Int(s, ws.Member("max_rev"));
-  settings->hide_mouse = rd.Int(s, ws.Member("hide_mouse"));
-  settings->flag_feedback = rd.Int(s, ws.Member("flag_feedback"));
-  settings->flag_ranking = rd.Int(s, ws.Member("flag_ranking"));
+  for (const auto& [name, field] : kNumbers) settings->*field = rd.Int(s, ws.Member(name));
 }
 
 void ReadResult(Reader& rd, const QJsonObject& root, const Path& wres, SessionRecord* r) {

@@ -26,6 +26,31 @@ double MsFrom(int64_t zeroNs, int64_t ns, double steps) {
   return std::round(static_cast<double>(ns - zeroNs) / kNsPerMs * steps) / steps;
 }
 
+// A frame as the record keeps it: times from the memorisation onset, 0.001 ms steps.
+SessionFrame FrameOf(const FrameRecord& f, int64_t zeroNs) {
+  return SessionFrame{f.kind,
+                      f.patch,
+                      MsFrom(zeroNs, f.onset.onsetNs, 1000),
+                      MsFrom(0, f.onset.uncertaintyNs, 1000),
+                      MsFrom(zeroNs, f.onset.requestNs, 1000),
+                      MsFrom(zeroNs, f.onset.returnNs, 1000),
+                      f.onset.source,
+                      f.onset.missedRefreshes};
+}
+
+// A touch as the record keeps it: its time from the memorisation onset, 0.1 ms steps.
+SessionTouch TouchOf(const TouchRecord& t, int64_t zeroNs) {
+  return SessionTouch{MsFrom(zeroNs, t.timeNs, 10),
+                      t.source,
+                      t.screenX,
+                      t.screenY,
+                      t.canvasX,
+                      t.canvasY,
+                      t.patch,
+                      t.judgement,
+                      t.beforeOnset};
+}
+
 }  // namespace
 
 StimulusRecord DescribeStimulus(const std::string& path, bool used, StimulusUse fallback) {
@@ -96,31 +121,11 @@ SessionRecord MakeSessionRecord(const SessionInputs& in) {
     trial.hasRt2Zero = timing.rt2ZeroNs != 0;
     if (trial.hasRt2Zero) trial.rt2ZeroMs = MsFrom(timing.rt1ZeroNs, timing.rt2ZeroNs, 1000);
     for (const FrameRecord& f : timing.frames) {
-      SessionFrame frame;
-      frame.kind = f.kind;
-      frame.patch = f.patch;
-      frame.onsetMs = MsFrom(timing.rt1ZeroNs, f.onset.onsetNs, 1000);
-      frame.uncertaintyMs = MsFrom(0, f.onset.uncertaintyNs, 1000);
-      frame.requestMs = MsFrom(timing.rt1ZeroNs, f.onset.requestNs, 1000);
-      frame.returnMs = MsFrom(timing.rt1ZeroNs, f.onset.returnNs, 1000);
-      frame.source = f.onset.source;
-      frame.missedRefreshes = f.onset.missedRefreshes;
-      trial.frames.push_back(frame);
+      trial.frames.push_back(FrameOf(f, timing.rt1ZeroNs));
       ++sources[OnsetSourceName(f.onset.source)];
     }
-    for (const TouchRecord& t : timing.touches) {
-      SessionTouch touch;
-      touch.timeMs = MsFrom(timing.rt1ZeroNs, t.timeNs, 10);
-      touch.source = t.source;
-      touch.screenX = t.screenX;
-      touch.screenY = t.screenY;
-      touch.canvasX = t.canvasX;
-      touch.canvasY = t.canvasY;
-      touch.patch = t.patch;
-      touch.judgement = t.judgement;
-      touch.beforeOnset = t.beforeOnset;
-      trial.touches.push_back(touch);
-    }
+    for (const TouchRecord& t : timing.touches)
+      trial.touches.push_back(TouchOf(t, timing.rt1ZeroNs));
     record.trials.push_back(std::move(trial));
   }
   record.display.onsetSources.assign(sources.begin(), sources.end());

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImage>
@@ -16,13 +17,14 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <set>
 #include <utility>
 
+#include "dialogs/side_by_side.h"
 #include "fileio/safe_file.h"
 #include "records/session_export.h"
 #include "records/sessions_table.h"
@@ -34,6 +36,14 @@ namespace sessions {
 namespace {
 
 SaveFileChooser saveFileChooser;
+
+// The window's first size and its least, within a 1024 x 768 screen less
+// the frame and title bar the window manager adds; a chart's least size.
+constexpr QSize kFirstSize(1000, 700);
+constexpr QSize kLeastSize(720, 520);
+constexpr QSize kFrame(16, 48);
+constexpr QSize kLeastChart(240, 160);
+constexpr int kStatusMinWidth = 120;
 
 QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& proposed,
                        const QString& filter) {
@@ -49,7 +59,9 @@ QChartView* MakeChartView(QWidget* parent) {
   chart->legend()->setAlignment(Qt::AlignBottom);
   auto* view = new QChartView(chart, parent);
   view->setRenderHint(QPainter::Antialiasing);
-  view->setMinimumSize(360, 280);
+  // Small enough for the window to fit a 1024 x 768 screen; the charts take
+  // whatever room the window has beyond that.
+  view->setMinimumSize(kLeastChart);
   return view;
 }
 
@@ -82,8 +94,28 @@ QString TablePath(const QString& chosen) {
 CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), folder_(folder) {
   setWindowTitle(QStringLiteral("Sessions"));
   setSizeGripEnabled(true);
-  resize(1200, 800);
+  QLayout* filters = BuildFilters();
+  QWidget* table = BuildTable();
+  QWidget* charts = BuildCharts();
+  auto* splitter = new QSplitter(Qt::Vertical, this);
+  splitter->addWidget(table);
+  splitter->addWidget(charts);
+  splitter->setStretchFactor(0, 2);
+  splitter->setStretchFactor(1, 3);
+  QLayout* buttons = BuildButtons();
 
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(filters);
+  layout->addWidget(splitter, 1);
+  layout->addLayout(buttons);
+  ConnectParts();
+  DrawNothing(Staircase(), QStringLiteral("Reading the sessions…"));
+  DrawNothing(Distribution(), QString());
+  FitScreen();
+  StartReading();
+}
+
+QLayout* CSessions::BuildFilters() {
   subject_ = new QLineEdit(this);
   subject_->setPlaceholderText(QStringLiteral("any"));
   subject_->setClearButtonEnabled(true);
@@ -107,7 +139,10 @@ CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), 
   stopReading_->setAutoDefault(false);
   connect(stopReading_, &QPushButton::clicked, this, [this] { cancel_ = true; });
   filters->addWidget(stopReading_);
+  return filters;
+}
 
+QWidget* CSessions::BuildTable() {
   model_ = new SessionTableModel(this);
   filter_ = new SessionFilter(this);
   filter_->setSourceModel(model_);
@@ -120,7 +155,10 @@ CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), 
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setWordWrap(false);
+  return table_;
+}
 
+QWidget* CSessions::BuildCharts() {
   staircaseView_ = MakeChartView(this);
   distributionView_ = MakeChartView(this);
   auto* charts = new QWidget(this);
@@ -128,30 +166,30 @@ CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), 
   chartRow->setContentsMargins(0, 0, 0, 0);
   chartRow->addWidget(staircaseView_, 3);
   chartRow->addWidget(distributionView_, 2);
-  auto* splitter = new QSplitter(Qt::Vertical, this);
-  splitter->addWidget(table_);
-  splitter->addWidget(charts);
-  splitter->setStretchFactor(0, 2);
-  splitter->setStretchFactor(1, 3);
+  return charts;
+}
 
+QLayout* CSessions::BuildButtons() {
   status_ = new QLabel(QStringLiteral("Reading ") + folder_ + QStringLiteral("…"), this);
   status_->setTextFormat(Qt::PlainText);
+  // A long folder name or export message wraps, or is cut, rather than
+  // pushing the buttons out of the window.
+  status_->setWordWrap(true);
+  status_->setMinimumWidth(kStatusMinWidth);
   savePicture_ = new QPushButton(QStringLiteral("Save picture…"), this);
   export_ = new QPushButton(QStringLiteral("Export…"), this);
-  auto* close = new QPushButton(QStringLiteral("Close"), this);
+  close_ = new QPushButton(QStringLiteral("Close"), this);
   savePicture_->setAutoDefault(false);
   export_->setAutoDefault(false);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(status_, 1);
   buttons->addWidget(savePicture_);
   buttons->addWidget(export_);
-  buttons->addWidget(close);
+  buttons->addWidget(close_);
+  return buttons;
+}
 
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(filters);
-  layout->addWidget(splitter, 1);
-  layout->addLayout(buttons);
-
+void CSessions::ConnectParts() {
   connect(subject_, &QLineEdit::textChanged, this, [this] { ApplyFilters(); });
   connect(memtime_, &QComboBox::currentIndexChanged, this, [this] { ApplyFilters(); });
   connect(maxRev_, &QComboBox::currentIndexChanged, this, [this] { ApplyFilters(); });
@@ -159,10 +197,22 @@ CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), 
           [this] { ShowSelected(); });
   connect(savePicture_, &QPushButton::clicked, this, [this] { ChooseAndSavePicture(); });
   connect(export_, &QPushButton::clicked, this, [this] { ChooseAndExport(); });
-  connect(close, &QPushButton::clicked, this, &QDialog::accept);
-  DrawNothing(Staircase(), QStringLiteral("Reading the sessions…"));
-  DrawNothing(Distribution(), QString());
+  connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+}
 
+void CSessions::FitScreen() {
+  // A 1024 x 768 screen with a desktop panel keeps the whole window, its
+  // frame and title bar included, in view.
+  // The screen of the window it opens over, where it has one.
+  const QScreen* screen =
+      parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+  QSize size = kFirstSize;
+  if (screen) size = size.boundedTo(screen->availableGeometry().size() - kFrame);
+  setMinimumSize(kLeastSize.boundedTo(size));
+  resize(size);
+}
+
+void CSessions::StartReading() {
   // Thousands of records take a moment; the window answers meanwhile.
   reader_.reset(QThread::create([this] {
     auto listings =
@@ -282,16 +332,8 @@ bool CSessions::SavePicture(const QString& path) {
   // could show parts of the previous session.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  const QPixmap left = staircaseView_->grab();
-  const QPixmap right = distributionView_->grab();
-  QImage picture(left.width() + right.width(), std::max(left.height(), right.height()),
-                 QImage::Format_RGB32);
-  picture.fill(Qt::white);
-  {
-    QPainter painter(&picture);
-    painter.drawPixmap(0, 0, left);
-    painter.drawPixmap(left.width(), 0, right);
-  }
+  const QImage picture =
+      dialogs::SideBySide(staircaseView_->grab().toImage(), distributionView_->grab().toImage());
   QByteArray encoded;
   QBuffer buffer(&encoded);
   std::string reason = "cannot be encoded";

@@ -17,6 +17,7 @@
 class QChart;
 class QChartView;
 class QComboBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -80,6 +81,7 @@ class CSessions : public QDialog {
   QChart* Distribution() const;
   QPushButton* SavePictureButton() const { return savePicture_; }
   QPushButton* ExportButton() const { return export_; }
+  QPushButton* CloseButton() const { return close_; }
 
  signals:
   /// Every record has been read and listed.
@@ -94,24 +96,38 @@ class CSessions : public QDialog {
   void ChooseAndSavePicture();
   void ChooseAndExport();
 
+  // The parts of the window, top to bottom, and what ties them together.
+  QLayout* BuildFilters();
+  QWidget* BuildTable();
+  QWidget* BuildCharts();
+  QLayout* BuildButtons();
+  void ConnectParts();
+  /// The first size and the least one, within the screen.
+  void FitScreen();
+  void StartReading();
+
   QString folder_;
-  SessionTableModel* model_ = nullptr;
-  SessionFilter* filter_ = nullptr;
-  QTableView* table_ = nullptr;
+  // The filters, and the reading of the folder that fills them.
   QLineEdit* subject_ = nullptr;
   QComboBox* memtime_ = nullptr;
   QComboBox* maxRev_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPushButton* stopReading_ = nullptr;
-  QLabel* status_ = nullptr;
-  QChartView* staircaseView_ = nullptr;
-  QChartView* distributionView_ = nullptr;
-  QPushButton* savePicture_ = nullptr;
-  QPushButton* export_ = nullptr;
-  QString lastExport_;
   bool loaded_ = false;
   std::atomic<bool> cancel_{false};
   std::unique_ptr<QThread> reader_;
+  // The table and the selected session's charts.
+  SessionTableModel* model_ = nullptr;
+  SessionFilter* filter_ = nullptr;
+  QTableView* table_ = nullptr;
+  QChartView* staircaseView_ = nullptr;
+  QChartView* distributionView_ = nullptr;
+  // The status line, which also tells how the last export went, and the buttons.
+  QString lastExport_;
+  QLabel* status_ = nullptr;
+  QPushButton* savePicture_ = nullptr;
+  QPushButton* export_ = nullptr;
+  QPushButton* close_ = nullptr;
 };
 
 /// The Test menu's "Sessions…": the window over "sessions/" of the working

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "fileio/replace_file.h"
 #include "fileio/safe_file.h"
-#include "settings/settings_file.h"
 #include "settings/test_settings.h"
 
 SettingsStore settingsStore;
@@ -118,7 +118,7 @@ bool SettingsStore::SaveFile(std::string* reason) const {
     *reason = "the settings were never read";
     return false;
   }
-  return ReplaceFileContent(fileName_, ToText(), reason);
+  return file_io::ReplaceFileContent(fileName_, ToText(), reason);
 }
 
 void SettingsStore::SetString(const std::string& key, const std::string& value) {

@@ -29,7 +29,7 @@ class SettingsStore {
   /// Replaces the entries with those read from the bytes of a settings file.
   void LoadText(std::string_view text);
 
-  /// Writes every entry to the file name formed by LoadFile as ReplaceFileContent
+  /// Writes every entry to the file name formed by LoadFile as file_io::ReplaceFileContent
   /// does. Returns false, with the system's reason in `*reason` (may be null), if
   /// it cannot be written or if LoadFile never ran.
   bool SaveFile(std::string* reason = nullptr) const;

@@ -7,6 +7,7 @@
 #include "bmp_builder.h"
 #include "display/dib_image.h"
 #include "display/layout.h"
+#include "display/null_presenter.h"
 #include "display/surfaces.h"
 #include "support/fake_ui.h"
 #include "ui/surface_dc.h"
@@ -22,24 +23,6 @@ struct PaintingUi : testing::FakeUi {
   std::unique_ptr<ui::DeviceContext> CreateSurfaceDC(uint8_t* p, int w, int h, int pitch) override {
     return std::make_unique<ui::SurfaceDC>(p, w, h, pitch);
   }
-};
-
-struct NullPresenter : display::Presenter {
-  void BindWindow(ui::WindowHandle) override {}
-  void WaitVerticalBlank() override {}
-  bool FillScreen(uint32_t) override { return true; }
-  bool Present(const uint8_t*, int, int, int, const ui::Rect& target) override {
-    drawnInto = target;
-    return true;
-  }
-  bool TargetSize(int* w, int* h) const override {
-    if (windowWidth <= 0) return false;
-    *w = windowWidth;
-    *h = windowHeight;
-    return true;
-  }
-  int windowWidth = 0, windowHeight = 0;  // 0: unknown, the screen's size
-  ui::Rect drawnInto;
 };
 
 // As 0x00RRGGBB: the painter may set the fourth byte.
@@ -68,7 +51,7 @@ class DisplayTest : public QObject {
  private slots:
   void init() {
     display::SetPresenterFactory(
-        [](ui::WindowHandle) { return std::make_unique<NullPresenter>(); });
+        [](ui::WindowHandle) { return std::make_unique<display::NullPresenter>(); });
   }
   void cleanup() { ShutDownDisplay(); }
 
@@ -159,9 +142,9 @@ class DisplayTest : public QObject {
     QFETCH(V, v);
     ui_.screenWidth = v[0];
     ui_.screenHeight = v[1];
-    NullPresenter* presenter = nullptr;
+    display::NullPresenter* presenter = nullptr;
     display::SetPresenterFactory([&presenter](ui::WindowHandle) {
-      auto made = std::make_unique<NullPresenter>();
+      auto made = std::make_unique<display::NullPresenter>();
       presenter = made.get();
       return made;
     });

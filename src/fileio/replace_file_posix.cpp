@@ -10,8 +10,9 @@
 #include <ctime>
 
 #include "fileio/file_io.h"
-#include "settings/settings_file.h"
+#include "fileio/replace_file.h"
 
+namespace file_io {
 namespace {
 
 const char kTempSuffix[] = ".tmp";
@@ -168,3 +169,5 @@ bool ReplaceFileContent(const std::string& path, std::string_view text, std::str
   file_io::SyncFolder(file_io::FolderOf(target));
   return true;
 }
+
+}  // namespace file_io
