@@ -155,6 +155,7 @@ class AppTest : public QObject {
         {"&Test/&Start Test", "CSubject"},
         {"&Test/結果を見る(&R)", "CResult"},
         {"&Test/S&essions…", "sessions::CSessions"},
+        {"&Test/&Participants…", "participants::CParticipants"},
         {"&Help/&About", "CAboutDialog"},
         // the notice is cancelled: nothing runs
         {"&Help/Timing Check…", "place main 1920x1080, end topmost main"},
@@ -181,8 +182,9 @@ class AppTest : public QObject {
       for (QAction* action : menu->menu()->actions())
         items[menu->text() + "/" + action->text() + (action->isEnabled() ? "" : " (off)")] = action;
     QCOMPARE(items.keys(),
-             (QStringList{"&File/E&xit", "&Help/&About", "&Help/Timing Check…", "&Test/&Start Test",
-                          "&Test/S&essions…", "&Test/結果を見る(&R)"}));
+             (QStringList{"&File/E&xit", "&Help/&About", "&Help/Timing Check…",
+                          "&Test/&Participants…", "&Test/&Start Test", "&Test/S&essions…",
+                          "&Test/結果を見る(&R)"}));
     frame.show();
     QVERIFY(QTest::qWaitForWindowActive(&frame));
     const auto answer = AnswerDialogs(&fake);
