@@ -24,6 +24,7 @@
 #include "display/surfaces.h"
 #include "participants/participants_window.h"
 #include "procedure/ms_timer.h"
+#include "procedure/practice_command.h"
 #include "procedure/start_test_command.h"
 #include "sessions/sessions_window.h"
 #include "ui/qt_services.h"
@@ -168,6 +169,7 @@ void CMainFrame::BuildMenu() {
   add(file, QStringLiteral("E&xit"), kCmdExit);
   QMenu* test = menuBar()->addMenu(QStringLiteral("&Test"));
   add(test, QStringLiteral("&Start Test"), kCmdStartTest);
+  add(test, tr("&Practice…"), kCmdPractice);
   add(test, QStringLiteral("結果を見る(&R)"), kCmdViewResults);
   add(test, tr("&Participants…"), kCmdParticipants);
   add(test, QStringLiteral("S&essions…"), kCmdSessions);
@@ -199,6 +201,10 @@ void CMainFrame::OnCommand(int id) {
       break;
     case kCmdStartTest:
       StartTest();
+      TakeBackFocus(this);
+      break;
+    case kCmdPractice:
+      StartPractice();
       TakeBackFocus(this);
       break;
     case kCmdViewResults:

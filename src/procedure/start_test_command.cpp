@@ -12,6 +12,7 @@
 #include "display/layout.h"
 #include "display/onset_probe.h"
 #include "display/surfaces.h"
+#include "procedure/abort_point.h"
 #include "procedure/touch_list.h"
 #include "procedure/touch_window.h"
 #include "procedure/trial_run.h"
@@ -57,15 +58,15 @@ QSurface::SurfaceType TestWindowSurface() {
   return openGl ? QSurface::OpenGLSurface : QSurface::RasterSurface;
 }
 
-class RunningFlag {
- public:
-  RunningFlag() { testRunning = true; }
-  ~RunningFlag() { testRunning = false; }
-  RunningFlag(const RunningFlag&) = delete;
-  RunningFlag& operator=(const RunningFlag&) = delete;
-};
-
 }  // namespace
+
+RunningTest::RunningTest() : began_(!testRunning) {
+  testRunning = true;
+}
+
+RunningTest::~RunningTest() {
+  if (began_) testRunning = false;
+}
 
 TestWindowFactory SetTestWindowFactory(TestWindowFactory factory) {
   return std::exchange(testWindowFactory, std::move(factory));
@@ -93,14 +94,7 @@ bool TestRunning() {
   return testRunning;
 }
 
-void StartTest() {
-  // A second test started from inside the first (through an event its trial
-  // loop dispatches) would run on the same tables and windows.
-  if (testRunning) return;
-  RunningFlag running;
-
-  if (!AskSubjectInformation()) return;
-
+TestWindowRun RunOnTestWindow(const std::function<int()>& run) {
   const ui::WindowHandle mainWindow = ui::Ui().MainWindow();
   std::unique_ptr<QWindow> testWindow =
       testWindowFactory ? testWindowFactory(ScreenSize.width, ScreenSize.height, mainWindow)
@@ -109,39 +103,67 @@ void StartTest() {
   // The window has no background of its own: black at once, through the display.
   ColourFill(SCREEN_SURFACE, 0);
 
+  TestWindowRun done;
   // Where the generator stands, so that the record can tell how to draw these layouts again.
-  const RandPosition random = RandNow();
-  // The subject's row as it stands when the test starts.
-  const results::ParticipantLookup participant =
-      results::LookUpParticipant(results::kRegisterFile, testSettings.subject);
-  const QDateTime started = QDateTime::currentDateTime();
-  const int outcome = RunTest();
-  // One reading for the log line, the record's name and its "ended".
-  const QDateTime ended = QDateTime::currentDateTime();
+  done.random = RandNow();
+  // The subject's row as it stands when the run starts.
+  done.participant = results::LookUpParticipant(results::kRegisterFile, testSettings.subject);
+  done.started = QDateTime::currentDateTime();
+  ResetAbortPoint();
+  done.outcome = run();
+  done.ended = QDateTime::currentDateTime();
   // Taken while the test window is still the bound one: the display speaks of its window.
-  const PresentationInfo presentation = DisplayPresentationInfo();
-  const ui::Rect presentRect = displayState.PresentRect;
+  done.presentation = DisplayPresentationInfo();
+  done.presentRect = displayState.PresentRect;
 
   BindClipperToWindow(mainWindow);
   testWindow.reset();
-  WriteTestResults(outcome, ended);
-  // The session record comes after the subject file and the log, so that
-  // its failure can never keep them from being written.
-  if (outcome == 1) {
-    std::string path;
-    std::string reason;
-    if (!results::WriteSessionRecord(
-            {&testState, &trialTimings, &testSettings, results::stimuliUsed, ScreenSize,
-             presentRect, presentation, started, ended,
-             results::SessionLayouts{true, random.start, random.draws, random.state}, participant},
-            &path, &reason)) {
-      ui::AppMessageBox(results::SessionRecordFailureText(path, reason),
-                        ui::kMbOk | ui::kMbIconWarning);
-    }
-    TellRegisterNoteOnce(participant.note);
+  return done;
+}
+
+void SaveRunRecord(const TestWindowRun& run, results::SessionOutcome outcome) {
+  results::SessionInputs in{&testState,
+                            &trialTimings,
+                            &testSettings,
+                            results::stimuliUsed,
+                            ScreenSize,
+                            run.presentRect,
+                            run.presentation,
+                            run.started,
+                            run.ended,
+                            results::SessionLayouts{true, run.random.start, run.random.draws,
+                                                    run.random.state},
+                            outcome,
+                            abortPoint};
+  // Run to its end, nothing stopped it, whatever an earlier note said.
+  if (run.outcome == 1) in.abort = AbortPoint{};
+  in.participant = run.participant;
+  std::string path;
+  std::string reason;
+  if (!results::WriteSessionRecord(in, &path, &reason)) {
+    ui::AppMessageBox(results::SessionRecordFailureText(path, reason),
+                      ui::kMbOk | ui::kMbIconWarning);
   }
+  TellRegisterNoteOnce(run.participant.note);
+}
+
+void StartTest() {
+  // A second test started from inside the first (through an event its trial
+  // loop dispatches) would run on the same tables and windows.
+  const RunningTest running;
+  if (!running.Began()) return;
+
+  if (!AskSubjectInformation()) return;
+
+  const TestWindowRun run = RunOnTestWindow(RunTest);
+  WriteTestResults(run.outcome, run.ended);
+  // The session record comes after the subject file and the log, so that
+  // its failure can never keep them from being written. An aborted test
+  // writes no rows and no log line, but keeps its record.
+  SaveRunRecord(run, run.outcome == 1 ? results::SessionOutcome::kCompleted
+                                      : results::SessionOutcome::kAborted);
   if (testSettings.flag_ranking == 1) ViewResults();
   // Topmost brought the main window back over the screen for the score and
   // the ranking; kept, it would stay above every other program for good.
-  ui::Ui().EndTopmost(mainWindow);
+  ui::Ui().EndTopmost(ui::Ui().MainWindow());
 }

@@ -2,11 +2,15 @@
 // that covers the screen, then the result files and the results viewer.
 #pragma once
 
+#include <QDateTime>
 #include <QWindow>
 #include <cstdint>
 #include <functional>
 #include <memory>
 
+#include "display/layout.h"
+#include "records/session_record.h"
+#include "timing/trial_timing.h"
 #include "ui/services.h"
 
 /// Makes the test window: `width` x `height` physical pixels at the screen's
@@ -26,5 +30,39 @@ std::unique_ptr<QWindow> MakeTouchWindow(int width, int height, ui::WindowHandle
 /// flag_ranking is 1, shows the results viewer. Ignored while a test runs.
 void StartTest();
 
-/// True from the start of StartTest until it returns.
+/// True from the start of StartTest (or StartPractice) until it returns.
 bool TestRunning();
+
+/// Holds TestRunning() true while it lives; Began() is false when a run was
+/// already going, and then this one must not start.
+class RunningTest {
+ public:
+  RunningTest();
+  ~RunningTest();
+  RunningTest(const RunningTest&) = delete;
+  RunningTest& operator=(const RunningTest&) = delete;
+  bool Began() const { return began_; }
+
+ private:
+  bool began_ = false;
+};
+
+/// What one run on the test window leaves for its session record.
+struct TestWindowRun {
+  int outcome = 0;      ///< what the run returned: 1 ran to its end
+  RandPosition random;  ///< the layouts' generator when the run began
+  QDateTime started;
+  QDateTime ended;  ///< one reading for the log line, the record's name and its "ended"
+  PresentationInfo presentation;
+  ui::Rect presentRect;
+  results::ParticipantLookup participant;  ///< the register's row of the subject at the start
+};
+
+/// Covers the screen with the test window, runs `run` on it (from a clear
+/// abortPoint), then binds the display back to the main window and takes the
+/// test window down.
+TestWindowRun RunOnTestWindow(const std::function<int()>& run);
+
+/// Writes the session record of `run` as `outcome`, with abortPoint when it
+/// stopped; a failure is told in a box and affects nothing else.
+void SaveRunRecord(const TestWindowRun& run, results::SessionOutcome outcome);

@@ -120,6 +120,12 @@ void CTouchWnd::OnClose() {
   touching = 0;
 }
 
+void CTouchWnd::OnAltF4() {
+  // A window manager's close may follow the key: the key said it first.
+  if (!closeRequested) closedByAltF4 = 1;
+  OnClose();
+}
+
 bool CTouchWnd::TakePress(PendingPress* press) {
   if (presses.empty()) return false;
   *press = presses.front();

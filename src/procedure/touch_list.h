@@ -84,6 +84,8 @@ class CTouchWnd {
   /// The window was asked to close (Alt+F4, a close box): the trial ends as
   /// Escape ends it, and no contact remains.
   void OnClose();
+  /// Alt+F4 reached the window: closes it as OnClose does, and says so.
+  void OnAltF4();
 
   /// Takes the oldest press not yet judged; false when there is none.
   bool TakePress(PendingPress* press);
@@ -95,6 +97,7 @@ class CTouchWnd {
   int32_t touchRegistered = 0;       ///< 1 while registered for touch input
   int32_t touching = 0;              ///< 1 while touch contacts are followed; mouse ignored
   int32_t closeRequested = 0;        ///< 1 once the window was asked to close, until the next one
+  int32_t closedByAltF4 = 0;         ///< 1 when that request was Alt+F4 on the window itself
   int32_t pointCount = 0;            ///< entries in points
   std::vector<TouchPoint> points;    ///< current positions, screen pixels
   int32_t inputCount = 0;            ///< entries in inputs

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointingDevice>
 #include <QScreen>
@@ -49,6 +50,7 @@ TouchWindow::TouchWindow(CTouchWnd& state, QSurface::SurfaceType surfaceType, in
                          QWindow* owner)
     : state_(state) {
   state_.closeRequested = 0;
+  state_.closedByAltF4 = 0;
   setSurfaceType(surfaceType);
   // No alpha channel where the platform lets the window go without one: a
   // compositor that blends by alpha must never show the desktop through the test.
@@ -92,6 +94,16 @@ void TouchWindow::closeEvent(QCloseEvent* event) {
   event->ignore();
   contacts_.clear();
   state_.OnClose();
+}
+
+void TouchWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F4 && (event->modifiers() & Qt::AltModifier)) {
+    event->accept();
+    contacts_.clear();
+    state_.OnAltF4();
+    return;
+  }
+  QWindow::keyPressEvent(event);
 }
 
 void TouchWindow::touchEvent(QTouchEvent* event) {

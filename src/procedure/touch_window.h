@@ -10,6 +10,7 @@
 #include "procedure/touch_list.h"
 #include "ui/services.h"
 
+class QKeyEvent;
 class QMouseEvent;
 class QTouchEvent;
 
@@ -38,6 +39,8 @@ class TouchWindow : public QWindow {
   bool event(QEvent* event) override;
   /// Kept open: the test ends as with Escape, and its end closes the window.
   void closeEvent(QCloseEvent* event) override;
+  /// Alt+F4 that reaches the window (no window manager took it) closes it.
+  void keyPressEvent(QKeyEvent* event) override;
   void touchEvent(QTouchEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;

@@ -6,6 +6,7 @@
 
 #include "display/layout.h"
 #include "display/surfaces.h"
+#include "procedure/abort_point.h"
 #include "procedure/ms_timer.h"
 #include "procedure/staircase.h"
 #include "procedure/touch_list.h"
@@ -148,6 +149,7 @@ int RunTest() {
   for (int i = 0;; ++i) {
     const bool laidOut = LayOutTrial(i) != 0;
     const int result = laidOut ? RunTrial(i) : kTrialFailed;
+    if (!laidOut) NoteAbort(AbortHow::kImagesFailed, i, TrialPhase::kBetweenTrials);
     ReleasePatchSurfaces();
     if (result == kTrialFailed) {
       ui::AppMessageBox(laidOut ? "The test was stopped: the millisecond timer could not be "
@@ -182,12 +184,18 @@ int RunTrial(int i) {
   WaitAllLifted();
   ui.DiscardInput();
   touchWnd.DiscardPresses(MsTimerNowNs());
+  // Closed during the last trial's hold or this preparation: nothing more is shown.
+  if (touchWnd.closeRequested) {
+    NoteAbort(CloseHow(touchWnd), i, TrialPhase::kBetweenTrials);
+    return 0;
+  }
 
   // Memorisation display. RT1 counts from the moment it was on the screen.
   const FrameOnset shown = ShowFrame(&timing, FrameKind::kMemorisation, 0);
   MsTimerStart();
   if (!MsTimerRunning()) {
     MsTimerStop();
+    NoteAbort(AbortHow::kTimerFailed, i, TrialPhase::kMemorisation);
     return kTrialFailed;
   }
   timing.rt1ZeroNs = ZeroOf(shown);
@@ -209,6 +217,7 @@ int RunTrial(int i) {
   for (;;) {
     // The test window was asked to close: the test ends as with Escape.
     if (touchWnd.closeRequested) {
+      NoteAbort(CloseHow(touchWnd), i, covered ? TrialPhase::kAnswer : TrialPhase::kMemorisation);
       aborted = true;
       break;
     }
@@ -275,6 +284,7 @@ int RunTrial(int i) {
       // Not waited for a press from before the onset: the memorisation runs on.
       if (!touch.beforeOnset) WaitAllLifted();
     } else if (touchWnd.pointCount <= 0 && EscapeCounts()) {
+      NoteAbort(AbortHow::kEscape, i, covered ? TrialPhase::kAnswer : TrialPhase::kMemorisation);
       aborted = true;
       break;
     }

@@ -15,7 +15,8 @@ constexpr int kTrialFailed = -1;
 
 /// Runs the trials of one test from trial 0 on, advancing the staircase after
 /// each; 1 when the test ran to its end, 0 when it was aborted with Escape or
-/// could not go on (the experimenter has then been told why).
+/// could not go on (the experimenter has then been told why); abortPoint then
+/// says where and how it stopped.
 int RunTest();
 
 /// Runs trial `i` on the laid-out patches: 1 when all patches were found,

@@ -12,6 +12,9 @@ constexpr int kOnsetSources = static_cast<int>(OnsetSource::kSimulated) + 1;
 constexpr int kJudgements = static_cast<int>(TouchJudgement::kAlreadyFound) + 1;
 constexpr int kTimeSources = static_cast<int>(TouchTimeSource::kSample) + 1;
 constexpr int kUses = static_cast<int>(StimulusUse::kMissing) + 1;
+constexpr int kOutcomes = static_cast<int>(SessionOutcome::kPractice) + 1;
+constexpr int kAbortHows = static_cast<int>(AbortHow::kImagesFailed) + 1;
+constexpr int kPhases = static_cast<int>(TrialPhase::kAnswer) + 1;
 
 template <typename E, int N>
 NameTable TableOf(const char* (*name)(E)) {
@@ -37,6 +40,18 @@ const char* StimulusUseName(StimulusUse use) {
   return "missing";
 }
 
+const char* SessionOutcomeName(SessionOutcome outcome) {
+  switch (outcome) {
+    case SessionOutcome::kCompleted:
+      return "completed";
+    case SessionOutcome::kAborted:
+      return "aborted";
+    case SessionOutcome::kPractice:
+      return "practice";
+  }
+  return "completed";
+}
+
 const char* TouchTimeSourceName(TouchTimeSource source) {
   return source == TouchTimeSource::kStamp ? "stamp" : "sample";
 }
@@ -59,6 +74,18 @@ NameTable TouchTimeSourceNames() {
 
 NameTable StimulusUseNames() {
   return TableOf<StimulusUse, kUses>(StimulusUseName);
+}
+
+NameTable SessionOutcomeNames() {
+  return TableOf<SessionOutcome, kOutcomes>(SessionOutcomeName);
+}
+
+NameTable AbortHowNames() {
+  return TableOf<AbortHow, kAbortHows>(AbortHowName);
+}
+
+NameTable TrialPhaseNames() {
+  return TableOf<TrialPhase, kPhases>(TrialPhaseName);
 }
 
 }  // namespace results

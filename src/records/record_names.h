@@ -27,5 +27,11 @@ NameTable TouchJudgementNames();
 NameTable TouchTimeSourceNames();
 /// StimulusUseName of every use.
 NameTable StimulusUseNames();
+/// SessionOutcomeName of every outcome.
+NameTable SessionOutcomeNames();
+/// AbortHowName of every way a run stops.
+NameTable AbortHowNames();
+/// TrialPhaseName of every phase.
+NameTable TrialPhaseNames();
 
 }  // namespace results

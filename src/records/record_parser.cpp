@@ -375,6 +375,22 @@ void ReadDisplay(Reader& rd, const QJsonObject& root, const Path& wd, SessionDis
   }
 }
 
+// From 1.3 on; a record without them is a completed test.
+void ReadOutcome(Reader& rd, const QJsonObject& root, const Path& top, SessionRecord* r) {
+  const Path outcomeAt = top.Member("outcome");
+  if (root.contains(QLatin1String(outcomeAt.key)))
+    r->outcome = static_cast<SessionOutcome>(rd.Name(root, outcomeAt, SessionOutcomeNames()));
+  const Path at = top.Member("abort");
+  const QJsonValue v = root.value(QLatin1String(at.key));
+  if (v.isUndefined() || v.isNull()) return;
+  const QJsonObject o = rd.Object(v, at);
+  AbortPoint& a = r->abort;
+  a.how = static_cast<AbortHow>(rd.Name(o, at.Member("how"), AbortHowNames()));
+  a.trial = rd.Int(o, at.Member("trial"), 1, kMaxTrials);
+  a.phase = static_cast<TrialPhase>(rd.Name(o, at.Member("phase"), TrialPhaseNames()));
+  a.stopped = !rd.failed;
+}
+
 void ReadTrials(Reader& rd, const QJsonObject& root, const Path& wt, bool keepEvents,
                 SessionRecord* r) {
   const QJsonArray trials = rd.Array(root, wt);
@@ -388,15 +404,11 @@ void ReadTrials(Reader& rd, const QJsonObject& root, const Path& wt, bool keepEv
 }
 
 // The members of 1.3 that a record may leave out: the participant's fields
-// (texts, in the register's order), why the register was not used, and the
-// test's outcome.
+// (texts, in the register's order) and why the register was not used.
 void ReadOptional(Reader& rd, const QByteArray& bytes, const QJsonObject& root, const Path& top,
                   SessionRecord* r) {
   const Path noteAt = top.Member("participantNote");
   if (root.contains(QLatin1String(noteAt.key))) r->participantNote = rd.String(root, noteAt);
-  const Path outcomeAt = top.Member("outcome");
-  const QJsonValue outcome = root.value(QLatin1String(outcomeAt.key));
-  if (outcome.isString()) r->outcome = outcome.toString().toStdString();
   const Path at = top.Member("participant");
   if (!root.contains(QLatin1String(at.key))) return;
   const QJsonObject fields = rd.Object(root, at);
@@ -422,6 +434,7 @@ bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* out, std::string
   const Path top;
   ReadProgram(rd, root, top, &r);
   ReadSettings(rd, root, top.Member("settings"), &r.settings);
+  ReadOutcome(rd, root, top, &r);
   ReadResult(rd, root, top.Member("result"), &r);
   ReadStimuli(rd, root, top.Member("stimuli"), &r.stimuli);
   ReadDisplay(rd, root, top.Member("display"), &r.display);

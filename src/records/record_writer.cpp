@@ -72,6 +72,14 @@ QJsonValue LayoutsJson(const SessionLayouts& l) {
                      {"generatorState", static_cast<qint64>(l.generatorState)}};
 }
 
+// Written from 1.3 on; null for a run that went to its end.
+QJsonValue AbortJson(const AbortPoint& a) {
+  if (!a.stopped) return QJsonValue(QJsonValue::Null);
+  return QJsonObject{{"how", AbortHowName(a.how)},
+                     {"trial", a.trial},
+                     {"phase", TrialPhaseName(a.phase)}};
+}
+
 // The timing check's figures for this test alone, from its own frames and
 // touches: what an analyst needs to judge its times at a glance. Taken from
 // the record's rounded times, so that a record read back gives the same.
@@ -182,6 +190,8 @@ QByteArray SessionRecordJson(const SessionRecord& r) {
       {"started", Q(r.started)},
       {"ended", Q(r.ended)},
       {"settings", SettingsJson(r.settings)},
+      {"outcome", SessionOutcomeName(r.outcome)},
+      {"abort", AbortJson(r.abort)},
       {"result", ResultJson(r)},
       {"stimuli", StimuliJson(r.stimuli)},
       {"display", DisplayJson(r.display)},

@@ -12,10 +12,10 @@ namespace results {
 
 const char kTrialsCsvHeader[] =
     "session,subject,ended,random_seed,memtime,max_rev,hide_mouse,flag_feedback,flag_ranking,"
-    "score,Trial,NItems,NCorrect,RT1,RT2,Error,Rev,cells,touches\r\n";
+    "score,Trial,NItems,NCorrect,RT1,RT2,Error,Rev,cells,touches,outcome,interrupted\r\n";
 const char kTouchesCsvHeader[] =
     "session,subject,memtime,max_rev,Trial,NItems,touch,time_ms,time_source,canvas_x,canvas_y,"
-    "window_x,window_y,patch,cell,expected,judgement\r\n";
+    "window_x,window_y,patch,cell,expected,judgement,outcome,interrupted\r\n";
 
 namespace {
 
@@ -47,6 +47,12 @@ const char* TimeSource(TouchTimeSource source) {
   return source == TouchTimeSource::kStamp ? "stamp" : "sample";
 }
 
+// The session's outcome and whether trial `k` is the one an abort cut short.
+std::string OutcomeColumns(const SessionRecord& r, size_t k) {
+  const bool interrupted = r.abort.TrialShown() && k + 1 == r.trials.size();
+  return std::string(",") + SessionOutcomeName(r.outcome) + (interrupted ? ",1" : ",0");
+}
+
 bool WriteWhole(const QString& path, const std::string& bytes, std::string* reason) {
   std::string why;
   if (!file_io::ReplaceWhole(path.toStdString(), bytes, &why)) {
@@ -65,14 +71,15 @@ std::string TrialCsvRows(const SessionRecord& r, const std::string& session) {
                              "," + Int(s.hide_mouse) + "," + Int(s.flag_feedback) + "," +
                              Int(s.flag_ranking) + "," + (r.hasScore ? Number(r.score) : "NA");
   std::string rows;
-  for (const SessionTrial& t : r.trials) {
+  for (size_t k = 0; k < r.trials.size(); ++k) {
+    const SessionTrial& t = r.trials[k];
     const TrialRecord& row = t.row;
     std::string cells;
     for (const int32_t c : t.cells) cells += (cells.empty() ? "" : " ") + Int(c);
     rows += common + "," + Int(row.Trial) + "," + Int(row.NItems) + "," + Int(row.NCorrect) + "," +
             Int(row.RT1) + "," + Int(row.RT2) + "," + Int(row.Error) + "," + Int(row.Rev) + "," +
             (cells.empty() ? "NA" : cells) + "," + Int(static_cast<long long>(t.touches.size())) +
-            "\r\n";
+            OutcomeColumns(r, k) + "\r\n";
   }
   return rows;
 }
@@ -81,7 +88,9 @@ std::string TouchCsvRows(const SessionRecord& r, const std::string& session) {
   const std::string common =
       SessionColumns(r, session) + "," + Int(r.settings.memtime) + "," + Int(r.settings.max_rev);
   std::string rows;
-  for (const SessionTrial& t : r.trials) {
+  for (size_t k = 0; k < r.trials.size(); ++k) {
+    const SessionTrial& t = r.trials[k];
+    const std::string outcome = OutcomeColumns(r, k);
     int found = 0;  // the expected patch is the one after those found
     int number = 0;
     for (const SessionTouch& x : t.touches) {
@@ -92,7 +101,8 @@ std::string TouchCsvRows(const SessionRecord& r, const std::string& session) {
               "," + Int(x.canvasX) + "," + Int(x.canvasY) + "," + Int(x.screenX) + "," +
               Int(x.screenY) + "," + (hit ? Int(x.patch + 1) : "NA") + "," +
               (placed ? Int(t.cells[static_cast<size_t>(x.patch)]) : "NA") + "," + Int(found + 1) +
-              "," + (x.beforeOnset ? "before-onset" : TouchJudgementName(x.judgement)) + "\r\n";
+              "," + (x.beforeOnset ? "before-onset" : TouchJudgementName(x.judgement)) + outcome +
+              "\r\n";
       if (x.judgement == TouchJudgement::kCorrect) ++found;
     }
   }

@@ -184,8 +184,13 @@ SessionListing ListSession(const QString& path, const QByteArray& bytes) {
   listing.memtime = record.settings.memtime;
   listing.maxRev = record.settings.max_rev;
   listing.hideMouse = record.settings.hide_mouse;
-  listing.trials = static_cast<int>(record.trials.size());
-  for (const SessionTrial& t : record.trials) {
+  listing.outcome = record.outcome;
+  listing.abort = record.abort;
+  // The staircase moved only after trials that ran to their end.
+  const size_t ended = record.trials.size() - (record.abort.TrialShown() ? 1 : 0);
+  listing.trials = static_cast<int>(ended);
+  for (size_t k = 0; k < ended; ++k) {
+    const SessionTrial& t = record.trials[k];
     listing.errors += t.row.Error != 0 ? 1 : 0;
     listing.staircase.push_back({t.row.NItems, t.row.Error != 0, t.row.Rev});
   }

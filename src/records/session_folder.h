@@ -34,9 +34,11 @@ struct SessionListing {
   int32_t memtime = 0;
   int32_t maxRev = 0;
   int32_t hideMouse = 0;
-  int trials = 0;
-  int errors = 0;  ///< trials with a wrong touch
+  int trials = 0;  ///< trials run to their end (not the one an abort interrupted)
+  int errors = 0;  ///< trials with a wrong touch, among those
   std::vector<StaircaseStep> staircase;
+  SessionOutcome outcome = SessionOutcome::kCompleted;
+  AbortPoint abort;  ///< where the run stopped, when it did
 };
 
 /// The listing of the record at `path` whose bytes are `bytes`.

@@ -102,12 +102,18 @@ SessionRecord MakeSessionRecord(const SessionInputs& in) {
   if (!in.state) return record;
 
   const TestState& state = *in.state;
-  const int n = std::clamp<int32_t>(state.trialsRun, 0, kMaxTrials);
+  record.outcome = in.outcome;
+  record.abort = in.abort;
+  // The interrupted trial is kept with what it measured up to the abort.
+  const int n =
+      std::clamp<int32_t>(state.trialsRun + (in.abort.TrialShown() ? 1 : 0), 0, kMaxTrials);
   record.trialsRun = n;
   record.reversals = state.reversals;
   int reversalTrials = 0;
   record.score = ComputeScore(state, &reversalTrials);
-  record.hasScore = reversalTrials > 0;
+  // Only a completed test has a score: nothing else reaches the log.
+  record.hasScore = reversalTrials > 0 && in.outcome == SessionOutcome::kCompleted;
+  if (!record.hasScore) record.score = 0;
 
   std::map<std::string, int32_t> sources;
   const TrialTiming none;

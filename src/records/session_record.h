@@ -1,4 +1,5 @@
-// The session record: one JSON file per completed test in "sessions/", with
+// The session record: one JSON file per test in "sessions/" (completed,
+// aborted, or a practice run), with
 // everything the subject file and the log leave out (settings as used,
 // stimuli, display, every frame onset and every touch). Written after those
 // files and never instead of them; read back by the Sessions window, the
@@ -14,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "procedure/abort_point.h"
 #include "procedure/staircase.h"
 #include "records/participant_register.h"
 #include "settings/test_settings.h"
@@ -30,6 +32,16 @@ constexpr int kSessionMinor = 3;
 
 /// The folder of the working directory that holds the records.
 constexpr char kSessionFolder[] = "sessions";
+
+/// How the run a record tells of ended; records before 1.3 are all completed tests.
+enum class SessionOutcome : int32_t {
+  kCompleted = 0,  ///< a test that ran to its end: its rows and log line were written
+  kAborted = 1,    ///< a test stopped before its end (the record's abort says how): no rows
+  kPractice = 2,   ///< a practice run, to its end or stopped: no rows, never ranked
+};
+
+/// "completed", "aborted", "practice" (defined with the record's other names).
+const char* SessionOutcomeName(SessionOutcome outcome);
 
 /// How a stimulus file was used.
 enum class StimulusUse : int32_t {
@@ -119,9 +131,11 @@ struct SessionRecord {
   std::string started;  ///< local time with UTC offset, ISO 8601 to the ms
   std::string ended;
   TestSettings settings;
-  int32_t trialsRun = 0;
+  SessionOutcome outcome = SessionOutcome::kCompleted;
+  AbortPoint abort;       ///< stopped: where and how; its trial is the last of `trials` when shown
+  int32_t trialsRun = 0;  ///< entries of `trials`, the interrupted one included
   int32_t reversals = 0;
-  bool hasScore = false;  ///< false when no trial reversed
+  bool hasScore = false;  ///< false when no trial reversed, and for a run that is not a completed test
   double score = 0;
   std::vector<StimulusRecord> stimuli;
   SessionDisplay display;
@@ -131,7 +145,6 @@ struct SessionRecord {
   bool hasParticipant = false;
   ParticipantFields participant;
   std::string participantNote;  ///< why the register could not be used; empty when it could
-  std::string outcome;          ///< the record's "outcome" when it names one (from 1.3)
 };
 
 /// What a record is made from: the test as it stands when it has ended.
@@ -147,9 +160,12 @@ struct SessionInputs {
   QDateTime ended;  ///< the one reading of the clock the log line and the file name use too
   SessionLayouts layouts;
   ParticipantLookup participant;  ///< the register's row of the subject at the test's start
+  SessionOutcome outcome = SessionOutcome::kCompleted;
+  AbortPoint abort;  ///< where the run stopped, when it did
 };
 
-/// The record of the first trialsRun trials of `in`.
+/// The record of the first trialsRun trials of `in`, and of the trial
+/// interrupted after them when `in.abort` says it was shown.
 SessionRecord MakeSessionRecord(const SessionInputs& in);
 
 /// Local time as the record writes it: "2026-01-05T09:03:07.123+01:00".

@@ -10,7 +10,7 @@
 
 namespace results {
 
-/// Empty when every value of `record` is one a completed test can produce;
+/// Empty when every value of `record` is one the run it tells of can produce;
 /// otherwise the first that is not, as one line for a person
 /// ("trials[3].NItems is 2147483647, not 1 to 20").
 std::string ImpossibleValue(const SessionRecord& record);

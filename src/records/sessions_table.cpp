@@ -68,7 +68,7 @@ SessionsTableRow MakeSessionsTableRow(const SessionRecord& r, const std::string&
                 s.subject,
                 r.started,
                 r.ended,
-                r.outcome.empty() ? "completed" : r.outcome,
+                SessionOutcomeName(r.outcome),
                 std::to_string(s.random_seed),
                 std::to_string(s.memtime),
                 std::to_string(s.max_rev),

@@ -1,6 +1,7 @@
 #include "sessions/session_table.h"
 
 #include <QBrush>
+#include <QCoreApplication>
 #include <QPalette>
 #include <limits>
 
@@ -15,6 +16,51 @@ constexpr qint64 kNoDate = std::numeric_limits<qint64>::min();
 
 QString ScoreText(const results::SessionListing& listing) {
   return listing.hasScore ? QString::number(listing.score, 'f', 2) : QStringLiteral("none");
+}
+
+namespace {
+
+QString Tr(const char* text) {
+  return QCoreApplication::translate("SessionTable", text);
+}
+
+QString HowText(AbortHow how) {
+  switch (how) {
+    case AbortHow::kEscape:
+      return Tr("Escape");
+    case AbortHow::kWindowClosed:
+      return Tr("window closed");
+    case AbortHow::kAltF4:
+      return Tr("Alt+F4");
+    case AbortHow::kTimerFailed:
+      return Tr("no timer");
+    case AbortHow::kImagesFailed:
+      return Tr("no images");
+  }
+  return QString();
+}
+
+QString PhaseText(TrialPhase phase) {
+  switch (phase) {
+    case TrialPhase::kBetweenTrials:
+      return Tr("before its display");
+    case TrialPhase::kMemorisation:
+      return Tr("memorisation");
+    case TrialPhase::kAnswer:
+      return Tr("answer");
+  }
+  return QString();
+}
+
+}  // namespace
+
+QString OutcomeText(const results::SessionListing& l) {
+  const bool practice = l.outcome == results::SessionOutcome::kPractice;
+  if (!l.abort.stopped) return practice ? Tr("practice") : Tr("completed");
+  const QString aborted = Tr("aborted at trial %1 (%2, %3)")
+                              .arg(l.abort.trial)
+                              .arg(PhaseText(l.abort.phase), HowText(l.abort.how));
+  return practice ? Tr("practice, %1").arg(aborted) : aborted;
 }
 
 void SessionTableModel::SetListings(std::vector<results::SessionListing> listings) {
@@ -70,6 +116,8 @@ QVariant SessionTableModel::data(const QModelIndex& index, int role) const {
       return l.trials;
     case kErrors:
       return l.errors;
+    case kOutcome:
+      return OutcomeText(l);
     default:
       return {};
   }
@@ -78,7 +126,9 @@ QVariant SessionTableModel::data(const QModelIndex& index, int role) const {
 QVariant SessionTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   static const char* const kTitles[kColumnCount] = {
-      "Subject", "Date", "Score", "memtime", "max_rev", "Trials", "Errors", "File", "Problem"};
+      "Subject", "Date", "Score", "memtime", "max_rev", "Trials", "Errors", "Outcome", "File",
+      "Problem"};
+  if (section == kOutcome) return tr("Outcome");
   return section >= 0 && section < kColumnCount ? QString::fromLatin1(kTitles[section])
                                                 : QVariant();
 }
@@ -96,11 +146,22 @@ void SessionFilter::SetFilters(const QString& subject, const QVariant& memtime,
   invalidateFilter();
 }
 
+void SessionFilter::SetOutcomeFilter(OutcomeFilter outcome, bool showPractice) {
+  if (outcome == outcome_ && showPractice == showPractice_) return;
+  outcome_ = outcome;
+  showPractice_ = showPractice;
+  invalidateFilter();
+}
+
 bool SessionFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
   const auto* model = static_cast<const SessionTableModel*>(sourceModel());
   const results::SessionListing& l = model->Listings()[static_cast<size_t>(sourceRow)];
-  const bool anyFilter = !subject_.isEmpty() || !memtime_.isNull() || !maxRev_.isNull();
+  const bool anyFilter = !subject_.isEmpty() || !memtime_.isNull() || !maxRev_.isNull() ||
+                         outcome_ != OutcomeFilter::kAll;
   if (!l.readable) return !anyFilter;
+  if (l.outcome == results::SessionOutcome::kPractice && !showPractice_) return false;
+  if (outcome_ != OutcomeFilter::kAll && l.abort.stopped != (outcome_ == OutcomeFilter::kAborted))
+    return false;
   return l.subject.contains(subject_, Qt::CaseInsensitive) &&
          (memtime_.isNull() || memtime_.toInt() == l.memtime) &&
          (maxRev_.isNull() || maxRev_.toInt() == l.maxRev);

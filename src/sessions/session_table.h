@@ -19,6 +19,7 @@ enum Column {
   kMaxRev,
   kTrials,
   kErrors,
+  kOutcome,
   kFile,
   kProblem,
   kColumnCount
@@ -47,8 +48,12 @@ class SessionTableModel : public QAbstractTableModel {
   std::vector<results::SessionListing> listings_;
 };
 
-/// Rows whose subject contains a text (any case) and whose memtime and
-/// max_rev equal chosen values; unreadable rows pass only while no filter is set.
+/// Which runs the list shows by how they ended.
+enum class OutcomeFilter { kAll, kCompleted, kAborted };
+
+/// Rows whose subject contains a text (any case), whose memtime and max_rev
+/// equal chosen values and whose run ended as chosen; practice runs only when
+/// asked for. Unreadable rows pass only while no filter is set.
 class SessionFilter : public QSortFilterProxyModel {
   Q_OBJECT
 
@@ -57,6 +62,9 @@ class SessionFilter : public QSortFilterProxyModel {
   /// Sets all three at once (one pass over the rows): a subject text
   /// (empty: any), and memtime and max_rev values (null: any).
   void SetFilters(const QString& subject, const QVariant& memtime, const QVariant& maxRev);
+  /// Runs that ended as `outcome` (completed: ran to their end; aborted:
+  /// stopped), practice runs among them only with `showPractice`.
+  void SetOutcomeFilter(OutcomeFilter outcome, bool showPractice);
 
  protected:
   bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
@@ -65,9 +73,15 @@ class SessionFilter : public QSortFilterProxyModel {
   QString subject_;
   QVariant memtime_;
   QVariant maxRev_;
+  OutcomeFilter outcome_ = OutcomeFilter::kAll;
+  bool showPractice_ = false;
 };
 
 /// "4.50", or "none" for a test without a reversal.
 QString ScoreText(const results::SessionListing& listing);
+
+/// How the run ended, for the Outcome column: "completed", "aborted at trial
+/// 7 (answer, Escape)", "practice", "practice, aborted at trial 2 (…)".
+QString OutcomeText(const results::SessionListing& listing);
 
 }  // namespace sessions

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -132,6 +133,7 @@ QLayout* CSessions::BuildFilters() {
   filters->addWidget(memtime_);
   filters->addWidget(new QLabel(QStringLiteral("max_rev:"), this));
   filters->addWidget(maxRev_);
+  AddOutcomeFilters(filters);
   filters->addStretch(1);
   filters->addWidget(progress_, 1);
   // A folder another user filled can take long: what was read so far is shown.
@@ -254,6 +256,19 @@ void CSessions::FillSettingFilter(QComboBox* box, const std::vector<int>& values
   for (const int v : values) box->addItem(QString::number(v), v);
 }
 
+void CSessions::AddOutcomeFilters(QHBoxLayout* filters) {
+  outcome_ = new QComboBox(this);
+  outcome_->addItem(tr("All"), static_cast<int>(OutcomeFilter::kAll));
+  outcome_->addItem(tr("Completed"), static_cast<int>(OutcomeFilter::kCompleted));
+  outcome_->addItem(tr("Aborted"), static_cast<int>(OutcomeFilter::kAborted));
+  showPractice_ = new QCheckBox(tr("Show practice"), this);
+  filters->addWidget(new QLabel(tr("Outcome:"), this));
+  filters->addWidget(outcome_);
+  filters->addWidget(showPractice_);
+  connect(outcome_, &QComboBox::currentIndexChanged, this, [this] { ApplyFilters(); });
+  connect(showPractice_, &QCheckBox::toggled, this, [this] { ApplyFilters(); });
+}
+
 void CSessions::OnLoaded(std::vector<results::SessionListing> listings) {
   std::set<int> memtimes;
   std::set<int> maxRevs;
@@ -279,6 +294,8 @@ void CSessions::OnLoaded(std::vector<results::SessionListing> listings) {
 
 void CSessions::ApplyFilters() {
   filter_->SetFilters(subject_->text(), memtime_->currentData(), maxRev_->currentData());
+  filter_->SetOutcomeFilter(static_cast<OutcomeFilter>(outcome_->currentData().toInt()),
+                            showPractice_->isChecked());
   if (!table_->currentIndex().isValid() && filter_->rowCount() > 0) {
     table_->selectRow(0);
   }

@@ -16,7 +16,9 @@
 
 class QChart;
 class QChartView;
+class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLayout;
 class QLabel;
 class QLineEdit;
@@ -73,6 +75,10 @@ class CSessions : public QDialog {
   QLineEdit* SubjectFilter() const { return subject_; }
   QComboBox* MemtimeFilter() const { return memtime_; }
   QComboBox* MaxRevFilter() const { return maxRev_; }
+  /// All, Completed (ran to their end) or Aborted (stopped before it).
+  QComboBox* OutcomeFilterBox() const { return outcome_; }
+  /// Unticked, practice runs are not listed.
+  QCheckBox* ShowPracticeBox() const { return showPractice_; }
   QProgressBar* Progress() const { return progress_; }
   /// The button that stops reading the folder.
   QPushButton* StopReading() const { return stopReading_; }
@@ -90,6 +96,8 @@ class CSessions : public QDialog {
  private:
   void OnLoaded(std::vector<results::SessionListing> listings);
   void FillSettingFilter(QComboBox* box, const std::vector<int>& values);
+  /// The outcome filter and the practice check box, added to `filters`.
+  void AddOutcomeFilters(QHBoxLayout* filters);
   void ApplyFilters();
   void ShowSelected();
   void UpdateStatus();
@@ -111,6 +119,8 @@ class CSessions : public QDialog {
   QLineEdit* subject_ = nullptr;
   QComboBox* memtime_ = nullptr;
   QComboBox* maxRev_ = nullptr;
+  QComboBox* outcome_ = nullptr;
+  QCheckBox* showPractice_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPushButton* stopReading_ = nullptr;
   bool loaded_ = false;

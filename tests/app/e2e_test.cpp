@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "app/e2e/person.h"
+#include "app/e2e/records_seen.h"
 #include "display/layout.h"
 #include "records/record_parser.h"
 #include "records/session_record.h"
@@ -178,6 +179,7 @@ class E2eTest : public QObject {
   void installedProgram_readsInstalledStimuli();
   void slips_noDeadEndNoCrash();
   void register_fieldsCopiedIntoRecord();
+  void abortAndPractice_recordsWithoutResults();
 };
 
 // Where only the displays are judged (DORVANE_E2E_DISPLAYS_ONLY): the first
@@ -194,8 +196,12 @@ void E2eTest::testDisplays_wholeOnTheScreen() {
   qInfo().noquote() << "what the person did:\n" + QString::fromStdString(person.Log());
   QVERIFY2(ok, person.Failure().c_str());
   const QDir work(person.WorkDir());
+  // No rows and no log line; the aborted test's record alone.
   QCOMPARE(work.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-           QStringList({"ORBEL.ini", "stim"}));
+           QStringList({"ORBEL.ini", "sessions", "stim"}));
+  const auto records = e2e::RecordsByOutcome(work);
+  QCOMPARE(records.size(), size_t(1));
+  QCOMPARE(e2e::AbortText(records.begin()->second), QString("escape 1 answer"));
 }
 
 void E2eTest::wholeTest_filesMatchWhatThePersonDid() {
@@ -419,8 +425,68 @@ void E2eTest::slips_noDeadEndNoCrash() {
   qInfo().noquote() << "what the person did:\n" + QString::fromStdString(person.Log());
   QVERIFY2(ok, person.Failure().c_str());
   QVERIFY(sessionsShown);
-  // A closed test, like an aborted one, leaves no session of its own.
-  QCOMPARE(QDir(person.WorkDir()).entryList({"*.csv", "ORBEL.txt"}, QDir::Files), QStringList());
+  // A closed test is an aborted one: no rows, no log line, a record that
+  // says the window was closed (the window manager takes Alt+F4 first).
+  const QDir work(person.WorkDir());
+  QCOMPARE(work.entryList({"*.csv", "ORBEL.txt"}, QDir::Files), QStringList());
+  const auto records = e2e::RecordsByOutcome(work);
+  QVERIFY(records.count("aborted"));
+  QVERIFY2(e2e::AbortText(records.at("aborted")).startsWith("window-closed 1 "),
+           qPrintable(e2e::AbortText(records.at("aborted"))));
+}
+
+// Escape after a touch in trial 2, then a practice run from the Test menu:
+// neither writes a row or a log line, and both keep their record, the
+// interrupted trial's touch included. The score box never comes.
+void E2eTest::abortAndPractice_recordsWithoutResults() {
+  if (!PressesEarly(e2e::Desktop::FromEnvironment()))
+    QSKIP("the window list is read the same way on the bare server and openbox");
+  e2e::Person person;
+  const e2e::SubjectEntry entry{"e2e-stop", 1, 2, false, true};
+  // Show Feedback stays ticked from the test: a space would untick it.
+  const e2e::SubjectEntry again{"e2e-stop", 1, 2, false, false};
+  std::vector<e2e::DrivenTrial> trials;
+  std::vector<e2e::DrivenTrial> practice;
+  e2e::DrivenTouch last;
+  const auto second = [&] { return trials.empty() ? 0 : trials[0].error ? 2 : 4; };
+  const bool ok = person.Start() && person.WaitForOpeningScreen() && person.StartTestQuickly() &&
+                  person.FillSubjectInformation(entry) && person.TakeFirstTrials(entry, 1, &trials) &&
+                  person.EscapeAfterOneTouch(second(), entry.memtime, &last) &&
+                  person.NoWindowComes("Score", 1500) && person.StartPracticeFromMenu() &&
+                  person.FillSubjectInformation(again) && person.TakePractice(again, &practice) &&
+                  person.NoWindowComes("Score", 1500) && person.ExitFromMenu();
+  qInfo().noquote() << "what the person did:\n" + QString::fromStdString(person.Log());
+  QVERIFY2(ok, person.Failure().c_str());
+
+  const QDir work(person.WorkDir());
+  QCOMPARE(work.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+           QStringList({"ORBEL.ini", "sessions", "stim"}));
+  const auto records = e2e::RecordsByOutcome(work);
+  QCOMPARE(records.size(), size_t(2));
+  const results::SessionRecord& aborted = records.at("aborted");
+  QCOMPARE(e2e::AbortText(aborted), QString("escape 2 answer"));
+  QVERIFY(!aborted.hasScore);
+  QCOMPARE(aborted.trials.size(), size_t(2));
+  QCOMPARE(int(aborted.trials[0].touches.size()), int(trials[0].touches.size()));
+  QCOMPARE(aborted.trials[0].row.NItems, trials[0].nItems);
+  const results::SessionTrial& cut = aborted.trials[1];
+  QCOMPARE(cut.row.NItems, second());
+  QCOMPARE(cut.touches.size(), size_t(1));
+  const int cx = 137 + 150 * (last.cell % 5) + 60;
+  const int cy = 9 + 150 * (last.cell / 5) + 60;
+  QVERIFY(qAbs(cut.touches[0].canvasX - cx) <= 1 && qAbs(cut.touches[0].canvasY - cy) <= 1);
+  QCOMPARE(QString(TouchJudgementName(cut.touches[0].judgement)),
+           QString(last.answer == 'R' ? "wrong" : "correct"));
+
+  const results::SessionRecord& run = records.at("practice");
+  QCOMPARE(e2e::AbortText(run), QString("none"));
+  QVERIFY(!run.hasScore);
+  QStringList recorded;
+  QStringList driven;
+  for (const results::SessionTrial& t : run.trials) recorded << QString::number(t.row.NItems);
+  for (const e2e::DrivenTrial& t : practice) driven << QString::number(t.nItems);
+  QCOMPARE(recorded, driven);
+  QCOMPARE(QString::fromStdString(run.settings.subject), QString("e2e-stop"));
 }
 
 // A register in the working folder holds the subject's ID: the record of the

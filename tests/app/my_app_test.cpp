@@ -153,6 +153,7 @@ class AppTest : public QObject {
     const std::pair<const char*, const char*> rows[] = {
         {"&File/E&xit", "closed"},
         {"&Test/&Start Test", "CSubject"},
+        {"&Test/&Practice…", "CSubject"},
         {"&Test/結果を見る(&R)", "CResult"},
         {"&Test/S&essions…", "sessions::CSessions"},
         {"&Test/&Participants…", "participants::CParticipants"},
@@ -183,8 +184,8 @@ class AppTest : public QObject {
         items[menu->text() + "/" + action->text() + (action->isEnabled() ? "" : " (off)")] = action;
     QCOMPARE(items.keys(),
              (QStringList{"&File/E&xit", "&Help/&About", "&Help/Timing Check…",
-                          "&Test/&Participants…", "&Test/&Start Test", "&Test/S&essions…",
-                          "&Test/結果を見る(&R)"}));
+                          "&Test/&Participants…", "&Test/&Practice…", "&Test/&Start Test",
+                          "&Test/S&essions…", "&Test/結果を見る(&R)"}));
     frame.show();
     QVERIFY(QTest::qWaitForWindowActive(&frame));
     const auto answer = AnswerDialogs(&fake);
@@ -247,10 +248,11 @@ class AppTest : public QObject {
     const auto answer = AnswerDialogs(&fake, flagRanking >= 0 ? "CSubject" : "");
     StartTest();
     QCOMPARE(fake.events.join(", "), events);
-    // Nothing written: the log as it was, and no session record.
+    // No rows and no log line; an aborted test keeps its session record.
     QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(", ") + ": " +
                  Read("ORBEL.txt"),
-             "ORBEL.txt: " + QString(kLog));
+             (flagRanking < 0 ? "ORBEL.txt: " : "ORBEL.txt, sessions: ") + QString(kLog));
+    if (flagRanking >= 0) QCOMPARE(QDir("sessions").entryList(QDir::Files).size(), 1);
   }
 };
 

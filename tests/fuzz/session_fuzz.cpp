@@ -21,6 +21,10 @@ void CheckRecord(const results::SessionRecord& r) {
   // Only what a real test can produce is read.
   FUZZ_CHECK(r.settings.memtime >= 0);
   FUZZ_CHECK(!r.hasScore || (r.score >= 1 && r.score <= kMaxPatches));
+  // Only a completed test has a score, and it never stopped; an aborted one did.
+  FUZZ_CHECK(!r.hasScore || r.outcome == results::SessionOutcome::kCompleted);
+  FUZZ_CHECK(r.outcome != results::SessionOutcome::kCompleted || !r.abort.stopped);
+  FUZZ_CHECK(r.outcome != results::SessionOutcome::kAborted || r.abort.stopped);
   for (const results::SessionTrial& t : r.trials) {
     FUZZ_CHECK(t.row.NItems >= 1 && t.row.NItems <= kMaxPatches);
     FUZZ_CHECK(t.row.RT1 >= 0 && t.row.RT2 >= 0);
@@ -48,7 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   CheckRecord(record);
-  FUZZ_CHECK(listing.trials == record.trialsRun);
+  // The listing's staircase leaves out the trial an abort cut short.
+  FUZZ_CHECK(listing.trials == record.trialsRun - (record.abort.TrialShown() ? 1 : 0));
+  FUZZ_CHECK(listing.outcome == record.outcome);
 
   const QByteArray written = results::SessionRecordJson(record);
   results::SessionRecord again;

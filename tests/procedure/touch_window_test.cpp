@@ -143,6 +143,32 @@ class TouchWindowTest : public QObject {
     QVERIFY(!state.TakePress(&taken));
   }
 
+  // Alt+F4 that reaches the window closes it as the close box does, and says
+  // so even when the window manager's close follows; F4 alone does nothing.
+  void altF4_onTheWindow_endsTheTestAndSaysSo_data() {
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("thenClosed");  // a window manager's close request follows
+    QTest::addColumn<QString>("state");    // closeRequested closedByAltF4
+    QTest::newRow("Alt+F4") << int(Qt::AltModifier) << false << "1 1";
+    QTest::newRow("Alt+F4, then the close request") << int(Qt::AltModifier) << true << "1 1";
+    QTest::newRow("F4 alone") << int(Qt::NoModifier) << false << "0 0";
+    QTest::newRow("close request alone") << -1 << true << "1 0";
+  }
+
+  void altF4_onTheWindow_endsTheTestAndSaysSo() {
+    QFETCH(int, modifiers);
+    QFETCH(bool, thenClosed);
+    QFETCH(QString, state);
+    CTouchWnd touch;
+    touch.closedByAltF4 = 1;  // left from an earlier test's window
+    TouchWindow window(touch, QSurface::RasterSurface, 800, 600);
+    QVERIFY(Shown(window));
+    if (modifiers >= 0) QTest::keyClick(&window, Qt::Key_F4, Qt::KeyboardModifiers(modifiers));
+    if (thenClosed) QVERIFY(!window.close());
+    QCOMPARE(QString("%1 %2").arg(touch.closeRequested).arg(touch.closedByAltF4), state);
+    QVERIFY(window.isVisible());
+  }
+
   // Timed by the event's own stamp where it is on the monotonic clock, else when handled.
   void pressTime_fromTheEventsStamp_data() {
     QTest::addColumn<qint64>("ageMs");  // of the stamp when the event is handled; -1: none

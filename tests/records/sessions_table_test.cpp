@@ -157,6 +157,9 @@ void SessionsTableTest::cells_data() {
   QTest::newRow("outcome from the record") << "outcome"
                                            << "aborted"
                                            << "aborted" << true;
+  QTest::newRow("practice") << "outcome"
+                            << "practice"
+                            << "practice" << true;
   QTest::newRow("outcome when none") << "outcome"
                                      << "completed"
                                      << "" << true;
@@ -176,7 +179,9 @@ void SessionsTableTest::cells() {
   QFETCH(bool, scored);
   results::SessionRecord r;
   r.settings = TestSettings{"S1", 17, 3, 2, 1, 0, 1};
-  r.outcome = outcome.toStdString();
+  r.outcome = outcome == "aborted"    ? results::SessionOutcome::kAborted
+              : outcome == "practice" ? results::SessionOutcome::kPractice
+                                      : results::SessionOutcome::kCompleted;
   r.hasScore = scored;
   r.score = 4.25;
   r.trialsRun = 2;

@@ -139,6 +139,20 @@ class Person {
   bool LookAtFirstTrial(int memtime);
   /// Escape while the test runs; true once the opening screen is back.
   bool AbortWithEscape();
+  /// Takes the first `count` trials of a test (from three discs, one up
+  /// after a trial without error, one down after one with).
+  bool TakeFirstTrials(const SubjectEntry& entry, int count, std::vector<DrivenTrial>* trials);
+  /// In the next trial (of `expectedItems` discs): once covered, touches the
+  /// first disc in reading order (`touch` gets it), then presses Escape;
+  /// true once the opening screen is back.
+  bool EscapeAfterOneTouch(int expectedItems, int memtime, DrivenTouch* touch);
+  /// Test -> Practice from the keyboard; waits for the Subject Information dialog.
+  bool StartPracticeFromMenu();
+  /// Takes the three practice trials (two discs, then within two to three);
+  /// true once the opening screen is back.
+  bool TakePractice(const SubjectEntry& entry, std::vector<DrivenTrial>* trials);
+  /// No window titled `title` shows within `ms` milliseconds.
+  bool NoWindowComes(const std::string& title, int ms);
   /// Waits for the score box, reads nothing in it, closes it with Return.
   bool CloseScoreBox();
   /// Test -> Sessions from the keyboard; waits for the window, types
