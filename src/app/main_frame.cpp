@@ -171,7 +171,7 @@ void CMainFrame::BuildMenu() {
   add(test, QStringLiteral("&Start Test"), kCmdStartTest);
   add(test, tr("&Practice…"), kCmdPractice);
   add(test, QStringLiteral("結果を見る(&R)"), kCmdViewResults);
-  add(test, tr("&Participants…"), kCmdParticipants);
+  add(test, tr("Partic&ipants…"), kCmdParticipants);
   add(test, QStringLiteral("S&essions…"), kCmdSessions);
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   add(help, QStringLiteral("&About"), kCmdAbout);

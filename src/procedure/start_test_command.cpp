@@ -134,10 +134,10 @@ void SaveRunRecord(const TestWindowRun& run, results::SessionOutcome outcome) {
                             results::SessionLayouts{true, run.random.start, run.random.draws,
                                                     run.random.state},
                             outcome,
-                            abortPoint};
+                            abortPoint,
+                            run.participant};
   // Run to its end, nothing stopped it, whatever an earlier note said.
   if (run.outcome == 1) in.abort = AbortPoint{};
-  in.participant = run.participant;
   std::string path;
   std::string reason;
   if (!results::WriteSessionRecord(in, &path, &reason)) {

@@ -159,9 +159,9 @@ struct SessionInputs {
   QDateTime started;
   QDateTime ended;  ///< the one reading of the clock the log line and the file name use too
   SessionLayouts layouts;
-  ParticipantLookup participant;  ///< the register's row of the subject at the test's start
   SessionOutcome outcome = SessionOutcome::kCompleted;
   AbortPoint abort;  ///< where the run stopped, when it did
+  ParticipantLookup participant;  ///< the register's row of the subject at the test's start
 };
 
 /// The record of the first trialsRun trials of `in`, and of the trial

@@ -156,7 +156,7 @@ class AppTest : public QObject {
         {"&Test/&Practice…", "CSubject"},
         {"&Test/結果を見る(&R)", "CResult"},
         {"&Test/S&essions…", "sessions::CSessions"},
-        {"&Test/&Participants…", "participants::CParticipants"},
+        {"&Test/Partic&ipants…", "participants::CParticipants"},
         {"&Help/&About", "CAboutDialog"},
         // the notice is cancelled: nothing runs
         {"&Help/Timing Check…", "place main 1920x1080, end topmost main"},
@@ -184,7 +184,7 @@ class AppTest : public QObject {
         items[menu->text() + "/" + action->text() + (action->isEnabled() ? "" : " (off)")] = action;
     QCOMPARE(items.keys(),
              (QStringList{"&File/E&xit", "&Help/&About", "&Help/Timing Check…",
-                          "&Test/&Participants…", "&Test/&Practice…", "&Test/&Start Test",
+                          "&Test/&Practice…", "&Test/&Start Test", "&Test/Partic&ipants…",
                           "&Test/S&essions…", "&Test/結果を見る(&R)"}));
     frame.show();
     QVERIFY(QTest::qWaitForWindowActive(&frame));
