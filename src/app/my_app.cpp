@@ -7,9 +7,9 @@
 
 #include "dialogs/lock_wait_dialog.h"
 #include "display/dib_image.h"
-#include "display/gl_presenter.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
+#include "procedure/program_services.h"
 #include "procedure/start_test_command.h"
 #include "procedure/touch_list.h"
 #include "records/session_folder.h"
@@ -84,15 +84,14 @@ void FreeVector(std::vector<T>& v) {
 }  // namespace
 
 CMyApp::CMyApp(AppEnvironment environment) : environment_(std::move(environment)) {
-  // As at process start, so that an application object made after another
-  // one (tests) finds no leftovers.
+  // The program-wide objects as at process start, so that an application
+  // object made after another one (tests) finds no leftovers. The bitmaps'
+  // loaded flags are left to start-up, which sets them before anything reads them.
   displayState = DisplayState{};
   testSettings = TestSettings{};
   for (PatchEntry& row : PatchLayout) row = PatchEntry{};
   patchBitmap.Clear();
   openingBitmap.Clear();
-  patchBitmapLoaded = 0;
-  openingBitmapLoaded = 0;
   settingsStore = SettingsStore{};
 }
 
@@ -110,39 +109,26 @@ CMyApp::~CMyApp() {
   std::string().swap(testSettings.subject);
   ShutDownDisplay();
 
-  if (factoryInstalled_) display::SetPresenterFactory(std::move(previousFactory_));
-  if (servicesInstalled_) {
-    SetResultLockWait({});
-    ui::SetUi(previousServices_);
-  }
-  qtServices_.reset();
+  if (program_ && program_->OwnServices()) SetResultLockWait({});
+  program_.reset();
 }
 
 int CMyApp::StartUp(const std::string& executablePath) {
-  if (!environment_.services) {
-    qtServices_ = std::make_unique<ui::QtServices>();
-    previousServices_ = ui::SetUi(qtServices_.get());
-    servicesInstalled_ = true;
-  }
-  ui::SetApplicationNameFromPath(executablePath);
-  previousFactory_ = display::SetPresenterFactory(
-      environment_.presenterFactory ? environment_.presenterFactory
-                                    : display::PresenterFactory(display::MakeGlPresenter));
-  factoryInstalled_ = true;
-  InitTouchReady();
+  // 1. The screen is measured here, with the services.
+  program_ = std::make_unique<ProgramServices>(executablePath, environment_.services,
+                                               environment_.presenterFactory);
+  ui::QtServices* const qtServices = program_->OwnServices();
   // The working directory's own stimuli, else those installed with the program.
   ui::SetStimulusFolder(ui::FindStimulusFolder(QCoreApplication::applicationDirPath().toStdString(),
                                                DORVANE_STIM_FROM_BIN));
-  if (qtServices_) {
+  if (qtServices) {
     // Another station's lock on a result file is waited for in view, and can be given up.
     SetResultLockWait(dialogs::WaitForResultLock);
     // The first correct touch must click at once, not after the file loads.
-    qtServices_->PreloadSound(kClickSoundPath);
-    qtServices_->PreloadSound(kErrorSoundPath);
+    qtServices->PreloadSound(kClickSoundPath);
+    qtServices->PreloadSound(kErrorSoundPath);
   }
 
-  // 1. The screen, once: a later change of resolution waits for the next start.
-  ScreenSize = {ui::Ui().ScreenWidth(), ui::Ui().ScreenHeight()};
   // 2, 3. Missing bitmaps are no error: white discs and the title line stand in.
   patchBitmapLoaded = LoadFlag(patchBitmap, kPatchBitmapPath);
   openingBitmapLoaded = LoadFlag(openingBitmap, kOpeningBitmapPath);
@@ -160,7 +146,7 @@ int CMyApp::StartUp(const std::string& executablePath) {
   auto* frame = new CMainFrame;
   frame->setAttribute(Qt::WA_DeleteOnClose);
   mainFrame_ = frame;
-  if (qtServices_) qtServices_->SetMainWindow(frame);
+  if (qtServices) qtServices->SetMainWindow(frame);
   // 6.
   frame->ShowMaximised();
   // 7. Without a display no test can run; the settings stay as they are on disk.

@@ -10,9 +10,7 @@
 #include "display/presenter.h"
 #include "ui/services.h"
 
-namespace ui {
-class QtServices;
-}
+class ProgramServices;
 
 /// The exit code after a failed start-up.
 constexpr int kStartUpFailedExitCode = 1;
@@ -52,10 +50,6 @@ class CMyApp {
 
  private:
   AppEnvironment environment_;
-  std::unique_ptr<ui::QtServices> qtServices_;
-  ui::Services* previousServices_ = nullptr;
-  bool servicesInstalled_ = false;
-  display::PresenterFactory previousFactory_;
-  bool factoryInstalled_ = false;
+  std::unique_ptr<ProgramServices> program_;  ///< from start-up on
   QPointer<CMainFrame> mainFrame_;
 };

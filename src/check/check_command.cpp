@@ -7,10 +7,8 @@
 #include <string>
 
 #include "check/timing_check.h"
-#include "display/gl_presenter.h"
 #include "display/surfaces.h"
-#include "procedure/touch_list.h"
-#include "ui/qt_services.h"
+#include "procedure/program_services.h"
 
 namespace check {
 
@@ -33,12 +31,7 @@ int RunCheckCommand(int argc, char** argv) {
       return 2;
     }
   }
-  ui::QtServices services;
-  ui::Services* previous = ui::SetUi(&services);
-  ui::SetApplicationNameFromPath(argc > 0 ? argv[0] : "dorvane-check");
-  display::SetPresenterFactory(display::MakeGlPresenter);
-  InitTouchReady();
-  ScreenSize = {services.ScreenWidth(), services.ScreenHeight()};
+  const ProgramServices program(argc > 0 ? argv[0] : "dorvane-check", nullptr, {});
   int code = 2;
   if (notice && !ConfirmTimingCheck(options, nullptr)) {
     std::fputs("dorvane-check: cancelled, nothing was measured\n", stderr);
@@ -59,9 +52,6 @@ int RunCheckCommand(int argc, char** argv) {
     }
     code = verdict.pass ? 0 : 1;
   }
-  ShutDownDisplay();
-  display::SetPresenterFactory(nullptr);
-  ui::SetUi(previous);
   return code;
 }
 

@@ -26,7 +26,6 @@
 #include "procedure/start_test_command.h"
 #include "procedure/touch_list.h"
 #include "procedure/trial_run.h"
-#include "procedure/trial_timings.h"
 #include "settings/test_settings.h"
 #include "timing/tick_clock.h"
 #include "timing/urgent_thread.h"
@@ -35,17 +34,21 @@ namespace check {
 namespace {
 
 constexpr int64_t kNsPerMs = 1000000;
-// Two dark greys, far enough apart to be told apart on any screen, close
-// enough that 300 frames of them flicker no more than a dim screen does.
-constexpr uint32_t kDarkGrey = 0x101010;
-constexpr uint32_t kLessDarkGrey = 0x2C2C2C;
-constexpr int kHoldMs = 60;
-constexpr int kSecondPressAfterMs = 150;
+// Two dark greys shown in turn, far enough apart to be told apart on any
+// screen, close enough that 300 frames of them flicker no more than a dim
+// screen does.
+constexpr uint32_t kGreys[2] = {0x101010, 0x2C2C2C};
+
+// When the scripted subject presses, in ms, and for how long. The first press
+// comes before the memorisation time is up in every other trial, after it in
+// the rest, so that both orders of frames are timed.
+struct PressTimes {
+  int holdMs;
+  int secondAfterAnswerMs;
+  int firstAfterOnsetMs[2];  // even trials, odd trials
+};
+constexpr PressTimes kPresses{60, 150, {300, 650}};
 constexpr int kPatchesPerTrial = 2;
-// The first press comes before the memorisation time is up in every other
-// trial, after it in the rest, so that both orders of frames are timed.
-constexpr int kEarlyPressMs = 300;
-constexpr int kLatePressMs = 650;
 
 double Ms(int64_t ns) {
   return static_cast<double>(ns) / kNsPerMs;
@@ -119,12 +122,12 @@ void Script(ScriptedSubject* subject, FrameFeed* feed, int trial, int firstDelay
   bool ok = feed->Wait(trial, FrameKind::kMemorisation, -1, patience, &frame);
   if (ok) {
     sleepUntil(frame.onset.onsetNs + firstDelayMs * kNsPerMs);
-    ok = subject->Tap(x0, y0, kHoldMs, &out->first);
+    ok = subject->Tap(x0, y0, kPresses.holdMs, &out->first);
   }
   ok = ok && feed->Wait(trial, FrameKind::kAnswer, 0, patience, &frame);
   if (ok) {
-    sleepUntil(frame.onset.onsetNs + kSecondPressAfterMs * kNsPerMs);
-    ok = subject->Tap(x1, y1, kHoldMs, &out->second);
+    sleepUntil(frame.onset.onsetNs + kPresses.secondAfterAnswerMs * kNsPerMs);
+    ok = subject->Tap(x1, y1, kPresses.holdMs, &out->second);
   }
   ok = ok && feed->Wait(trial, FrameKind::kCompletion, -1, patience, &frame);
   out->done = ok;
@@ -140,7 +143,7 @@ void MeasureDisplay(const CheckOptions& options, DisplayFacts* d) {
   std::map<std::string, int> sources;
   const double period = d->nominalPeriodMs > 0 ? d->nominalPeriodMs : 1000.0 / 60.0;
   for (int f = 0; f < options.frames; ++f) {
-    ColourFill(CANVAS_SURFACE, f % 2 ? kLessDarkGrey : kDarkGrey);
+    ColourFill(CANVAS_SURFACE, kGreys[f % 2]);
     if (!Present()) continue;
     ++d->frames;
     const FrameOnset onset = LastPresentOnset();
@@ -181,23 +184,29 @@ void MeasureTrials(const CheckOptions& options, QWindow* window, TrialFacts* t) 
   std::unique_ptr<ScriptedSubject> subject = MakeScriptedSubject(window);
   t->injection = subject->Injection();
   FrameFeed feed;
-  const FrameObserver previous =
-      SetFrameObserver([&feed](int trial, const FrameRecord& frame) { feed.Push(trial, frame); });
-  SetMemorisationMsOverride(options.memorisationMs);
-  ResetTest();
-  testSettings.hide_mouse = 0;
+  // A table of the check's own: the experimenter's test stays as it was.
+  TestState state{};
+  ResetTest(state);
+  TrialTiming timing;
+  TrialContext context;
+  context.state = &state;
+  context.timing = &timing;
+  context.memorisationMs = options.memorisationMs;
+  context.hideMouse = false;
+  context.maxRev = testSettings.max_rev;  // the progress text as a test shows it
+  context.frameObserver = [&feed](int trial, const FrameRecord& frame) { feed.Push(trial, frame); };
+  context.clock = &MsTimerClock();
   for (int i = 0; i < options.trials && i < kMaxTrials; ++i) {
-    testState.trials[i].NItems = kPatchesPerTrial;
-    if (!LayOutTrial(i)) break;
+    state.trials[i].NItems = kPatchesPerTrial;
+    if (!LayOutPatches(kPatchesPerTrial)) break;
     ScriptedTrial scripted;
-    const int firstDelay = i % 2 ? kLatePressMs : kEarlyPressMs;
+    const int firstDelay = kPresses.firstAfterOnsetMs[i % 2];
     std::thread actor(Script, subject.get(), &feed, i, firstDelay, &scripted);
-    const int result = RunTrial(i);
+    const int result = RunTrial(context, i);
     actor.join();
     ReleasePatchSurfaces();
     ++t->trials;
-    const TrialRecord& r = testState.trials[i];
-    const TrialTiming& timing = trialTimings[static_cast<size_t>(i)];
+    const TrialRecord& r = state.trials[i];
     for (const FrameRecord& f : timing.frames) {
       if (!f.onset.Confirmed()) ++t->unconfirmed;
       if (f.onset.missedRefreshes > 0) ++t->missedRefreshes;
@@ -212,8 +221,6 @@ void MeasureTrials(const CheckOptions& options, QWindow* window, TrialFacts* t) 
     e.hasRt2 = true;
     t->errors.push_back(e);
   }
-  SetMemorisationMsOverride(-1);
-  SetFrameObserver(previous);
 }
 
 }  // namespace
@@ -246,13 +253,6 @@ TimingCheck RunTimingCheck(const CheckOptions& options, ui::WindowHandle owner) 
   LocalStamp(nullptr, &c.when);
   c.system = ReadSystemFacts();
 
-  // The test's state stays as the experimenter left it.
-  const TestState savedState = testState;
-  const std::vector<TrialTiming> savedTimings = trialTimings;
-  const TestSettings savedSettings = testSettings;
-  std::vector<PatchEntry> savedLayout(std::begin(PatchLayout), std::end(PatchLayout));
-  const SurfaceId savedCover = coverImage;
-
   std::unique_ptr<QWindow> window = MakeTouchWindow(ScreenSize.width, ScreenSize.height, owner);
   BindClipperToWindow(static_cast<ui::WindowHandle>(window.get()));
   ColourFill(SCREEN_SURFACE, 0);
@@ -282,11 +282,6 @@ TimingCheck RunTimingCheck(const CheckOptions& options, ui::WindowHandle owner) 
 
   BindClipperToWindow(owner);
   window.reset();
-  testState = savedState;
-  trialTimings = savedTimings;
-  testSettings = savedSettings;
-  std::copy(savedLayout.begin(), savedLayout.end(), std::begin(PatchLayout));
-  coverImage = savedCover;
   return c;
 }
 

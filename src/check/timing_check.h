@@ -29,8 +29,9 @@ std::string TimingCheckNotice(const CheckOptions& options);
 bool ConfirmTimingCheck(const CheckOptions& options, ui::WindowHandle owner);
 
 /// Runs the check on a full-screen test window owned by `owner`. Needs the
-/// user interface services and an initialised display; leaves the test's
-/// state (trial table, timings, settings) as it found it and writes nothing.
+/// user interface services and an initialised display; runs its trials on a
+/// table of its own, so the test's table and settings stay as they were, and
+/// writes nothing.
 TimingCheck RunTimingCheck(const CheckOptions& options, ui::WindowHandle owner);
 
 /// The local time as the report's file name wants it: "20261209-140359",

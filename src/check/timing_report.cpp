@@ -38,6 +38,136 @@ bool OutsideGoal(double error) {
   return error < kEarliestRtMs || error > kLatestRtMs;
 }
 
+// What the verdict's rules look at: the measurements and what follows from them.
+struct Findings {
+  const TimingCheck& c;
+  int rts = 0;      // reaction times compared with the truth
+  int outside = 0;  // of them outside the goal
+  double worst = 0;
+  bool lateFrames = false;
+  bool pass = false;  // known once the failures are collected
+};
+
+Findings Find(const TimingCheck& c) {
+  Findings f{c};
+  for (const TrialError& e : c.trial.errors) {
+    for (int k = 0; k < (e.hasRt2 ? 2 : 1); ++k) {
+      const double error = k == 0 ? e.rt1 : e.rt2;
+      ++f.rts;
+      if (OutsideGoal(error)) ++f.outside;
+      if (std::fabs(error) > std::fabs(f.worst)) f.worst = error;
+    }
+  }
+  f.lateFrames = c.display.missedRefreshes > 0 || c.trial.missedRefreshes > 0;
+  return f;
+}
+
+// One line of the verdict: when it is said, and what.
+struct Rule {
+  bool (*applies)(const Findings&);
+  std::string (*text)(const Findings&);
+};
+
+template <size_t N>
+void Collect(const Rule (&rules)[N], const Findings& f, std::vector<std::string>* out) {
+  for (const Rule& rule : rules) {
+    if (rule.applies(f)) out->push_back(rule.text(f));
+  }
+}
+
+const Rule kFailures[] = {
+    {[](const Findings& f) { return f.c.display.frames == 0; },
+     [](const Findings&) -> std::string { return "Display: no frame could be presented."; }},
+    {[](const Findings& f) { return f.c.display.missedRefreshes > 0; },
+     [](const Findings& f) {
+       return Format("Display: %d of %d frames missed their refresh.", f.c.display.missedRefreshes,
+                     f.c.display.frames);
+     }},
+    {[](const Findings& f) { return f.c.trial.missedRefreshes > 0; },
+     [](const Findings& f) {
+       return Format("Trial loop: %d frames of the trials missed their refresh.",
+                     f.c.trial.missedRefreshes);
+     }},
+    {[](const Findings& f) { return f.c.display.unconfirmed + f.c.trial.unconfirmed > 0; },
+     [](const Findings& f) {
+       return Format(
+           "%d frames could not be confirmed on the screen: their onsets are only the moments "
+           "they were handed over.",
+           f.c.display.unconfirmed + f.c.trial.unconfirmed);
+     }},
+    {[](const Findings& f) { return f.c.trial.errors.empty(); },
+     [](const Findings&) -> std::string { return "Trial loop: no trial could be measured."; }},
+    {[](const Findings& f) { return f.outside > 0; },
+     [](const Findings& f) {
+       return Format(
+           "Trial loop: %d of %d reaction times are outside [%+.0f, %+.0f] ms of the truth "
+           "(worst %+.2f ms).",
+           f.outside, f.rts, kEarliestRtMs, kLatestRtMs, f.worst);
+     }},
+};
+
+const Rule kAdvice[] = {
+    {[](const Findings& f) { return f.c.system.compositor == "running"; },
+     [](const Findings&) -> std::string {
+       return "A compositor is running: switch it off, or at least its effects, while tests "
+              "run. It holds every frame back and makes its timing uneven.";
+     }},
+    {[](const Findings& f) {
+       return f.lateFrames && !f.c.display.swapsWait && !f.c.system.virtualDisplay;
+     },
+     [](const Findings&) -> std::string {
+       return "Buffer swaps do not wait for the refresh: vsync is off in the driver. Switch on "
+              "\"sync to vblank\" in the graphics driver's settings.";
+     }},
+    {[](const Findings& f) { return f.c.system.softwareRendering && !f.c.system.virtualDisplay; },
+     [](const Findings& f) {
+       return "OpenGL runs in software (" + f.c.system.glRenderer +
+              "): install the graphics card's own driver.";
+     }},
+    {[](const Findings& f) {
+       return f.c.system.governor == "powersave" || f.c.system.governor == "conservative";
+     },
+     [](const Findings& f) {
+       return "The processor's frequency governor is \"" + f.c.system.governor +
+              "\": set it to \"performance\" while tests run.";
+     }},
+    {[](const Findings& f) { return !f.c.ticks.realTimeGranted && f.c.ticks.latenessUs.p99 > 500; },
+     [](const Findings&) -> std::string {
+       return "The tick thread was refused real-time priority and wakes late: allow the user "
+              "real-time priority (an rtprio limit in /etc/security/limits.conf), or run fewer "
+              "programs beside the test.";
+     }},
+    {[](const Findings& f) { return f.c.trial.sampledTouches > 0; },
+     [](const Findings&) -> std::string {
+       return "Some presses carried no usable time stamp, so their times were taken when the "
+              "program handled them: run the program on the machine the screen belongs to, not "
+              "over a remote display.";
+     }},
+    {[](const Findings& f) { return f.outside > 0 && f.lateFrames; },
+     [](const Findings&) -> std::string {
+       return "Close other programs, and check that the PC is not busy while tests run.";
+     }},
+};
+
+const Rule kNotes[] = {
+    {[](const Findings& f) { return f.c.system.virtualDisplay; },
+     [](const Findings&) -> std::string {
+       return "This is a virtual display: onsets are confirmed by read-back only, and nothing "
+              "reaches a monitor. Check the lab's own screen with the lab's own display.";
+     }},
+    {[](const Findings& f) { return f.pass && f.c.system.compositor == "running"; },
+     [](const Findings&) -> std::string {
+       return "A compositor is running: its own latency is not seen by read-back.";
+     }},
+    {[](const Findings& f) {
+       return f.c.trial.injection != "XTest" && !f.c.trial.injection.empty();
+     },
+     [](const Findings&) -> std::string {
+       return "Presses were put into the program's input queue, so the path from the input "
+              "device to the program was not part of the check.";
+     }},
+};
+
 }  // namespace
 
 Spread SpreadOf(std::vector<double> values) {
@@ -59,100 +189,13 @@ Spread SpreadOf(std::vector<double> values) {
 }
 
 Verdict Judge(const TimingCheck& c) {
+  Findings f = Find(c);
   Verdict v;
-  const DisplayFacts& d = c.display;
-  const TrialFacts& t = c.trial;
-  const SystemFacts& sys = c.system;
-
-  int rts = 0;
-  int outside = 0;
-  double worst = 0;
-  for (const TrialError& e : t.errors) {
-    for (int k = 0; k < (e.hasRt2 ? 2 : 1); ++k) {
-      const double error = k == 0 ? e.rt1 : e.rt2;
-      ++rts;
-      if (OutsideGoal(error)) ++outside;
-      if (std::fabs(error) > std::fabs(worst)) worst = error;
-    }
-  }
-  bool lateFrames = false;
-  if (d.frames == 0) v.failures.push_back("Display: no frame could be presented.");
-  if (d.missedRefreshes > 0) {
-    v.failures.push_back(
-        Format("Display: %d of %d frames missed their refresh.", d.missedRefreshes, d.frames));
-    lateFrames = true;
-  }
-  if (t.missedRefreshes > 0) {
-    v.failures.push_back(
-        Format("Trial loop: %d frames of the trials missed their refresh.", t.missedRefreshes));
-    lateFrames = true;
-  }
-  const int unconfirmed = d.unconfirmed + t.unconfirmed;
-  if (unconfirmed > 0) {
-    v.failures.push_back(Format(
-        "%d frames could not be confirmed on the screen: their onsets are only the moments they "
-        "were handed over.",
-        unconfirmed));
-  }
-  if (t.errors.empty()) {
-    v.failures.push_back("Trial loop: no trial could be measured.");
-  } else if (outside > 0) {
-    v.failures.push_back(
-        Format("Trial loop: %d of %d reaction times are outside [%+.0f, %+.0f] ms of the truth "
-               "(worst %+.2f ms).",
-               outside, rts, kEarliestRtMs, kLatestRtMs, worst));
-  }
-  v.pass = v.failures.empty();
-
-  if (!v.pass) {
-    if (sys.compositor == "running") {
-      v.advice.push_back(
-          "A compositor is running: switch it off, or at least its effects, while tests run. It "
-          "holds every frame back and makes its timing uneven.");
-    }
-    if (lateFrames && !d.swapsWait && !sys.virtualDisplay) {
-      v.advice.push_back(
-          "Buffer swaps do not wait for the refresh: vsync is off in the driver. Switch on "
-          "\"sync to vblank\" in the graphics driver's settings.");
-    }
-    if (sys.softwareRendering && !sys.virtualDisplay) {
-      v.advice.push_back("OpenGL runs in software (" + sys.glRenderer +
-                         "): install the graphics card's own driver.");
-    }
-    if (sys.governor == "powersave" || sys.governor == "conservative") {
-      v.advice.push_back("The processor's frequency governor is \"" + sys.governor +
-                         "\": set it to \"performance\" while tests run.");
-    }
-    if (!c.ticks.realTimeGranted && c.ticks.latenessUs.p99 > 500) {
-      v.advice.push_back(
-          "The tick thread was refused real-time priority and wakes late: allow the user "
-          "real-time priority (an rtprio limit in /etc/security/limits.conf), or run fewer "
-          "programs beside the test.");
-    }
-    if (t.sampledTouches > 0) {
-      v.advice.push_back(
-          "Some presses carried no usable time stamp, so their times were taken when the "
-          "program handled them: run the program on the machine the screen belongs to, not "
-          "over a remote display.");
-    }
-    if (outside > 0 && lateFrames) {
-      v.advice.push_back(
-          "Close other programs, and check that the PC is not busy while tests run.");
-    }
-  }
-  if (sys.virtualDisplay) {
-    v.notes.push_back(
-        "This is a virtual display: onsets are confirmed by read-back only, and nothing reaches "
-        "a monitor. Check the lab's own screen with the lab's own display.");
-  }
-  if (v.pass && sys.compositor == "running") {
-    v.notes.push_back("A compositor is running: its own latency is not seen by read-back.");
-  }
-  if (c.trial.injection != "XTest" && !c.trial.injection.empty()) {
-    v.notes.push_back(
-        "Presses were put into the program's input queue, so the path from the input device to "
-        "the program was not part of the check.");
-  }
+  Collect(kFailures, f, &v.failures);
+  v.pass = f.pass = v.failures.empty();
+  // Advice is what to change on a PC that failed; one that passed needs none.
+  if (!v.pass) Collect(kAdvice, f, &v.advice);
+  Collect(kNotes, f, &v.notes);
   return v;
 }
 

@@ -114,8 +114,12 @@ int GridCell(int high, int low) {
 
 int LayOutTrial(int trial) {
   if (trial < 0 || trial >= kMaxTrials) return 0;
+  return LayOutPatches(testState.trials[trial].NItems);
+}
+
+int LayOutPatches(int patches) {
   // The staircase keeps NItems within the table; the clamp only guards it.
-  const int n = std::clamp(testState.trials[trial].NItems, 0, kMaxPatches);
+  const int n = std::clamp(patches, 0, kMaxPatches);
   const std::vector<int32_t> cells = PickCells(n);
   for (int i = 0; i < n; ++i) {
     PatchEntry& entry = PatchLayout[i];

@@ -66,6 +66,9 @@ int GridCell(int high, int low);
 /// made so far stay until ReleasePatchSurfaces.
 int LayOutTrial(int trial);
 
+/// The same for `patches` patches (at most 20), whatever the trial table says.
+int LayOutPatches(int patches);
+
 /// Receives one horizontal span of the disc: `count` pixels of row y from
 /// column x (a span may reach past the 120 x 120 patch).
 using DiscSpanSink = std::function<void(int x, int y, int count)>;

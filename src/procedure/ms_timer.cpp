@@ -253,3 +253,24 @@ void MsTimerFailStartsForTesting(bool fail) {
   tickThread.Stop();
   tickThread.failStarts = fail;
 }
+
+namespace {
+
+class ProgramTimer final : public TrialClock {
+ public:
+  bool Start() override {
+    MsTimerStart();
+    return MsTimerRunning();
+  }
+  void Stop() override { MsTimerStop(); }
+  void RestartAt(int64_t zeroNs) override { MsTimerRestartAt(zeroNs); }
+  int32_t Ticks() const override { return msTicks.load(); }
+  int64_t NowNs() const override { return MsTimerNowNs(); }
+};
+
+}  // namespace
+
+TrialClock& MsTimerClock() {
+  static ProgramTimer timer;
+  return timer;
+}

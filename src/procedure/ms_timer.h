@@ -92,3 +92,23 @@ void MsTimerAdvanceManualClock(int64_t ns, bool count = true);
 
 /// For tests: every start fails as if no thread could be created.
 void MsTimerFailStartsForTesting(bool fail);
+
+/// The millisecond timer as a trial counts on it.
+class TrialClock {
+ public:
+  virtual ~TrialClock() = default;
+  /// Starts the count; false when no tick source runs.
+  virtual bool Start() = 0;
+  /// Stops the count.
+  virtual void Stop() = 0;
+  /// The count restarts at `zeroNs`, a moment of NowNs.
+  virtual void RestartAt(int64_t zeroNs) = 0;
+  /// Milliseconds counted since the last restart.
+  virtual int32_t Ticks() const = 0;
+  /// The clock that press stamps and frame onsets are read on.
+  virtual int64_t NowNs() const = 0;
+};
+
+/// The program's timer: MsTimerStart and MsTimerRunning, MsTimerStop,
+/// MsTimerRestartAt, msTicks and MsTimerNowNs.
+TrialClock& MsTimerClock();

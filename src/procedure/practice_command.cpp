@@ -6,27 +6,22 @@
 #include "dialogs/setup_dialogs.h"
 #include "procedure/practice_run.h"
 #include "procedure/start_test_command.h"
-#include "procedure/trial_timings.h"
 #include "settings/test_settings.h"
 #include "ui/services.h"
 
 namespace {
 
-// The practice runs on the one trial table; the last real test's table and
-// timings are put back when it is over.
+// The practice runs on the one trial table; the last real test's table is
+// put back when it is over.
 class KeptTest {
  public:
-  KeptTest() : state_(std::make_unique<TestState>(testState)), timings_(trialTimings) {}
-  ~KeptTest() {
-    testState = *state_;
-    trialTimings = std::move(timings_);
-  }
+  KeptTest() : state_(std::make_unique<TestState>(testState)) {}
+  ~KeptTest() { testState = *state_; }
   KeptTest(const KeptTest&) = delete;
   KeptTest& operator=(const KeptTest&) = delete;
 
  private:
   std::unique_ptr<TestState> state_;
-  std::vector<TrialTiming> timings_;
 };
 
 }  // namespace

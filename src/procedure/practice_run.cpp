@@ -27,10 +27,12 @@ int AdvancePractice(TestState& state, int i) {
   return 0;
 }
 
-int RunPractice() {
+int RunPractice(std::vector<TrialTiming>& timings) {
+  TrialContext context = SettingsTrialContext(nullptr);
   for (int i = 0; i < kPracticeTrials; ++i) {
-    const bool laidOut = LayOutTrial(i) != 0;
-    const int result = laidOut ? RunTrial(i) : kTrialFailed;
+    context.timing = &timings[static_cast<size_t>(i)];
+    const bool laidOut = LayOutPatches(context.state->trials[i].NItems) != 0;
+    const int result = laidOut ? RunTrial(context, i) : kTrialFailed;
     if (!laidOut) NoteAbort(AbortHow::kImagesFailed, i, TrialPhase::kBetweenTrials);
     ReleasePatchSurfaces();
     if (result == kTrialFailed) {
@@ -46,7 +48,7 @@ int RunPractice() {
       return 0;
     }
     if (result == 0) return 0;
-    if (AdvancePractice(testState, i)) return 1;
+    if (AdvancePractice(*context.state, i)) return 1;
   }
   return 1;
 }

@@ -3,7 +3,10 @@
 // subject learns the task before a test counts.
 #pragma once
 
+#include <vector>
+
 #include "procedure/staircase.h"
+#include "timing/trial_timing.h"
 
 /// Trials of a practice run.
 constexpr int kPracticeTrials = 3;
@@ -20,7 +23,8 @@ void ResetPractice(TestState& state);
 /// to kPracticeMost; no reversal is counted. 1 once kPracticeTrials have run.
 int AdvancePractice(TestState& state, int i);
 
-/// Runs the practice trials on testState from trial 0 on: 1 when all ran to
-/// their end, 0 when one was aborted or could not run (the experimenter has
-/// then been told why, and abortPoint says where).
-int RunPractice();
+/// Runs the practice trials on testState from trial 0 on, trial i's timings
+/// into row i of `timings`: 1 when all ran to their end, 0 when one was
+/// aborted or could not run (the experimenter has then been told why, and
+/// abortPoint says where).
+int RunPractice(std::vector<TrialTiming>& timings);

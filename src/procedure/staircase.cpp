@@ -1,17 +1,19 @@
 #include "procedure/staircase.h"
 
-#include "procedure/trial_timings.h"
 #include "settings/test_settings.h"
 
 TestState testState{};
 
 void ResetTest() {
-  for (int k = 0; k < kMaxTrials; ++k) testState.trials[k] = TrialRecord{k + 1, 0, 0, 0, 0, 0, 0};
-  testState.trials[0].NItems = kFirstTrialPatches;
-  testState.direction = +1;
-  testState.reversals = 0;
-  testState.trialsRun = 0;
-  ResetTrialTimings();
+  ResetTest(testState);
+}
+
+void ResetTest(TestState& state) {
+  for (int k = 0; k < kMaxTrials; ++k) state.trials[k] = TrialRecord{k + 1, 0, 0, 0, 0, 0, 0};
+  state.trials[0].NItems = kFirstTrialPatches;
+  state.direction = +1;
+  state.reversals = 0;
+  state.trialsRun = 0;
 }
 
 int AdvanceStaircase(int i) {

@@ -39,6 +39,9 @@ extern TestState testState;
 /// first trial 3 patches, going up.
 void ResetTest();
 
+/// The same on a table of the caller's own.
+void ResetTest(TestState& state);
+
 /// Advances the staircase after trial `i` ran to its end; returns 1 when the
 /// test is complete, 0 when trial i + 1 follows. Reads max_rev from the settings.
 int AdvanceStaircase(int i);

@@ -16,7 +16,6 @@
 #include "procedure/touch_list.h"
 #include "procedure/touch_window.h"
 #include "procedure/trial_run.h"
-#include "procedure/trial_timings.h"
 #include "records/participant_register.h"
 #include "records/session_file.h"
 #include "records/session_record.h"
@@ -94,7 +93,7 @@ bool TestRunning() {
   return testRunning;
 }
 
-TestWindowRun RunOnTestWindow(const std::function<int()>& run) {
+TestWindowRun RunOnTestWindow(const TestWindowRunner& run) {
   const ui::WindowHandle mainWindow = ui::Ui().MainWindow();
   std::unique_ptr<QWindow> testWindow =
       testWindowFactory ? testWindowFactory(ScreenSize.width, ScreenSize.height, mainWindow)
@@ -110,7 +109,10 @@ TestWindowRun RunOnTestWindow(const std::function<int()>& run) {
   done.participant = results::LookUpParticipant(results::kRegisterFile, testSettings.subject);
   done.started = QDateTime::currentDateTime();
   ResetAbortPoint();
-  done.outcome = run();
+  // The timings of this run alone, for its session record.
+  done.timings.assign(kMaxTrials, TrialTiming{});
+  done.outcome = run(done.timings);
+  // One reading for the log line, the record's name and its "ended".
   done.ended = QDateTime::currentDateTime();
   // Taken while the test window is still the bound one: the display speaks of its window.
   done.presentation = DisplayPresentationInfo();
@@ -123,7 +125,7 @@ TestWindowRun RunOnTestWindow(const std::function<int()>& run) {
 
 void SaveRunRecord(const TestWindowRun& run, results::SessionOutcome outcome) {
   results::SessionInputs in{&testState,
-                            &trialTimings,
+                            &run.timings,
                             &testSettings,
                             results::stimuliUsed,
                             ScreenSize,
@@ -155,7 +157,10 @@ void StartTest() {
 
   if (!AskSubjectInformation()) return;
 
-  const TestWindowRun run = RunOnTestWindow(RunTest);
+  const TestWindowRun run = RunOnTestWindow([](std::vector<TrialTiming>& timings) {
+    TrialContext context = SettingsTrialContext(nullptr);
+    return RunTest(context, timings);
+  });
   WriteTestResults(run.outcome, run.ended);
   // The session record comes after the subject file and the log, so that
   // its failure can never keep them from being written. An aborted test

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "display/layout.h"
 #include "records/session_record.h"
@@ -19,6 +20,8 @@ using TestWindowFactory =
     std::function<std::unique_ptr<QWindow>(int width, int height, ui::WindowHandle owner)>;
 
 /// Installs the factory StartTest uses (empty: MakeTouchWindow); returns the previous one.
+/// A setter, not a parameter: StartTest is reached only through the menu and
+/// the opening screen, which tests drive as the experimenter does.
 TestWindowFactory SetTestWindowFactory(TestWindowFactory factory);
 
 /// The real test window: a frameless "Experiment Window" that feeds touchWnd,
@@ -55,13 +58,18 @@ struct TestWindowRun {
   QDateTime ended;  ///< one reading for the log line, the record's name and its "ended"
   PresentationInfo presentation;
   ui::Rect presentRect;
+  std::vector<TrialTiming> timings;  ///< row i: trial i's frames and touches
   results::ParticipantLookup participant;  ///< the register's row of the subject at the start
 };
+
+/// Runs trials on the test window, trial i's timings into row i of its
+/// argument (kMaxTrials rows); returns what RunTest returns.
+using TestWindowRunner = std::function<int(std::vector<TrialTiming>& timings)>;
 
 /// Covers the screen with the test window, runs `run` on it (from a clear
 /// abortPoint), then binds the display back to the main window and takes the
 /// test window down.
-TestWindowRun RunOnTestWindow(const std::function<int()>& run);
+TestWindowRun RunOnTestWindow(const TestWindowRunner& run);
 
 /// Writes the session record of `run` as `outcome`, with abortPoint when it
 /// stopped; a failure is told in a box and affects nothing else.

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <utility>
 
 #include "display/layout.h"
 #include "display/surfaces.h"
@@ -10,7 +9,6 @@
 #include "procedure/ms_timer.h"
 #include "procedure/staircase.h"
 #include "procedure/touch_list.h"
-#include "procedure/trial_timings.h"
 #include "settings/test_settings.h"
 #include "timing/urgent_thread.h"
 #include "ui/services.h"
@@ -57,13 +55,12 @@ void CoverAllExcept(int except, int n) {
     if (k != except) DrawPatch(k, coverImage);
 }
 
-void DrawProgressText() {
+void DrawProgressText(int reversals, int maxRev) {
   DcHolder holder;
   if (!GetSurfaceDC(CANVAS_SURFACE, &holder)) return;
   holder.dc->SetBkColor(0);
   holder.dc->SetTextColor(0xFFFFFF);
-  holder.dc->DrawText(ProgressText(testState.reversals, testSettings.max_rev), kProgressRect,
-                      ui::kDtSingleLine);
+  holder.dc->DrawText(ProgressText(reversals, maxRev), kProgressRect, ui::kDtSingleLine);
   ReleaseSurfaceDC(CANVAS_SURFACE, &holder);
 }
 
@@ -75,19 +72,6 @@ ui::Rect PatchArea(int k) {
   if (k < 0) return ui::Rect{};
   return ui::Rect{PatchLayout[k].x, PatchLayout[k].y, PatchLayout[k].x + kPatchSize,
                   PatchLayout[k].y + kPatchSize};
-}
-
-FrameObserver frameObserver;
-int64_t memorisationMsOverride = -1;
-
-// Presents the canvas as a frame about patch `k` and records when it showed.
-FrameOnset ShowFrame(TrialTiming* timing, FrameKind kind, int k) {
-  Present(PatchArea(k));
-  const FrameOnset onset = LastPresentOnset();
-  timing->frames.push_back(FrameRecord{kind, k, onset});
-  if (frameObserver)
-    frameObserver(static_cast<int>(timing - trialTimings.data()), timing->frames.back());
-  return onset;
 }
 
 // The moment a count starts from: the frame's confirmed onset, or where
@@ -129,15 +113,175 @@ int32_t CellOf(const PatchEntry& p) {
   return (p.y - kGridTop) / kGridPitch * kGridColumns + (p.x - kGridLeft) / kGridPitch;
 }
 
+// One trial from its preparation to its exit.
+struct Trial {
+  TrialContext& context;
+  int index;
+  TrialRecord& record;
+  TrialTiming& timing;
+  int n;                    // patches shown
+  int64_t zeroNs = 0;       // where the counter counts from
+  int found = 0;            // also the index of the next expected patch
+  bool covered = false;     // the memorisation display is over
+  bool aborted = false;     // Escape, or the window asked to close
+  int64_t completedNs = 0;  // when the touch that completed the trial came
+};
+
+// Presents the canvas as a frame about patch `k` and records when it showed.
+FrameOnset ShowFrame(Trial& t, FrameKind kind, int k) {
+  Present(PatchArea(k));
+  const FrameOnset onset = LastPresentOnset();
+  t.timing.frames.push_back(FrameRecord{kind, k, onset});
+  if (t.context.frameObserver) t.context.frameObserver(t.index, t.timing.frames.back());
+  return onset;
+}
+
+void DiscardInputSoFar(const Trial& t) {
+  ui::Ui().DiscardInput();
+  touchWnd.DiscardPresses(t.context.clock->NowNs());
+}
+
+// The subject sees a black screen until every key and contact is let go.
+void Prepare(const Trial& t) {
+  WaitVerticalBlank();
+  ColourFill(SCREEN_SURFACE, 0);
+  ColourFill(CANVAS_SURFACE, 0);
+  DrawAllExcept(-1, &PatchEntry::numberedImage, t.n);
+  DrawProgressText(t.context.state->reversals, t.context.maxRev);
+  WaitEscapeReleased();
+  WaitAllLifted();
+  DiscardInputSoFar(t);
+}
+
+// The memorisation display; RT1 counts from the moment it was on the screen.
+// False when no tick source runs.
+bool ShowMemorisation(Trial& t) {
+  const FrameOnset shown = ShowFrame(t, FrameKind::kMemorisation, 0);
+  if (!t.context.clock->Start()) {
+    t.context.clock->Stop();
+    return false;
+  }
+  t.timing.rt1ZeroNs = ZeroOf(shown);
+  t.context.clock->RestartAt(t.timing.rt1ZeroNs);
+  t.zeroNs = t.timing.rt1ZeroNs;
+  t.record.Error = 0;
+  return true;
+}
+
+// Judged at the place and time the contact came down, even when it has been
+// lifted since: a response made during a frame's waits or a stall is neither
+// lost nor timed late.
+TouchRecord TakeTouch(Trial& t, const PendingPress& press) {
+  TouchRecord touch;
+  touch.timeNs = press.time.ns;
+  touch.source = press.time.source;
+  touch.screenX = press.point.x;
+  touch.screenY = press.point.y;
+  MapScreenToCanvas(press.point.x, press.point.y, &touch.canvasX, &touch.canvasY);
+  // A press from before the onset answers nothing the subject saw (the
+  // second click of a double click that closed the dialog, a press on its
+  // way while the frame was handed over): kept with no patch and never
+  // judged, and it does not end the memorisation.
+  touch.beforeOnset = touch.timeNs < t.timing.rt1ZeroNs;
+  touch.patch = touch.beforeOnset
+                    ? -1
+                    : HitPatch(touch.canvasX, touch.canvasY, t.found, t.n, &touch.judgement);
+  t.timing.touches.push_back(touch);
+  return touch;
+}
+
+void AnswerCorrect(Trial& t, const TouchRecord& touch) {
+  const int k = touch.patch;
+  ui::Ui().PlaySound(kClickSound, ui::kSndAsync | ui::kSndNoDefault);
+  t.covered = true;
+  WaitVerticalBlank();
+  DrawPatch(k, PatchLayout[k].numberedImage);
+  if (k == 0) CoverAllExcept(0, t.n);
+  const FrameOnset answer = ShowFrame(t, FrameKind::kAnswer, k);
+  t.found += 1;
+  if (k == 0) {
+    t.record.RT1 = MsBetween(t.timing.rt1ZeroNs, touch.timeNs);
+    // RT2 counts from the answer to patch 1 as the subject saw it.
+    t.timing.rt2ZeroNs = ZeroOf(answer);
+    t.zeroNs = t.timing.rt2ZeroNs;
+    t.context.clock->RestartAt(t.zeroNs);
+  }
+  if (t.found == t.n) t.completedNs = touch.timeNs;
+}
+
+void AnswerWrong(Trial& t, const TouchRecord& touch) {
+  const int k = touch.patch;
+  ui::Ui().PlaySound(kErrorSound, ui::kSndAsync | ui::kSndNoDefault);
+  if (!t.covered) {
+    t.covered = true;
+    WaitVerticalBlank();
+    CoverAllExcept(k, t.n);
+  }
+  DrawPatch(k, PatchLayout[k].errorImage);
+  ShowFrame(t, FrameKind::kError, k);
+  t.record.NCorrect = t.found;
+  // Before patch 1 the count still runs from the memorisation onset.
+  t.record.RT2 = MsBetween(t.found == 0 ? t.timing.rt1ZeroNs : t.timing.rt2ZeroNs, touch.timeNs);
+  t.record.Error = 1;
+  for (int r = 0; r < kErrorDisplayRefreshes; ++r) WaitVerticalBlank();
+  DrawPatch(k, coverImage);
+  ShowFrame(t, FrameKind::kErrorCover, k);
+}
+
+TrialPhase PhaseOf(const Trial& t) {
+  return t.covered ? TrialPhase::kAnswer : TrialPhase::kMemorisation;
+}
+
+// Covers the patches when the memorisation time is up and judges every
+// touch until all patches are found or the test is aborted.
+void Respond(Trial& t) {
+  const int64_t limit = t.context.memorisationMs;
+  int32_t now = t.context.clock->Ticks();
+  for (;;) {
+    // The test window was asked to close: the test ends as with Escape.
+    if (touchWnd.closeRequested) {
+      NoteAbort(CloseHow(touchWnd), t.index, PhaseOf(t));
+      t.aborted = true;
+      return;
+    }
+    if (now >= limit && !t.covered) {
+      CoverAllExcept(-1, t.n);
+      ShowFrame(t, FrameKind::kCover, -1);
+      t.covered = true;
+    }
+    PendingPress press;
+    if (touchWnd.TakePress(&press)) {
+      const TouchRecord touch = TakeTouch(t, press);
+      if (touch.judgement == TouchJudgement::kCorrect) AnswerCorrect(t, touch);
+      if (touch.judgement == TouchJudgement::kWrong) AnswerWrong(t, touch);
+      if (t.found == t.n) return;
+      // Not waited for a press from before the onset: the memorisation runs on.
+      if (!touch.beforeOnset) WaitAllLifted();
+    } else if (touchWnd.pointCount <= 0 && EscapeCounts()) {
+      NoteAbort(AbortHow::kEscape, t.index, PhaseOf(t));
+      t.aborted = true;
+      return;
+    }
+    PumpOnce();
+    now = t.context.clock->Ticks();
+  }
+}
+
+// All patches green, held for a second from the completing touch, on the counter.
+void ShowCompletion(Trial& t) {
+  if (t.record.Error == 0) {
+    t.record.NCorrect = t.found;
+    // A one-patch trial ends with the touch that started RT2: no time passed.
+    t.record.RT2 = t.n > 1 ? MsBetween(t.timing.rt2ZeroNs, t.completedNs) : 0;
+  }
+  DrawAllExcept(-1, &PatchEntry::finalImage, t.n);
+  ShowFrame(t, FrameKind::kCompletion, 0);
+  const int64_t holdUntil =
+      static_cast<int64_t>(MsBetween(t.zeroNs, t.completedNs)) + kCompletedDisplayMs;
+  while (t.context.clock->Ticks() < holdUntil) PumpOnce();
+}
+
 }  // namespace
-
-FrameObserver SetFrameObserver(FrameObserver observer) {
-  return std::exchange(frameObserver, std::move(observer));
-}
-
-void SetMemorisationMsOverride(int64_t ms) {
-  memorisationMsOverride = ms;
-}
 
 std::string ProgressText(int reversals, int maxRev) {
   char tail[40];
@@ -145,10 +289,28 @@ std::string ProgressText(int reversals, int maxRev) {
   return std::string(reversals > 0 ? reversals : 0, '*') + tail;
 }
 
+TrialContext SettingsTrialContext(TrialTiming* timing) {
+  TrialContext context;
+  context.state = &testState;
+  context.timing = timing;
+  context.memorisationMs = static_cast<int64_t>(testSettings.memtime) * 1000;
+  context.hideMouse = testSettings.hide_mouse != 0;
+  context.maxRev = testSettings.max_rev;
+  context.clock = &MsTimerClock();
+  return context;
+}
+
 int RunTest() {
+  std::vector<TrialTiming> timings(kMaxTrials);
+  TrialContext context = SettingsTrialContext(nullptr);
+  return RunTest(context, timings);
+}
+
+int RunTest(TrialContext& context, std::vector<TrialTiming>& timings) {
   for (int i = 0;; ++i) {
-    const bool laidOut = LayOutTrial(i) != 0;
-    const int result = laidOut ? RunTrial(i) : kTrialFailed;
+    context.timing = &timings[static_cast<size_t>(i)];
+    const bool laidOut = LayOutPatches(context.state->trials[i].NItems) != 0;
+    const int result = laidOut ? RunTrial(context, i) : kTrialFailed;
     if (!laidOut) NoteAbort(AbortHow::kImagesFailed, i, TrialPhase::kBetweenTrials);
     ReleasePatchSurfaces();
     if (result == kTrialFailed) {
@@ -161,155 +323,42 @@ int RunTest() {
       return 0;
     }
     if (result == 0) return 0;
-    if (AdvanceStaircase(i)) return 1;
+    if (AdvanceStaircase(*context.state, i, context.maxRev)) return 1;
   }
 }
 
 int RunTrial(int i) {
-  UrgentThread urgent;
-  ui::Services& ui = ui::Ui();
-  TrialRecord& record = testState.trials[i];
-  TrialTiming& timing = trialTimings[static_cast<size_t>(i)];
-  timing = TrialTiming{};
-  const int n = record.NItems < kMaxPatches ? record.NItems : kMaxPatches;
-  for (int k = 0; k < n; ++k) timing.cells.push_back(CellOf(PatchLayout[k]));
+  // This trial's timings go nowhere: only its record is kept.
+  TrialTiming timing;
+  TrialContext context = SettingsTrialContext(&timing);
+  return RunTrial(context, i);
+}
 
-  // Preparation: the subject sees a black screen.
-  WaitVerticalBlank();
-  ColourFill(SCREEN_SURFACE, 0);
-  ColourFill(CANVAS_SURFACE, 0);
-  DrawAllExcept(-1, &PatchEntry::numberedImage, n);
-  DrawProgressText();
-  WaitEscapeReleased();
-  WaitAllLifted();
-  ui.DiscardInput();
-  touchWnd.DiscardPresses(MsTimerNowNs());
+int RunTrial(TrialContext& context, int i) {
+  UrgentThread urgent;
+  TrialRecord& record = context.state->trials[i];
+  *context.timing = TrialTiming{};
+  const int n = record.NItems < kMaxPatches ? record.NItems : kMaxPatches;
+  Trial t{context, i, record, *context.timing, n};
+  for (int k = 0; k < n; ++k) t.timing.cells.push_back(CellOf(PatchLayout[k]));
+
+  Prepare(t);
   // Closed during the last trial's hold or this preparation: nothing more is shown.
   if (touchWnd.closeRequested) {
     NoteAbort(CloseHow(touchWnd), i, TrialPhase::kBetweenTrials);
     return 0;
   }
-
-  // Memorisation display. RT1 counts from the moment it was on the screen.
-  const FrameOnset shown = ShowFrame(&timing, FrameKind::kMemorisation, 0);
-  MsTimerStart();
-  if (!MsTimerRunning()) {
-    MsTimerStop();
+  if (!ShowMemorisation(t)) {
     NoteAbort(AbortHow::kTimerFailed, i, TrialPhase::kMemorisation);
     return kTrialFailed;
   }
-  timing.rt1ZeroNs = ZeroOf(shown);
-  MsTimerRestartAt(timing.rt1ZeroNs);
-  int64_t zeroNs = timing.rt1ZeroNs;  // where msTicks counts from
-  // 64 bits: a large memorisation time must not wrap to a negative limit.
-  const int64_t limit = memorisationMsOverride >= 0
-                            ? memorisationMsOverride
-                            : static_cast<int64_t>(testSettings.memtime) * 1000;
-  int found = 0;
-  bool covered = false;
-  bool aborted = false;
-  int64_t completedNs = 0;  // when the touch that completed the trial came
-  record.Error = 0;
-  const bool hideMouse = testSettings.hide_mouse != 0;
-  if (hideMouse) ui.ShowCursor(false);
-  int32_t now = msTicks.load();
+  if (context.hideMouse) ui::Ui().ShowCursor(false);
+  Respond(t);
+  if (!t.aborted) ShowCompletion(t);
 
-  for (;;) {
-    // The test window was asked to close: the test ends as with Escape.
-    if (touchWnd.closeRequested) {
-      NoteAbort(CloseHow(touchWnd), i, covered ? TrialPhase::kAnswer : TrialPhase::kMemorisation);
-      aborted = true;
-      break;
-    }
-    if (now >= limit && !covered) {
-      CoverAllExcept(-1, n);
-      ShowFrame(&timing, FrameKind::kCover, -1);
-      covered = true;
-    }
-    PendingPress press;
-    if (touchWnd.TakePress(&press)) {
-      // Judged at the place and time the contact came down, even when it has
-      // been lifted since: a response made during a frame's waits or a stall
-      // is neither lost nor timed late.
-      TouchRecord touch;
-      touch.timeNs = press.time.ns;
-      touch.source = press.time.source;
-      touch.screenX = press.point.x;
-      touch.screenY = press.point.y;
-      MapScreenToCanvas(press.point.x, press.point.y, &touch.canvasX, &touch.canvasY);
-      // A press from before the onset answers nothing the subject saw (the
-      // second click of a double click that closed the dialog, a press on
-      // its way while the frame was handed over): kept with no patch and never
-      // judged, and it does not end the memorisation.
-      touch.beforeOnset = touch.timeNs < timing.rt1ZeroNs;
-      const int k = touch.beforeOnset
-                        ? -1
-                        : HitPatch(touch.canvasX, touch.canvasY, found, n, &touch.judgement);
-      touch.patch = k;
-      timing.touches.push_back(touch);
-      if (touch.judgement == TouchJudgement::kCorrect) {
-        ui.PlaySound(kClickSound, ui::kSndAsync | ui::kSndNoDefault);
-        covered = true;
-        WaitVerticalBlank();
-        DrawPatch(k, PatchLayout[k].numberedImage);
-        if (k == 0) CoverAllExcept(0, n);
-        const FrameOnset answer = ShowFrame(&timing, FrameKind::kAnswer, k);
-        found += 1;
-        if (k == 0) {
-          record.RT1 = MsBetween(timing.rt1ZeroNs, touch.timeNs);
-          // RT2 counts from the answer to patch 1 as the subject saw it.
-          timing.rt2ZeroNs = ZeroOf(answer);
-          zeroNs = timing.rt2ZeroNs;
-          MsTimerRestartAt(zeroNs);
-        }
-        if (found == n) completedNs = touch.timeNs;
-      } else if (touch.judgement == TouchJudgement::kWrong) {
-        ui.PlaySound(kErrorSound, ui::kSndAsync | ui::kSndNoDefault);
-        if (!covered) {
-          covered = true;
-          WaitVerticalBlank();
-          CoverAllExcept(k, n);
-        }
-        DrawPatch(k, PatchLayout[k].errorImage);
-        ShowFrame(&timing, FrameKind::kError, k);
-        record.NCorrect = found;
-        // Before patch 1 the count still runs from the memorisation onset.
-        record.RT2 = MsBetween(found == 0 ? timing.rt1ZeroNs : timing.rt2ZeroNs, touch.timeNs);
-        record.Error = 1;
-        for (int r = 0; r < kErrorDisplayRefreshes; ++r) WaitVerticalBlank();
-        DrawPatch(k, coverImage);
-        ShowFrame(&timing, FrameKind::kErrorCover, k);
-      }
-      if (found == n) break;
-      // Not waited for a press from before the onset: the memorisation runs on.
-      if (!touch.beforeOnset) WaitAllLifted();
-    } else if (touchWnd.pointCount <= 0 && EscapeCounts()) {
-      NoteAbort(AbortHow::kEscape, i, covered ? TrialPhase::kAnswer : TrialPhase::kMemorisation);
-      aborted = true;
-      break;
-    }
-    PumpOnce();
-    now = msTicks.load();
-  }
-
-  if (!aborted) {
-    if (record.Error == 0) {
-      record.NCorrect = found;
-      // A one-patch trial ends with the touch that started RT2: no time passed.
-      record.RT2 = n > 1 ? MsBetween(timing.rt2ZeroNs, completedNs) : 0;
-    }
-    DrawAllExcept(-1, &PatchEntry::finalImage, n);
-    ShowFrame(&timing, FrameKind::kCompletion, 0);
-    // Held for a second from the completing touch, on the counter.
-    const int64_t holdUntil =
-        static_cast<int64_t>(MsBetween(zeroNs, completedNs)) + kCompletedDisplayMs;
-    while (msTicks.load() < holdUntil) PumpOnce();
-  }
-
-  if (hideMouse) ui.ShowCursor(true);
-  MsTimerStop();
+  if (context.hideMouse) ui::Ui().ShowCursor(true);
+  context.clock->Stop();
   WaitEscapeReleased();
-  ui.DiscardInput();
-  touchWnd.DiscardPresses(MsTimerNowNs());
-  return aborted ? 0 : 1;
+  DiscardInputSoFar(t);
+  return t.aborted ? 0 : 1;
 }

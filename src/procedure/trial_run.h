@@ -6,12 +6,37 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "procedure/ms_timer.h"
+#include "procedure/staircase.h"
 #include "timing/trial_timing.h"
 
 /// RunTrial's result when the trial could not run at all (no tick source or
 /// no patch surfaces); the test stops with a message.
 constexpr int kTrialFailed = -1;
+
+/// Sees every frame of a trial once it is on the screen, on the trial's
+/// thread: trial index and the frame's record.
+using FrameObserver = std::function<void(int trial, const FrameRecord& frame)>;
+
+/// What a trial runs on besides the patch layout, the display and the test
+/// window: the table it writes, the row of timings it fills, the settings it
+/// obeys, who watches its frames and the timer it counts on.
+struct TrialContext {
+  TestState* state = nullptr;     ///< the trial's row is written, its reversals read
+  TrialTiming* timing = nullptr;  ///< the trial's timing row, cleared when it starts
+  int64_t memorisationMs = 0;     ///< 64 bits: a large memtime must not wrap negative
+  bool hideMouse = false;
+  int maxRev = 0;               ///< for the progress text
+  FrameObserver frameObserver;  ///< empty: none
+  TrialClock* clock = nullptr;
+};
+
+/// The context of the experimenter's test: testState, memtime, hide_mouse and
+/// max_rev of testSettings, the program's millisecond timer, no observer;
+/// `timing` (not owned) is the row the trial fills.
+TrialContext SettingsTrialContext(TrialTiming* timing);
 
 /// Runs the trials of one test from trial 0 on, advancing the staircase after
 /// each; 1 when the test ran to its end, 0 when it was aborted with Escape or
@@ -19,22 +44,17 @@ constexpr int kTrialFailed = -1;
 /// says where and how it stopped.
 int RunTest();
 
+/// The same on `context`'s table, with trial i's timings in row i of
+/// `timings` (kMaxTrials rows).
+int RunTest(TrialContext& context, std::vector<TrialTiming>& timings);
+
 /// Runs trial `i` on the laid-out patches: 1 when all patches were found,
 /// 0 when aborted with Escape, kTrialFailed when the tick source could not run.
 int RunTrial(int i);
 
+/// The same in `context`; its timing row is filled.
+int RunTrial(TrialContext& context, int i);
+
 /// The text shown in the top-left corner during a trial: one "*" per reversal
 /// so far, then " (reversals/max_rev)".
 std::string ProgressText(int reversals, int maxRev);
-
-/// Sees every frame of a trial once it is on the screen, on the trial's
-/// thread: trial index and the frame's record.
-using FrameObserver = std::function<void(int trial, const FrameRecord& frame)>;
-
-/// Installs the observer (empty: none); returns the previous one. For the
-/// timing check, whose scripted subject acts on what the screen shows.
-FrameObserver SetFrameObserver(FrameObserver observer);
-
-/// A memorisation time in milliseconds for the trials that follow, in place
-/// of memtime's whole seconds; negative: memtime again. For the timing check.
-void SetMemorisationMsOverride(int64_t ms);

@@ -14,6 +14,8 @@ namespace timer_clock {
 bool Manual();
 
 /// Switches MsTimerNowNs to the manual clock (true) or the monotonic clock.
+/// Process-wide on purpose: the display's onsets, the touch window's stamps
+/// and the tick thread must all read the one clock the test drives.
 void SetManual(bool manual);
 
 /// Moves the manual clock forward by `ns`; returns its new time.

@@ -15,7 +15,6 @@
 #include "procedure/start_test_command.h"
 #include "procedure/touch_list.h"
 #include "procedure/trial_run.h"
-#include "procedure/trial_timings.h"
 #include "records/record_parser.h"
 #include "records/session_record.h"
 #include "records/session_values.h"
@@ -60,6 +59,7 @@ struct Person {
   size_t next = 0;
   bool down = false, stopped = false;
   testing::FakeUi* ui = nullptr;
+  const std::vector<TrialTiming>* timings = nullptr;  // of a run this test calls itself
 
   void OnPump() {
     const int i = testState.trialsRun;
@@ -83,7 +83,6 @@ struct Person {
       down = true;
       return;
     }
-    const std::vector<FrameRecord>& frames = trialTimings[size_t(i)].frames;
     switch (stops[size_t(i)]) {
       case kEscape:
         ui->escapeStates = {int16_t(0x8001), 0};
@@ -95,7 +94,10 @@ struct Person {
         touchWnd.OnAltF4();
         break;
       case kCloseInHold:
-        if (frames.empty() || frames.back().kind != FrameKind::kCompletion) return;
+        if (timings == nullptr) return;
+        if (const std::vector<FrameRecord>& frames = (*timings)[size_t(i)].frames;
+            frames.empty() || frames.back().kind != FrameKind::kCompletion)
+          return;
         touchWnd.OnClose();
         break;
       default:
@@ -112,10 +114,11 @@ QString Kinds(const std::vector<results::SessionFrame>& frames) {
 }
 
 // The record of the test as it stands.
-results::SessionRecord RecordNow(results::SessionOutcome outcome) {
+results::SessionRecord RecordNow(const std::vector<TrialTiming>& timings,
+                                 results::SessionOutcome outcome) {
   results::SessionInputs in;
   in.state = &testState;
-  in.timings = &trialTimings;
+  in.timings = &timings;
   in.settings = &testSettings;
   in.outcome = outcome;
   in.abort = abortPoint;
@@ -220,14 +223,17 @@ class AbortPracticeTest : public QObject {
     person_.touches = {first, second};
     person_.stops = {firstStop, secondStop};
     ResetTest();
-    QCOMPARE(RunTest(), 0);
+    std::vector<TrialTiming> timings(kMaxTrials);
+    person_.timings = &timings;
+    TrialContext context = SettingsTrialContext(nullptr);
+    QCOMPARE(RunTest(context, timings), 0);
     QVERIFY(abortPoint.stopped);
     QCOMPARE(QString("%1 %2 %3")
                  .arg(AbortHowName(abortPoint.how))
                  .arg(abortPoint.trial)
                  .arg(TrialPhaseName(abortPoint.phase)),
              abort);
-    const results::SessionRecord r = RecordNow(results::SessionOutcome::kAborted);
+    const results::SessionRecord r = RecordNow(timings, results::SessionOutcome::kAborted);
     QCOMPARE(int(r.trials.size()), trials);
     QCOMPARE(Kinds(r.trials.back().frames), lastFrames);
     QCOMPARE(int(r.trials.back().touches.size()), lastTouches);

@@ -11,7 +11,6 @@
 #include "procedure/staircase.h"
 #include "procedure/touch_list.h"
 #include "procedure/trial_run.h"
-#include "procedure/trial_timings.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
 
@@ -151,10 +150,11 @@ class TrialOnsetTest : public QObject {
         Lift(way);
       }
     };
-    QCOMPARE(RunTrial(0), 1);
+    TrialTiming timing;
+    TrialContext context = SettingsTrialContext(&timing);
+    QCOMPARE(RunTrial(context, 0), 1);
     ReleasePatchSurfaces();
 
-    const TrialTiming& timing = trialTimings[0];
     QStringList touches, shown;
     for (const TouchRecord& t : timing.touches)
       touches << QString("%1 %2%3")

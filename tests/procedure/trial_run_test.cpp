@@ -1,6 +1,7 @@
 #include "procedure/trial_run.h"
 
 #include <QtTest>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -11,7 +12,6 @@
 #include "procedure/ms_timer.h"
 #include "procedure/staircase.h"
 #include "procedure/touch_list.h"
-#include "procedure/trial_timings.h"
 #include "settings/test_settings.h"
 #include "support/fake_ui.h"
 
@@ -138,6 +138,9 @@ void StartSubject() {
   };
 }
 
+// The timings of the trial RunOneTrial ran last.
+TrialTiming lastTiming;
+
 // Lays out trial 0 with n patches and runs it.
 int RunOneTrial(int n, const std::vector<int>& touches) {
   if (!touches.empty()) subject.plan = InOrder(touches);
@@ -145,7 +148,8 @@ int RunOneTrial(int n, const std::vector<int>& touches) {
   testState.trials[0].NItems = n;
   if (!LayOutTrial(0)) return -2;
   StartSubject();
-  const int result = RunTrial(0);
+  TrialContext context = SettingsTrialContext(&lastTiming);
+  const int result = RunTrial(context, 0);
   ReleasePatchSurfaces();
   return result;
 }
@@ -350,9 +354,9 @@ class TrialRunTest : public QObject {
       };
     }
     QCOMPARE(RunOneTrial(2, duringErrorDisplay ? std::vector{1, 1} : std::vector{1, 0, 1}), 1);
-    QCOMPARE(Judged(trialTimings[0]), QStringList({"wrong", "correct", "correct"}));
+    QCOMPARE(Judged(lastTiming), QStringList({"wrong", "correct", "correct"}));
     const int64_t onPatch1 = duringErrorDisplay ? tapped : subject.stamps.at(1);
-    QCOMPARE(trialTimings[0].touches[1].timeNs, onPatch1);
+    QCOMPARE(lastTiming.touches[1].timeNs, onPatch1);
     QCOMPARE(testState.trials[0].RT1, Ms(frames.onsets[0], onPatch1));
   }
 
@@ -367,15 +371,15 @@ class TrialRunTest : public QObject {
       if (frames.shown.size() == 1) Tap(0, before);
     };
     QCOMPARE(RunOneTrial(2, {0, 1}), 1);
-    QCOMPARE(Judged(trialTimings[0]), QStringList({"correct", "correct"}));
-    QCOMPARE(trialTimings[0].touches[0].timeNs, subject.stamps.at(0));
+    QCOMPARE(Judged(lastTiming), QStringList({"correct", "correct"}));
+    QCOMPARE(lastTiming.touches[0].timeNs, subject.stamps.at(0));
   }
 
   void timingRecord_framesAndTouchesAsShownAndJudged() {
     testSettings.memtime = 1;
     subject.plan = {{-1}, {0}, {0}, {2}, {1}, {2}};
     QCOMPARE(RunOneTrial(3, {}), 1);
-    const TrialTiming& timing = trialTimings[0];
+    const TrialTiming& timing = lastTiming;
     QStringList shown, touches;
     for (const FrameRecord& f : timing.frames)
       shown << QString("%1 %2").arg(FrameKindName(f.kind)).arg(f.patch);
@@ -397,6 +401,47 @@ class TrialRunTest : public QObject {
       QCOMPARE(timing.cells[k], (p.y - 9) / 150 * 5 + (p.x - 137) / 150);
       QCOMPARE(timing.touches[k + 1].canvasX, PatchLayout[k == 2 ? 2 : 0].x + 60);
     }
+  }
+
+  // A trial on a context of its own obeys that context alone: its
+  // memorisation time in ms covers the patches (memtime would wait a
+  // minute), it hides the cursor though hide_mouse is 0, it writes its own
+  // table and timing row, and every frame reaches its observer with the
+  // trial's index; the experimenter's table is not touched.
+  void ownContext_obeysItAndLeavesTheTestAlone() {
+    ResetTest();
+    testState.trials[0].NItems = 2;  // what the presenter reads
+    testSettings.memtime = 60;
+    const TestState before = testState;
+    TestState state{};
+    ResetTest(state);
+    state.trials[5].NItems = 2;
+    QVERIFY(LayOutPatches(2));
+    TrialTiming timing;
+    QStringList seen;
+    TrialContext context;
+    context.state = &state;
+    context.timing = &timing;
+    context.memorisationMs = 200;
+    context.hideMouse = true;
+    context.maxRev = 4;
+    context.frameObserver = [&](int trial, const FrameRecord& f) {
+      seen << QString("%1 %2").arg(trial).arg(FrameKindName(f.kind));
+    };
+    context.clock = &MsTimerClock();
+    subject.plan = InOrder({0, 1});
+    subject.nextAt = 400;
+    StartSubject();
+    QCOMPARE(RunTrial(context, 5), 1);
+    ReleasePatchSurfaces();
+    QCOMPARE(std::memcmp(&testState, &before, sizeof before), 0);
+    QCOMPARE(seen,
+             QStringList({"5 memorisation", "5 cover", "5 answer", "5 answer", "5 completion"}));
+    QCOMPARE(int(timing.frames.size()), 5);
+    QCOMPARE(Judged(timing), QStringList({"correct", "correct"}));
+    QCOMPARE(state.trials[5].NCorrect, 2);
+    QCOMPARE(state.trials[5].RT1, Ms(frames.onsets[0], subject.stamps.at(0)));
+    QCOMPARE(fakeUi->cursorCalls, 2);
   }
 
   void progressText_oneStarPerReversal() {
