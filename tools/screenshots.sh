@@ -16,3 +16,7 @@ xvfb-run -a -s "-screen 0 1920x1080x24" \
 cmake --build "$BUILD_DIR" -j "$(nproc)" --target timing_check_screenshot
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \
   "$BUILD_DIR/tests/check/timing_check_screenshot" "$DORVANE_ROOT/docs/screenshots/timing-check.png"
+# The Participants window over a made-up register, on a 1024 x 768 screen.
+cmake --build "$BUILD_DIR" -j "$(nproc)" --target participants_screenshot
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \
+  "$BUILD_DIR/tests/participants/participants_screenshot" "$DORVANE_ROOT/docs/screenshots/participants.png"

@@ -25,6 +25,7 @@
 #include "display/dib_image.h"
 #include "display/layout.h"
 #include "display/surfaces.h"
+#include "participants/participants_window.h"
 #include "procedure/ms_timer.h"
 #include "procedure/practice_command.h"
 #include "procedure/start_test_command.h"
@@ -175,6 +176,7 @@ void CMainFrame::BuildMenu() {
   add(testMenu_, kCmdStartTest);
   add(testMenu_, kCmdPractice);
   add(testMenu_, kCmdViewResults);
+  add(testMenu_, kCmdParticipants);
   add(testMenu_, kCmdSessions);
   helpMenu_ = menuBar()->addMenu(QString());
   add(helpMenu_, kCmdAbout);
@@ -202,6 +204,7 @@ void CMainFrame::RetranslateMenu() {
   actions_[kCmdStartTest]->setText(tr("&Start Test"));
   actions_[kCmdPractice]->setText(tr("&Practice…"));
   actions_[kCmdViewResults]->setText(tr("結果を見る(&R)"));
+  actions_[kCmdParticipants]->setText(tr("Partic&ipants…"));
   actions_[kCmdSessions]->setText(tr("S&essions…"));
   helpMenu_->setTitle(tr("&Help"));
   actions_[kCmdAbout]->setText(tr("&About"));
@@ -271,6 +274,10 @@ void CMainFrame::OnCommand(int id) {
       break;
     case kCmdSessions:
       if (!TestRunning()) sessions::ShowSessions(this);
+      TakeBackFocus(this);
+      break;
+    case kCmdParticipants:
+      if (!TestRunning()) participants::ShowParticipants(this);
       TakeBackFocus(this);
       break;
     case kCmdTimingCheck:

@@ -26,6 +26,8 @@ constexpr int kCmdTimingCheck = 40101;
 constexpr int kCmdSessions = 40102;
 /// The practice run, after Start Test in the Test menu.
 constexpr int kCmdPractice = 40103;
+/// Test > Participants…: the participant register.
+constexpr int kCmdParticipants = 40104;
 
 /// The line the opening screen shows when the opening bitmap is missing.
 extern const char kTitleText[];

@@ -16,6 +16,7 @@
 #include "procedure/touch_list.h"
 #include "procedure/touch_window.h"
 #include "procedure/trial_run.h"
+#include "records/participant_register.h"
 #include "records/session_file.h"
 #include "records/session_record.h"
 #include "results/result_files.h"
@@ -30,6 +31,21 @@ constexpr qint64 kExposeWaitMs = 2000;
 
 TestWindowFactory testWindowFactory;
 bool testRunning = false;
+
+// A malformed register is named once per program run and reason: the
+// experimenter can go on testing and mend it between sessions.
+void TellRegisterNoteOnce(const std::string& note) {
+  static std::string told;
+  if (note.empty() || note == told) return;
+  told = note;
+  ui::AppMessageBox(QCoreApplication::translate("StartTest",
+                                                "The participant register cannot be used, so "
+                                                "this session record holds no participant "
+                                                "fields:\n%1")
+                        .arg(QString::fromStdString(note))
+                        .toStdString(),
+                    ui::kMbOk | ui::kMbIconWarning);
+}
 
 // OpenGL lets the presenter wait for the screen's refresh; without it the
 // presenter draws through a raster backing store.
@@ -89,6 +105,8 @@ TestWindowRun RunOnTestWindow(const TestWindowRunner& run) {
   TestWindowRun done;
   // Where the generator stands, so that the record can tell how to draw these layouts again.
   done.random = RandNow();
+  // The subject's row as it stands when the run starts.
+  done.participant = results::LookUpParticipant(results::kRegisterFile, testSettings.subject);
   done.started = QDateTime::currentDateTime();
   ResetAbortPoint();
   // The timings of this run alone, for its session record.
@@ -118,7 +136,8 @@ void SaveRunRecord(const TestWindowRun& run, results::SessionOutcome outcome) {
                             results::SessionLayouts{true, run.random.start, run.random.draws,
                                                     run.random.state},
                             outcome,
-                            abortPoint};
+                            abortPoint,
+                            run.participant};
   // Run to its end, nothing stopped it, whatever an earlier note said.
   if (run.outcome == 1) in.abort = AbortPoint{};
   std::string path;
@@ -127,6 +146,7 @@ void SaveRunRecord(const TestWindowRun& run, results::SessionOutcome outcome) {
     ui::AppMessageBox(results::SessionRecordFailureText(path, reason),
                       ui::kMbOk | ui::kMbIconWarning);
   }
+  TellRegisterNoteOnce(run.participant.note);
 }
 
 void StartTest() {

@@ -59,6 +59,7 @@ struct TestWindowRun {
   PresentationInfo presentation;
   ui::Rect presentRect;
   std::vector<TrialTiming> timings;  ///< row i: trial i's frames and touches
+  results::ParticipantLookup participant;  ///< the register's row of the subject at the start
 };
 
 /// Runs trials on the test window, trial i's timings into row i of its

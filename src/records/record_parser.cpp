@@ -13,9 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "timing/trial_timing.h"
+#include "records/json_member_order.h"
 #include "records/record_names.h"
 #include "records/session_values.h"
+#include "timing/trial_timing.h"
 
 namespace results {
 
@@ -425,6 +426,26 @@ void ReadTrials(Reader& rd, const QJsonObject& root, const Path& wt, bool keepEv
   }
 }
 
+// The members of 1.3 that a record may leave out: the participant's fields
+// (texts, in the register's order) and why the register was not used.
+void ReadOptional(Reader& rd, const QByteArray& bytes, const QJsonObject& root, const Path& top,
+                  SessionRecord* r) {
+  const Path noteAt = top.Member("participantNote");
+  if (root.contains(QLatin1String(noteAt.key))) r->participantNote = rd.String(root, noteAt);
+  const Path at = top.Member("participant");
+  if (!root.contains(QLatin1String(at.key))) return;
+  const QJsonObject fields = rd.Object(root, at);
+  const std::vector<QString> order = TopMemberKeys(bytes, QStringLiteral("participant"));
+  if (!rd.failed && order.size() != static_cast<size_t>(fields.size()))
+    rd.Fail(at, "names a column twice");
+  for (size_t k = 0; !rd.failed && k < order.size(); ++k) {
+    const QJsonValue v = fields.value(order[k]);
+    if (!v.isString()) rd.Fail(at.Named(&order[k]), "is not a text");
+    r->participant.emplace_back(order[k].toStdString(), v.toString().toStdString());
+  }
+  r->hasParticipant = !rd.failed;
+}
+
 }  // namespace
 
 bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* out, std::string* reason,
@@ -442,6 +463,7 @@ bool ParseSessionRecord(const QByteArray& bytes, SessionRecord* out, std::string
   ReadDisplay(rd, root, top.Member("display"), &r.display);
   ReadLayouts(rd, root, top.Member("layouts"), &r.layouts);
   ReadTrials(rd, root, top.Member("trials"), keepEvents, &r);
+  ReadOptional(rd, bytes, root, top, &r);
   if (rd.failed) {
     *reason = QCoreApplication::translate("Records", "damaged: %1")
                   .arg(QString::fromStdString(rd.reason))

@@ -161,12 +161,29 @@ QJsonObject TrialJson(const SessionTrial& t) {
       {"touches", touches}};
 }
 
+// One JSON text as it stands in a document: quoted and escaped.
+QByteArray JsonText(const std::string& s) {
+  const QByteArray list = QJsonDocument(QJsonArray{Q(s)}).toJson(QJsonDocument::Compact);
+  return list.mid(1, list.size() - 2);
+}
+
+// The register's columns in the register's order, which an object built
+// through QJsonObject would sort away: written by hand.
+QByteArray ParticipantJson(const ParticipantFields& fields) {
+  QByteArray text = "{";
+  for (const auto& [column, value] : fields) {
+    if (text.size() > 1) text += ',';
+    text += JsonText(column) + ':' + JsonText(value);
+  }
+  return text + '}';
+}
+
 }  // namespace
 
 QByteArray SessionRecordJson(const SessionRecord& r) {
   QJsonArray trials;
   for (const SessionTrial& t : r.trials) trials.append(TrialJson(t));
-  const QJsonObject root{
+  QJsonObject root{
       {"format", kSessionFormat},
       {"version", QStringLiteral("%1.%2").arg(kSessionMajor).arg(kSessionMinor)},
       {"program", QJsonObject{{"name", Q(r.programName)}, {"version", Q(r.programVersion)}}},
@@ -181,8 +198,14 @@ QByteArray SessionRecordJson(const SessionRecord& r) {
       {"layouts", LayoutsJson(r.layouts)},
       {"timingCheck", TimingCheckJson(r.trials)},
       {"trials", trials}};
+  if (!r.participantNote.empty()) root.insert("participantNote", Q(r.participantNote));
   // Compact: a folder of thousands is read at once, and parsing time follows the size.
-  return QJsonDocument(root).toJson(QJsonDocument::Compact);
+  QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Compact);
+  if (r.hasParticipant) {
+    json.chop(1);  // the top object's closing brace
+    json += ",\"participant\":" + ParticipantJson(r.participant) + '}';
+  }
+  return json;
 }
 
 }  // namespace results

@@ -6,6 +6,7 @@
 #include "fileio/safe_file.h"
 #include "records/record_parser.h"
 #include "records/session_file.h"
+#include "records/sessions_table.h"
 
 namespace results {
 
@@ -109,8 +110,10 @@ std::string TouchCsvRows(const SessionRecord& r, const std::string& session) {
 }
 
 bool ExportSessions(const std::vector<QString>& paths, const QString& trialsPath,
-                    const QString& touchesPath, int* skipped, std::string* reason) {
+                    const QString& touchesPath, int* skipped, std::string* reason,
+                    const QString& tablePath) {
   std::string trials = kTrialsCsvHeader;
+  std::vector<SessionsTableRow> table;
   std::string touches = kTouchesCsvHeader;
   *skipped = 0;
   for (const QString& path : paths) {
@@ -126,8 +129,11 @@ bool ExportSessions(const std::vector<QString>& paths, const QString& trialsPath
     const std::string session = QFileInfo(path).completeBaseName().toStdString();
     trials += TrialCsvRows(record, session);
     touches += TouchCsvRows(record, session);
+    if (!tablePath.isEmpty())
+      table.push_back(MakeSessionsTableRow(record, QFileInfo(path).fileName().toStdString()));
   }
-  return WriteWhole(trialsPath, trials, reason) && WriteWhole(touchesPath, touches, reason);
+  return WriteWhole(trialsPath, trials, reason) && WriteWhole(touchesPath, touches, reason) &&
+         (tablePath.isEmpty() || WriteWhole(tablePath, SessionsTableCsv(table), reason));
 }
 
 }  // namespace results

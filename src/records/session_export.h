@@ -23,10 +23,12 @@ std::string TrialCsvRows(const SessionRecord& record, const std::string& session
 std::string TouchCsvRows(const SessionRecord& record, const std::string& session);
 
 /// Reads the records at `paths` (a session is named by its file name
-/// without ".json") and writes both files, each whole or not at all.
+/// without ".json") and writes both files, and the sessions table at
+/// `tablePath` unless it is empty, each whole or not at all.
 /// Records that cannot be read are left out and counted in `*skipped`.
 /// False with `*reason` when a file cannot be written.
 bool ExportSessions(const std::vector<QString>& paths, const QString& trialsPath,
-                    const QString& touchesPath, int* skipped, std::string* reason);
+                    const QString& touchesPath, int* skipped, std::string* reason,
+                    const QString& tablePath = QString());
 
 }  // namespace results

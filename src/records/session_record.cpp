@@ -92,6 +92,9 @@ SessionRecord MakeSessionRecord(const SessionInputs& in) {
   if (in.settings) record.settings = *in.settings;
   record.stimuli = in.stimuli;
   record.layouts = in.layouts;
+  record.hasParticipant = in.participant.found;
+  record.participant = in.participant.fields;
+  record.participantNote = in.participant.note;
   record.display.screenWidth = in.screen.width;
   record.display.screenHeight = in.screen.height;
   record.display.presentRect = in.presentRect;

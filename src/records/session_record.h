@@ -17,6 +17,7 @@
 
 #include "procedure/abort_point.h"
 #include "procedure/staircase.h"
+#include "records/participant_register.h"
 #include "settings/test_settings.h"
 #include "timing/trial_timing.h"
 #include "ui/services.h"
@@ -140,6 +141,10 @@ struct SessionRecord {
   SessionDisplay display;
   SessionLayouts layouts;
   std::vector<SessionTrial> trials;
+  /// The register's row of the subject when the test started (from 1.3).
+  bool hasParticipant = false;
+  ParticipantFields participant;
+  std::string participantNote;  ///< why the register could not be used; empty when it could
 };
 
 /// What a record is made from: the test as it stands when it has ended.
@@ -156,6 +161,7 @@ struct SessionInputs {
   SessionLayouts layouts;
   SessionOutcome outcome = SessionOutcome::kCompleted;
   AbortPoint abort;  ///< where the run stopped, when it did
+  ParticipantLookup participant;  ///< the register's row of the subject at the test's start
 };
 
 /// The record of the first trialsRun trials of `in`, and of the trial

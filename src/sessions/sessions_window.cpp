@@ -28,6 +28,7 @@
 #include "dialogs/side_by_side.h"
 #include "fileio/safe_file.h"
 #include "records/session_export.h"
+#include "records/sessions_table.h"
 #include "sessions/session_charts.h"
 #include "sessions/session_table.h"
 #include "ui/services.h"
@@ -73,7 +74,7 @@ SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser) {
 
 void ExportPaths(const QString& chosen, QString* trials, QString* touches) {
   QString stem = chosen;
-  for (const char* end : {"-trials.csv", "-touches.csv", ".csv"}) {
+  for (const char* end : {"-trials.csv", "-touches.csv", results::kSessionsTableSuffix, ".csv"}) {
     if (stem.endsWith(QLatin1String(end), Qt::CaseInsensitive)) {
       stem.chop(static_cast<int>(qstrlen(end)));
       break;
@@ -81,6 +82,14 @@ void ExportPaths(const QString& chosen, QString* trials, QString* touches) {
   }
   *trials = stem + QStringLiteral("-trials.csv");
   *touches = stem + QStringLiteral("-touches.csv");
+}
+
+QString TablePath(const QString& chosen) {
+  QString trials;
+  QString touches;
+  ExportPaths(chosen, &trials, &touches);
+  trials.chop(static_cast<int>(qstrlen("-trials.csv")));
+  return trials + QLatin1String(results::kSessionsTableSuffix);
 }
 
 CSessions::CSessions(const QString& folder, QWidget* parent) : QDialog(parent), folder_(folder) {
@@ -362,11 +371,13 @@ bool CSessions::ExportListed(const QString& chosen) {
   const std::vector<QString> paths = ListedPaths();
   int skipped = 0;
   std::string reason;
-  const bool ok = results::ExportSessions(paths, trials, touches, &skipped, &reason);
+  const QString table = TablePath(chosen);
+  const bool ok = results::ExportSessions(paths, trials, touches, &skipped, &reason, table);
   if (ok) {
-    lastExport_ =
-        tr("Exported %n sessions to %1 and %2", nullptr, static_cast<int>(paths.size()) - skipped)
-            .arg(QFileInfo(trials).fileName(), QFileInfo(touches).fileName());
+    lastExport_ = tr("Exported %n sessions to %1, %2 and %3", nullptr,
+                     static_cast<int>(paths.size()) - skipped)
+                      .arg(QFileInfo(trials).fileName(), QFileInfo(touches).fileName(),
+                           QFileInfo(table).fileName());
     if (skipped > 0) lastExport_ += tr(" (%1 could no longer be read)").arg(skipped);
   } else {
     lastExport_ = tr("Export failed");
@@ -390,15 +401,15 @@ void CSessions::ChooseAndExport() {
                       ui::kMbOk | ui::kMbIconInformation);
     return;
   }
-  const QString path =
-      ChooseSaveFile(this, tr("Export the listed sessions (two files: -trials.csv, -touches.csv)"),
-                     QStringLiteral("sessions.csv"), tr("CSV files (*.csv)"));
+  const QString path = ChooseSaveFile(
+      this, tr("Export the listed sessions (three files: -trials.csv, -touches.csv, -table.csv)"),
+      QStringLiteral("sessions.csv"), tr("CSV files (*.csv)"));
   if (path.isEmpty()) return;
   QString trials;
   QString touches;
   ExportPaths(path, &trials, &touches);
   std::string taken;
-  for (const QString& file : {trials, touches}) {
+  for (const QString& file : {trials, touches, TablePath(path)}) {
     const QFileInfo info(file);
     // A dangling link is there too: writing would replace it.
     if (info.exists() || info.isSymLink())

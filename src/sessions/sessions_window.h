@@ -45,6 +45,10 @@ SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser);
 /// is the stem's own).
 void ExportPaths(const QString& chosen, QString* trials, QString* touches);
 
+/// The sessions table an export to `chosen` writes beside those two:
+/// "<stem>-table.csv".
+QString TablePath(const QString& chosen);
+
 /// The "Sessions" window over a folder of records, read on a worker thread
 /// from the moment it is made.
 class CSessions : public QDialog {

@@ -178,6 +178,7 @@ class E2eTest : public QObject {
   void testDisplays_wholeOnTheScreen();
   void installedProgram_readsInstalledStimuli();
   void slips_noDeadEndNoCrash();
+  void register_fieldsCopiedIntoRecord();
   void abortAndPractice_recordsWithoutResults();
 };
 
@@ -486,6 +487,45 @@ void E2eTest::abortAndPractice_recordsWithoutResults() {
   for (const e2e::DrivenTrial& t : practice) driven << QString::number(t.nItems);
   QCOMPARE(recorded, driven);
   QCOMPARE(QString::fromStdString(run.settings.subject), QString("e2e-stop"));
+}
+
+// A register in the working folder holds the subject's ID: the record of the
+// test carries that row, in the register's order, and the register is left
+// as it was.
+void E2eTest::register_fieldsCopiedIntoRecord() {
+  if (e2e::Desktop::FromEnvironment().name != "none")
+    QSKIP("the register is read the same way on every desktop");
+  e2e::Person person;
+  const QByteArray reg =
+      "ID,age,gender,notes,visit\r\nother,20,m,,1\r\ne2e-subject,34,f,\"right, "
+      "\"\"glasses\"\"\",2\r\n";
+  person.earlierFiles.push_back({"participants.csv", reg});
+  const e2e::SubjectEntry entry{"e2e-subject", 1, 1, false, false};
+  std::vector<e2e::DrivenTrial> trials;
+  const bool ok = person.Start() && person.WaitForOpeningScreen() && person.StartTestQuickly() &&
+                  person.FillSubjectInformation(entry) && person.TakeTest(entry, &trials) &&
+                  person.WaitForOpeningScreen() && person.ExitFromMenu();
+  qInfo().noquote() << "what the person did:\n" + QString::fromStdString(person.Log());
+  QVERIFY2(ok, person.Failure().c_str());
+  const QDir work(person.WorkDir());
+  QCOMPARE(ReadFile(work, "participants.csv"), reg);
+  const QDir sessions(work.filePath("sessions"));
+  const QStringList records = sessions.entryList(QDir::Files);
+  QCOMPARE(records.size(), 1);
+  QFile file(sessions.filePath(records[0]));
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QByteArray json = file.readAll();
+  results::SessionRecord record;
+  std::string reason;
+  QVERIFY2(results::ParseSessionRecord(json, &record, &reason), reason.c_str());
+  QVERIFY(record.hasParticipant);
+  QVERIFY(record.participantNote.empty());
+  QStringList fields;
+  for (const auto& [column, value] : record.participant)
+    fields << QString::fromStdString(column + "=" + value);
+  QCOMPARE(fields, QStringList({"ID=e2e-subject", "age=34", "gender=f", "notes=right, \"glasses\"",
+                                "visit=2"}));
+  QVERIFY(json.contains(",\"participant\":{\"ID\":\"e2e-subject\",\"age\":\"34\","));
 }
 
 QTEST_GUILESS_MAIN(E2eTest)

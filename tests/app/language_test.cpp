@@ -48,7 +48,7 @@ QString UserSettingsFile() {
 
 const QStringList kDefaultMenu{
     "&File/E&xit",          "&Test/&Start Test", "&Test/&Practice…",
-    "&Test/結果を見る(&R)", "&Test/S&essions…",  "&Help/&About",
+    "&Test/結果を見る(&R)", "&Test/Partic&ipants…", "&Test/S&essions…",  "&Help/&About",
     "&Help/Timing Check…",  "&Help/Language",    "&Help/Language/English",
     "&Help/Language/日本語"};
 
@@ -83,7 +83,7 @@ class LanguageTest : public QObject {
     QTest::newRow("English")
         << Language::kEnglish
         << QStringList{"&File/E&xit",          "&Test/&Start Test", "&Test/&Practice…",
-                       "&Test/View &Results",  "&Test/S&essions…",  "&Help/&About",
+                       "&Test/View &Results",  "&Test/Partic&ipants…", "&Test/S&essions…",  "&Help/&About",
                        "&Help/Timing Check…",  "&Help/Language",    "&Help/Language/English ✓",
                        "&Help/Language/日本語"}
         << QByteArray("language=en");
@@ -92,6 +92,7 @@ class LanguageTest : public QObject {
                                            "テスト(&T)/テスト開始(&S)",
                                            "テスト(&T)/練習(&P)…",
                                            "テスト(&T)/結果を見る(&R)",
+                                           "テスト(&T)/参加者(&I)…",
                                            "テスト(&T)/セッション(&E)…",
                                            "ヘルプ(&H)/バージョン情報(&A)",
                                            "ヘルプ(&H)/タイミングチェック…",

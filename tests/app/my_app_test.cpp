@@ -158,6 +158,7 @@ class AppTest : public QObject {
         {"&Test/&Practice…", "CSubject"},
         {"&Test/結果を見る(&R)", "CResult"},
         {"&Test/S&essions…", "sessions::CSessions"},
+        {"&Test/Partic&ipants…", "participants::CParticipants"},
         {"&Help/&About", "CAboutDialog"},
         // the notice is cancelled: nothing runs
         {"&Help/Timing Check…", "place main 1920x1080, end topmost main"},
@@ -185,8 +186,8 @@ class AppTest : public QObject {
         items[menu->text() + "/" + action->text() + (action->isEnabled() ? "" : " (off)")] = action;
     QCOMPARE(items.keys(),
              (QStringList{"&File/E&xit", "&Help/&About", "&Help/Language", "&Help/Timing Check…",
-                          "&Test/&Practice…", "&Test/&Start Test", "&Test/S&essions…",
-                          "&Test/結果を見る(&R)"}));
+                          "&Test/&Practice…", "&Test/&Start Test", "&Test/Partic&ipants…",
+                          "&Test/S&essions…", "&Test/結果を見る(&R)"}));
     frame.show();
     QVERIFY(QTest::qWaitForWindowActive(&frame));
     const auto answer = AnswerDialogs(&fake);

@@ -284,8 +284,14 @@ class SessionsWindowTest : public QObject {
                    "completed,0\r\n"
                    "h,\"H, \"\"q\"\"\",2,1,1,3,3,2600.0,stamp,500,300,1000,600,3,12,2,wrong,"
                    "completed,0\r\n"));
+    QCOMPARE(testing::ReadBytes(out.filePath("study-table.csv")),
+             QByteArray("record_file,subject,started,ended,outcome,random_seed,memtime,max_rev,"
+                        "hide_mouse,flag_feedback,flag_ranking,trials_run,reversals,score,"
+                        "worst_uncertainty_ms,unconfirmed_frames,missed_refreshes\n"
+                        "h.json,\"H, \"\"q\"\"\",2026-02-01T07:59:50.000+00:00,"
+                        "2026-02-01T08:00:00.000+00:00,completed,0,2,1,0,0,0,1,1,3,0,0,0\n"));
     QVERIFY(w.Status()->text().endsWith(
-        "Exported 1 sessions to study-trials.csv and study-touches.csv"));
+        "Exported 1 sessions to study-trials.csv, study-touches.csv and study-table.csv"));
 
     // Every listed session, in the order shown; the unreadable ones left out.
     w.SubjectFilter()->clear();
@@ -322,6 +328,11 @@ class SessionsWindowTest : public QObject {
     QTest::newRow("both there, replaced")
         << QStringList({"study-trials.csv", "study-touches.csv", "study.csv"}) << ok
         << QStringList({"study-trials.csv", "study-touches.csv"}) << true;
+    QTest::newRow("table there, kept")
+        << QStringList({"study-table.csv"}) << cancel << QStringList({"study-table.csv"}) << false;
+    QTest::newRow("all three there, replaced")
+        << QStringList({"study-trials.csv", "study-touches.csv", "study-table.csv"}) << ok
+        << QStringList({"study-trials.csv", "study-touches.csv", "study-table.csv"}) << true;
   }
 
   void exportButton_asksOnceBeforeReplacing() {
@@ -343,14 +354,16 @@ class SessionsWindowTest : public QObject {
     if (!named.isEmpty()) {
       QCOMPARE(fake.boxes[0].type, ui::kMbOkCancel | ui::kMbIconQuestion);
       const QString text = QString::fromStdString(fake.boxes[0].text);
-      for (const QString name : {"study-trials.csv", "study-touches.csv", "study.csv"})
+      for (const QString name :
+           {"study-trials.csv", "study-touches.csv", "study-table.csv", "study.csv"})
         QVERIFY2(text.contains(out.filePath(name)) == named.contains(name), qPrintable(text));
     }
-    for (const QString name : {"study-trials.csv", "study-touches.csv"}) {
+    for (const QString name : {"study-trials.csv", "study-touches.csv", "study-table.csv"}) {
       const QByteArray bytes = testing::ReadBytes(out.filePath(name));
       if (written)
-        QVERIFY(bytes.startsWith(name.contains("trials") ? "session,subject,ended"
-                                                         : "session,subject,memtime"));
+        QVERIFY(bytes.startsWith(name.contains("trials")    ? "session,subject,ended"
+                                 : name.contains("touches") ? "session,subject,memtime"
+                                                            : "record_file,subject"));
       if (!written) QCOMPARE(bytes, QByteArray(present.contains(name) ? "earlier" : "<missing>"));
     }
     if (present.contains("study.csv"))  // never written, so never asked about

@@ -22,6 +22,23 @@
     </message>
 </context>
 <context>
+    <name>participants::CParticipants</name>
+    <message numerus="yes">
+        <source>%n participant(s) in %1.</source>
+        <translation>
+            <numerusform>%n participant in %1.</numerusform>
+            <numerusform>%n participants in %1.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Saved %n participant(s) to %1.</source>
+        <translation>
+            <numerusform>Saved %n participant to %1.</numerusform>
+            <numerusform>Saved %n participants to %1.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>sessions::CSessions</name>
     <message numerus="yes">
         <source>%1 of %n sessions listed</source>
@@ -31,10 +48,10 @@
         </translation>
     </message>
     <message numerus="yes">
-        <source>Exported %n sessions to %1 and %2</source>
+        <source>Exported %n sessions to %1, %2 and %3</source>
         <translation>
-            <numerusform>Exported %n session to %1 and %2</numerusform>
-            <numerusform>Exported %n sessions to %1 and %2</numerusform>
+            <numerusform>Exported %n session to %1, %2 and %3</numerusform>
+            <numerusform>Exported %n sessions to %1, %2 and %3</numerusform>
         </translation>
     </message>
 </context>

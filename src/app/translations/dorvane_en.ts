@@ -68,6 +68,10 @@ Dorvane developers, 2026</translation>
         <source>&amp;Practice…</source>
         <translation>&amp;Practice…</translation>
     </message>
+    <message>
+        <source>Partic&amp;ipants…</source>
+        <translation>Partic&amp;ipants…</translation>
+    </message>
 </context>
 <context>
     <name>CMyApp</name>
@@ -707,6 +711,15 @@ Reaction times measured now may be late by a millisecond or more. Close other pr
     </message>
 </context>
 <context>
+    <name>StartTest</name>
+    <message>
+        <source>The participant register cannot be used, so this session record holds no participant fields:
+%1</source>
+        <translation>The participant register cannot be used, so this session record holds no participant fields:
+%1</translation>
+    </message>
+</context>
+<context>
     <name>TimingChart</name>
     <message>
         <source>Frame intervals (%1 frames, nominal %2 ms)</source>
@@ -826,6 +839,75 @@ OK starts the check; Cancel goes back without running it.</translation>
     </message>
 </context>
 <context>
+    <name>participants::CParticipants</name>
+    <message>
+        <source>Participants</source>
+        <translation>Participants</translation>
+    </message>
+    <message>
+        <source>&amp;Add</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Save</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>The register cannot be read, so it is shown read-only and never written: %1</source>
+        <translation>The register cannot be read, so it is shown read-only and never written: %1</translation>
+    </message>
+    <message>
+        <source>There is no register yet: Save makes %1.</source>
+        <translation>There is no register yet: Save makes %1.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n participant(s) in %1.</source>
+        <translation>
+            <numerusform>%n participant in %1.</numerusform>
+            <numerusform>%n participants in %1.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The ID %1 is in the register twice.</source>
+        <translation>The ID %1 is in the register twice.</translation>
+    </message>
+    <message>
+        <source>Row %1: %2</source>
+        <translation>Row %1: %2</translation>
+    </message>
+    <message>
+        <source>Not saved yet.</source>
+        <translation>Not saved yet.</translation>
+    </message>
+    <message>
+        <source>%1 %2, perhaps at another station. Nothing was written: close this window and open it again to see the register as it is now.</source>
+        <translation>%1 %2, perhaps at another station. Nothing was written: close this window and open it again to see the register as it is now.</translation>
+    </message>
+    <message>
+        <source>Cannot save %1 (%2).</source>
+        <translation>Cannot save %1 (%2).</translation>
+    </message>
+    <message numerus="yes">
+        <source>Saved %n participant(s) to %1.</source>
+        <translation>
+            <numerusform>Saved %n participant to %1.</numerusform>
+            <numerusform>Saved %n participants to %1.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Close without saving the changes?</source>
+        <translation>Close without saving the changes?</translation>
+    </message>
+</context>
+<context>
     <name>sessions::CSessions</name>
     <message>
         <source>Sessions</source>
@@ -902,13 +984,6 @@ OK starts the check; Cancel goes back without running it.</translation>
         <source>Cannot write the picture [%1] (%2).</source>
         <translation>Cannot write the picture [%1] (%2).</translation>
     </message>
-    <message numerus="yes">
-        <source>Exported %n sessions to %1 and %2</source>
-        <translation>
-            <numerusform>Exported %n session to %1 and %2</numerusform>
-            <numerusform>Exported %n sessions to %1 and %2</numerusform>
-        </translation>
-    </message>
     <message>
         <source> (%1 could no longer be read)</source>
         <translation> (%1 could no longer be read)</translation>
@@ -932,10 +1007,6 @@ OK starts the check; Cancel goes back without running it.</translation>
     <message>
         <source>There is no session to export.</source>
         <translation>There is no session to export.</translation>
-    </message>
-    <message>
-        <source>Export the listed sessions (two files: -trials.csv, -touches.csv)</source>
-        <translation>Export the listed sessions (two files: -trials.csv, -touches.csv)</translation>
     </message>
     <message>
         <source>CSV files (*.csv)</source>
@@ -968,6 +1039,17 @@ Replace them?</translation>
     <message>
         <source>Outcome:</source>
         <translation>Outcome:</translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %n sessions to %1, %2 and %3</source>
+        <translation>
+            <numerusform>Exported %n session to %1, %2 and %3</numerusform>
+            <numerusform>Exported %n sessions to %1, %2 and %3</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Export the listed sessions (three files: -trials.csv, -touches.csv, -table.csv)</source>
+        <translation>Export the listed sessions (three files: -trials.csv, -touches.csv, -table.csv)</translation>
     </message>
 </context>
 <context>

@@ -68,6 +68,10 @@ Dorvane 開発者, 2026</translation>
         <source>&amp;Practice…</source>
         <translation>練習(&amp;P)…</translation>
     </message>
+    <message>
+        <source>Partic&amp;ipants…</source>
+        <translation>参加者(&amp;I)…</translation>
+    </message>
 </context>
 <context>
     <name>CMyApp</name>
@@ -706,6 +710,15 @@ Reaction times measured now may be late by a millisecond or more. Close other pr
     </message>
 </context>
 <context>
+    <name>StartTest</name>
+    <message>
+        <source>The participant register cannot be used, so this session record holds no participant fields:
+%1</source>
+        <translation>参加者名簿を使えないため、このセッション記録には参加者の項目がありません:
+%1</translation>
+    </message>
+</context>
+<context>
     <name>TimingChart</name>
     <message>
         <source>Frame intervals (%1 frames, nominal %2 ms)</source>
@@ -824,6 +837,73 @@ OK でチェックを開始し、キャンセルで実行せずに戻ります�
     </message>
 </context>
 <context>
+    <name>participants::CParticipants</name>
+    <message>
+        <source>Participants</source>
+        <translation>参加者</translation>
+    </message>
+    <message>
+        <source>&amp;Add</source>
+        <translation>追加(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>削除(&amp;D)</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>保存(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>閉じる(&amp;C)</translation>
+    </message>
+    <message>
+        <source>The register cannot be read, so it is shown read-only and never written: %1</source>
+        <translation>名簿を読み込めないため、読み取り専用で表示し、書き込みません: %1</translation>
+    </message>
+    <message>
+        <source>There is no register yet: Save makes %1.</source>
+        <translation>まだ名簿がありません。保存すると %1 を作成します。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n participant(s) in %1.</source>
+        <translation>
+            <numerusform>%1 に %n 人の参加者。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The ID %1 is in the register twice.</source>
+        <translation>ID %1 が名簿に2回あります。</translation>
+    </message>
+    <message>
+        <source>Row %1: %2</source>
+        <translation>%1 行目: %2</translation>
+    </message>
+    <message>
+        <source>Not saved yet.</source>
+        <translation>まだ保存されていません。</translation>
+    </message>
+    <message>
+        <source>%1 %2, perhaps at another station. Nothing was written: close this window and open it again to see the register as it is now.</source>
+        <translation>%1 %2（別のステーションからかもしれません）。何も書き込まれていません。このウィンドウを閉じて開き直すと、現在の名簿が表示されます。</translation>
+    </message>
+    <message>
+        <source>Cannot save %1 (%2).</source>
+        <translation>%1 を保存できません（%2）。</translation>
+    </message>
+    <message numerus="yes">
+        <source>Saved %n participant(s) to %1.</source>
+        <translation>
+            <numerusform>%n 人の参加者を %1 に保存しました。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Close without saving the changes?</source>
+        <translation>変更を保存せずに閉じますか?</translation>
+    </message>
+</context>
+<context>
     <name>sessions::CSessions</name>
     <message>
         <source>Sessions</source>
@@ -899,12 +979,6 @@ OK でチェックを開始し、キャンセルで実行せずに戻ります�
         <source>Cannot write the picture [%1] (%2).</source>
         <translation>画像 [%1] を書き込めません（%2）。</translation>
     </message>
-    <message numerus="yes">
-        <source>Exported %n sessions to %1 and %2</source>
-        <translation>
-            <numerusform>%n セッションを %1 と %2 にエクスポートしました</numerusform>
-        </translation>
-    </message>
     <message>
         <source> (%1 could no longer be read)</source>
         <translation>（%1 件は読み込めなくなっていました）</translation>
@@ -928,10 +1002,6 @@ OK でチェックを開始し、キャンセルで実行せずに戻ります�
     <message>
         <source>There is no session to export.</source>
         <translation>エクスポートするセッションがありません。</translation>
-    </message>
-    <message>
-        <source>Export the listed sessions (two files: -trials.csv, -touches.csv)</source>
-        <translation>一覧のセッションをエクスポート（2 つのファイル: -trials.csv, -touches.csv）</translation>
     </message>
     <message>
         <source>CSV files (*.csv)</source>
@@ -964,6 +1034,16 @@ Replace them?</source>
     <message>
         <source>Outcome:</source>
         <translation>終了状態:</translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %n sessions to %1, %2 and %3</source>
+        <translation>
+            <numerusform>%n セッションを %1、%2、%3 に書き出しました</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Export the listed sessions (three files: -trials.csv, -touches.csv, -table.csv)</source>
+        <translation>表示中のセッションを書き出す（3ファイル: -trials.csv、-touches.csv、-table.csv）</translation>
     </message>
 </context>
 <context>
