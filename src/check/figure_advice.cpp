@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <string>
+#include <utility>
 
 namespace check {
 namespace {
@@ -23,6 +25,12 @@ const char kLateAdvice[] = QT_TRANSLATE_NOOP(
     "Frames came too late for their refresh. Close other programs, switch off the compositor or "
     "its desktop effects, and make sure the PC is not busy (updates, virus scans, backups) while "
     "tests run.");
+
+// A warning row: the figure and its advice are untranslated source texts.
+void Warn(std::vector<FigureAdvice>* rows, const char* figure, std::string value,
+          const char* advice) {
+  rows->push_back({Tr(figure), std::move(value), false, Tr(advice)});
+}
 
 void AddFailures(const TimingCheck& c, std::vector<FigureAdvice>* rows) {
   const DisplayFacts& d = c.display;
@@ -91,36 +99,31 @@ void AddWarnings(const TimingCheck& c, std::vector<FigureAdvice>* rows) {
                      Tr(QT_TRANSLATE_NOOP("FigureAdvice", "no")), false, advice});
   }
   if (s.compositor == "running") {
-    rows->push_back(
-        {Tr(QT_TRANSLATE_NOOP("FigureAdvice", "compositor")),
-         Tr(QT_TRANSLATE_NOOP("FigureAdvice", "running")), false,
-         Tr(QT_TRANSLATE_NOOP(
-             "FigureAdvice",
-             "A compositor holds every frame back and can make its timing uneven: switch "
-             "it off, or at least its effects, while tests run."))});
+    Warn(rows, QT_TRANSLATE_NOOP("FigureAdvice", "compositor"),
+         Tr(QT_TRANSLATE_NOOP("FigureAdvice", "running")),
+         QT_TRANSLATE_NOOP("FigureAdvice",
+                           "A compositor holds every frame back and can make its timing uneven: "
+                           "switch it off, or at least its effects, while tests run."));
   }
   if (s.softwareRendering && !s.virtualDisplay) {
-    rows->push_back(
-        {Tr(QT_TRANSLATE_NOOP("FigureAdvice", "OpenGL renderer")),
-         s.glRenderer + Tr(QT_TRANSLATE_NOOP("FigureAdvice", " (software)")), false,
-         Tr(QT_TRANSLATE_NOOP(
-             "FigureAdvice", "OpenGL runs in software: install the graphics card's own driver."))});
+    Warn(rows, QT_TRANSLATE_NOOP("FigureAdvice", "OpenGL renderer"),
+         s.glRenderer + Tr(QT_TRANSLATE_NOOP("FigureAdvice", " (software)")),
+         QT_TRANSLATE_NOOP("FigureAdvice",
+                           "OpenGL runs in software: install the graphics card's own driver."));
   }
   if (s.governor == "powersave" || s.governor == "conservative") {
-    rows->push_back(
-        {Tr(QT_TRANSLATE_NOOP("FigureAdvice", "processor governor")), s.governor, false,
-         Tr(QT_TRANSLATE_NOOP(
-             "FigureAdvice",
-             "Set the processor's frequency governor to \"performance\" while tests run."))});
+    Warn(rows, QT_TRANSLATE_NOOP("FigureAdvice", "processor governor"), s.governor,
+         QT_TRANSLATE_NOOP("FigureAdvice",
+                           "Set the processor's frequency governor to \"performance\" while "
+                           "tests run."));
   }
   if (!c.ticks.realTimeGranted && c.ticks.latenessUs.p99 > 500) {
-    rows->push_back(
-        {Tr(QT_TRANSLATE_NOOP("FigureAdvice", "real-time priority")),
-         Tr(QT_TRANSLATE_NOOP("FigureAdvice", "refused")), false,
-         Tr(QT_TRANSLATE_NOOP(
-             "FigureAdvice",
-             "The tick thread wakes late: allow the user real-time priority (an rtprio "
-             "limit in /etc/security/limits.conf), or run fewer programs beside the test."))});
+    Warn(rows, QT_TRANSLATE_NOOP("FigureAdvice", "real-time priority"),
+         Tr(QT_TRANSLATE_NOOP("FigureAdvice", "refused")),
+         QT_TRANSLATE_NOOP("FigureAdvice",
+                           "The tick thread wakes late: allow the user real-time priority (an "
+                           "rtprio limit in /etc/security/limits.conf), or run fewer programs "
+                           "beside the test."));
   }
   if (c.trial.sampledTouches > 0) {
     const int all = c.trial.stampedTouches + c.trial.sampledTouches;

@@ -216,6 +216,8 @@ class Person {
                   const std::string& what, ServerMoment* when,
                   std::vector<ServerMoment>* perCell = nullptr);
   bool TakeTrial(int expectedItems, int memtime, DrivenTrial* trial);
+  bool AnswerTrial(const std::vector<int>& cells, const std::vector<ServerMoment>& cellOnsets,
+                   DrivenTrial* trial);
 
   /// The X server holding the program's windows.
   XScreen& Programs() { return desktop_.programDisplay.empty() ? screen_ : programScreen_; }
