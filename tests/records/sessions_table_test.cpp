@@ -175,7 +175,7 @@ void SessionsTableTest::cells_data() {
   QTest::newRow("not stopped: empty") << "stopped_trial"
                                       << ""
                                       << "" << true;
-  QTest::newRow("seed") << "random_seed"
+  QTest::newRow("random start") << "random_seed"
                         << "17"
                         << "" << true;
   QTest::newRow("flag") << "flag_ranking"
