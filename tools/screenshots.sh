@@ -10,7 +10,7 @@ dorvane_install_deps
 cmake -S "$DORVANE_ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD_DIR" -j "$(nproc)" --target dorvane e2e_screenshots
 mkdir -p "$DORVANE_ROOT/docs/screenshots"
-xvfb-run -a -s "-screen 0 1920x1080x24" \
+xvfb-run -a -s "-screen 0 1024x768x24" \
   "$BUILD_DIR/tests/app/e2e_screenshots" "$DORVANE_ROOT/docs/screenshots"
 # The Timing Check's result dialog, from a made-up check, on a 1024 x 768 screen.
 cmake --build "$BUILD_DIR" -j "$(nproc)" --target timing_check_screenshot

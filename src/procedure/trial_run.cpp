@@ -308,7 +308,8 @@ int RunTest() {
   return RunTest(context, timings);
 }
 
-int RunTest(TrialContext& context, std::vector<TrialTiming>& timings) {
+int RunTrials(TrialContext& context, std::vector<TrialTiming>& timings,
+              const TrialAdvance& advance, const StoppedText& stopped) {
   for (int i = 0;; ++i) {
     context.timing = &timings[static_cast<size_t>(i)];
     const bool laidOut = LayOutPatches(context.state->trials[i].NItems) != 0;
@@ -316,21 +317,31 @@ int RunTest(TrialContext& context, std::vector<TrialTiming>& timings) {
     if (!laidOut) NoteAbort(AbortHow::kImagesFailed, i, TrialPhase::kBetweenTrials);
     ReleasePatchSurfaces();
     if (result == kTrialFailed) {
-      const QString text =
-          laidOut ? QCoreApplication::translate(
-                        "TrialRun",
-                        "The test was stopped: the millisecond timer could not be started, so no "
-                        "reaction time could be measured. No results were written.")
-                  : QCoreApplication::translate(
-                        "TrialRun",
-                        "The test was stopped: the images of the trial could not be made (out of "
-                        "memory). No results were written.");
-      ui::AppMessageBox(text.toStdString(), ui::kMbOk | ui::kMbIconHand);
+      ui::AppMessageBox(stopped(laidOut), ui::kMbOk | ui::kMbIconHand);
       return 0;
     }
     if (result == 0) return 0;
-    if (AdvanceStaircase(*context.state, i, context.maxRev)) return 1;
+    if (advance(*context.state, i)) return 1;
   }
+}
+
+int RunTest(TrialContext& context, std::vector<TrialTiming>& timings) {
+  const int maxRev = context.maxRev;
+  return RunTrials(
+      context, timings,
+      [maxRev](TestState& state, int i) { return AdvanceStaircase(state, i, maxRev); },
+      [](bool laidOut) {
+        const QString text =
+            laidOut ? QCoreApplication::translate(
+                          "TrialRun",
+                          "The test was stopped: the millisecond timer could not be started, so "
+                          "no reaction time could be measured. No results were written.")
+                    : QCoreApplication::translate(
+                          "TrialRun",
+                          "The test was stopped: the images of the trial could not be made (out "
+                          "of memory). No results were written.");
+        return text.toStdString();
+      });
 }
 
 int RunTrial(int i) {

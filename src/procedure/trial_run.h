@@ -48,6 +48,18 @@ int RunTest();
 /// `timings` (kMaxTrials rows).
 int RunTest(TrialContext& context, std::vector<TrialTiming>& timings);
 
+/// After trial i ran to its end: 1 when the run is over (advances the table).
+using TrialAdvance = std::function<int(TestState& state, int i)>;
+/// The experimenter's message when a trial could not run: its timer did not
+/// start (`laidOut`), or its patches could not be laid out.
+using StoppedText = std::function<std::string(bool laidOut)>;
+
+/// Lays out and runs trials of `context`'s table from trial 0 on, trial i's
+/// timings into row i of `timings`, until `advance` ends the run (1), a trial
+/// is aborted (0) or cannot run (0, after the `stopped` message).
+int RunTrials(TrialContext& context, std::vector<TrialTiming>& timings,
+              const TrialAdvance& advance, const StoppedText& stopped);
+
 /// Runs trial `i` on the laid-out patches: 1 when all patches were found,
 /// 0 when aborted with Escape, kTrialFailed when the tick source could not run.
 int RunTrial(int i);

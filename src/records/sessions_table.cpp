@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <map>
 
+#include "procedure/abort_point.h"
+
 namespace results {
 
 namespace {
@@ -43,11 +45,26 @@ void Line(const std::vector<std::string>& fields, std::string* text) {
 }  // namespace
 
 const std::vector<std::string>& SessionsTableColumns() {
-  static const std::vector<std::string> columns{
-      "record_file",        "subject",         "started",   "ended",      "outcome",
-      "random_seed",        "memtime",         "max_rev",   "hide_mouse", "flag_feedback",
-      "flag_ranking",       "trials_run",      "reversals", "score",      "worst_uncertainty_ms",
-      "unconfirmed_frames", "missed_refreshes"};
+  static const std::vector<std::string> columns{"record_file",
+                                                "subject",
+                                                "started",
+                                                "ended",
+                                                "outcome",
+                                                "stopped_how",
+                                                "stopped_trial",
+                                                "stopped_phase",
+                                                "random_seed",
+                                                "memtime",
+                                                "max_rev",
+                                                "hide_mouse",
+                                                "flag_feedback",
+                                                "flag_ranking",
+                                                "trials_run",
+                                                "reversals",
+                                                "score",
+                                                "worst_uncertainty_ms",
+                                                "unconfirmed_frames",
+                                                "missed_refreshes"};
   return columns;
 }
 
@@ -69,6 +86,9 @@ SessionsTableRow MakeSessionsTableRow(const SessionRecord& r, const std::string&
                 r.started,
                 r.ended,
                 SessionOutcomeName(r.outcome),
+                r.abort.stopped ? AbortHowName(r.abort.how) : std::string(),
+                r.abort.stopped ? std::to_string(r.abort.trial) : std::string(),
+                r.abort.stopped ? TrialPhaseName(r.abort.phase) : std::string(),
                 std::to_string(s.random_seed),
                 std::to_string(s.memtime),
                 std::to_string(s.max_rev),

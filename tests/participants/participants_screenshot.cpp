@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/language.h"
 #include "participants/participants_window.h"
 #include "support/file_bytes.h"
 
@@ -27,6 +28,8 @@ const char kRegister[] =
 int main(int argc, char** argv) {
   qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
   QApplication app(argc, argv);
+  // The program's own texts with their plural forms, as at start-up.
+  language::Apply(language::Language::kDefault);
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s <output.png>\n", argv[0]);
     return 2;

@@ -163,7 +163,19 @@ void SessionsTableTest::cells_data() {
   QTest::newRow("outcome when none") << "outcome"
                                      << "completed"
                                      << "" << true;
-  QTest::newRow("seed") << "random_seed"
+  QTest::newRow("how it stopped") << "stopped_how"
+                                  << "escape"
+                                  << "aborted" << false;
+  QTest::newRow("trial it stopped in") << "stopped_trial"
+                                       << "7"
+                                       << "aborted" << false;
+  QTest::newRow("phase it stopped in") << "stopped_phase"
+                                       << "answer"
+                                       << "aborted" << false;
+  QTest::newRow("not stopped: empty") << "stopped_trial"
+                                      << ""
+                                      << "" << true;
+  QTest::newRow("random start") << "random_seed"
                         << "17"
                         << "" << true;
   QTest::newRow("flag") << "flag_ranking"
@@ -182,6 +194,7 @@ void SessionsTableTest::cells() {
   r.outcome = outcome == "aborted"    ? results::SessionOutcome::kAborted
               : outcome == "practice" ? results::SessionOutcome::kPractice
                                       : results::SessionOutcome::kCompleted;
+  if (outcome == "aborted") r.abort = AbortPoint{true, AbortHow::kEscape, 7, TrialPhase::kAnswer};
   r.hasScore = scored;
   r.score = 4.25;
   r.trialsRun = 2;

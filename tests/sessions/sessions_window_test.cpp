@@ -266,30 +266,30 @@ class SessionsWindowTest : public QObject {
     w.SubjectFilter()->setText("H");
     QCOMPARE(Column(w, sessions::kFile), QStringList({"h.json"}));
     QVERIFY(w.ExportListed(out.filePath("study.csv")));
-    QCOMPARE(
-        testing::ReadBytes(out.filePath("study-trials.csv")),
-        QByteArray("session,subject,ended,random_seed,memtime,max_rev,hide_mouse,flag_feedback,"
-                   "flag_ranking,score,Trial,NItems,NCorrect,RT1,RT2,Error,Rev,cells,touches,outcome,"
-                   "interrupted\r\n"
-                   "h,\"H, \"\"q\"\"\",2026-02-01T08:00:00.000+00:00,0,2,1,0,0,0,3,"
-                   "1,3,1,2000,500,1,1,0 6 12,3,completed,0\r\n"));
-    QCOMPARE(
-        testing::ReadBytes(out.filePath("study-touches.csv")),
-        QByteArray("session,subject,memtime,max_rev,Trial,NItems,touch,time_ms,time_source,"
-                   "canvas_x,canvas_y,window_x,window_y,patch,cell,expected,judgement,outcome,"
-                   "interrupted\r\n"
-                   "h,\"H, \"\"q\"\"\",2,1,1,3,1,2000.0,stamp,197,69,394,138,1,0,1,correct,"
-                   "completed,0\r\n"
-                   "h,\"H, \"\"q\"\"\",2,1,1,3,2,2500.3,sample,5,5,10,10,NA,NA,2,no-patch,"
-                   "completed,0\r\n"
-                   "h,\"H, \"\"q\"\"\",2,1,1,3,3,2600.0,stamp,500,300,1000,600,3,12,2,wrong,"
-                   "completed,0\r\n"));
+    QCOMPARE(testing::ReadBytes(out.filePath("study-trials.csv")),
+             QByteArray(
+                 "session,subject,ended,random_seed,memtime,max_rev,hide_mouse,flag_feedback,"
+                 "flag_ranking,score,Trial,NItems,NCorrect,RT1,RT2,Error,Rev,cells,touches,outcome,"
+                 "interrupted\r\n"
+                 "h,\"H, \"\"q\"\"\",2026-02-01T08:00:00.000+00:00,0,2,1,0,0,0,3,"
+                 "1,3,1,2000,500,1,1,0 6 12,3,completed,0\r\n"));
+    QCOMPARE(testing::ReadBytes(out.filePath("study-touches.csv")),
+             QByteArray("session,subject,memtime,max_rev,Trial,NItems,touch,time_ms,time_source,"
+                        "canvas_x,canvas_y,window_x,window_y,patch,cell,expected,judgement,outcome,"
+                        "interrupted\r\n"
+                        "h,\"H, \"\"q\"\"\",2,1,1,3,1,2000.0,stamp,197,69,394,138,1,0,1,correct,"
+                        "completed,0\r\n"
+                        "h,\"H, \"\"q\"\"\",2,1,1,3,2,2500.3,sample,5,5,10,10,NA,NA,2,no-patch,"
+                        "completed,0\r\n"
+                        "h,\"H, \"\"q\"\"\",2,1,1,3,3,2600.0,stamp,500,300,1000,600,3,12,2,wrong,"
+                        "completed,0\r\n"));
     QCOMPARE(testing::ReadBytes(out.filePath("study-table.csv")),
-             QByteArray("record_file,subject,started,ended,outcome,random_seed,memtime,max_rev,"
+             QByteArray("record_file,subject,started,ended,outcome,stopped_how,stopped_trial,"
+                        "stopped_phase,random_seed,memtime,max_rev,"
                         "hide_mouse,flag_feedback,flag_ranking,trials_run,reversals,score,"
                         "worst_uncertainty_ms,unconfirmed_frames,missed_refreshes\n"
                         "h.json,\"H, \"\"q\"\"\",2026-02-01T07:59:50.000+00:00,"
-                        "2026-02-01T08:00:00.000+00:00,completed,0,2,1,0,0,0,1,1,3,0,0,0\n"));
+                        "2026-02-01T08:00:00.000+00:00,completed,,,,0,2,1,0,0,0,1,1,3,0,0,0\n"));
     QVERIFY(w.Status()->text().endsWith(
         "Exported 1 sessions to study-trials.csv, study-touches.csv and study-table.csv"));
 
