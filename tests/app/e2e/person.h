@@ -194,6 +194,8 @@ class Person {
   std::vector<std::pair<QString, QByteArray>> earlierFiles;
 
  private:
+  /// Opens the Test menu with Alt+T and chooses the item of mnemonic `key`.
+  bool ChooseFromTestMenu(const char* key, const char* item);
   bool Fail(const std::string& what);
   void Note(const std::string& line);
   bool WaitFor(const std::function<bool()>& done, int timeoutMs, int pollMs,

@@ -143,7 +143,7 @@ bool Person::CloseScoreBox() {
   return CloseWithReturn("Score");
 }
 
-bool Person::LookAtSessions(const std::string& subject) {
+bool Person::ChooseFromTestMenu(const char* key, const char* item) {
   FocusFrameOnWayland();
   PointerAway();
   const auto popups = [this] {
@@ -157,8 +157,13 @@ bool Person::LookAtSessions(const std::string& subject) {
     return false;
   }
   SleepMs(200);
-  screen_.Tap({"e"});
-  Note("chose Test -> Sessions");
+  screen_.Tap({key});
+  Note(std::string("chose Test -> ") + item);
+  return true;
+}
+
+bool Person::LookAtSessions(const std::string& subject) {
+  if (!ChooseFromTestMenu("e", "Sessions")) return false;
   TopWindow window;
   if (!WaitWindow("Sessions", true, &window)) return false;
   SleepMs(1000);  // the records are read, then listed and drawn

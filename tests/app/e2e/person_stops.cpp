@@ -69,22 +69,7 @@ bool Person::EscapeAfterOneTouch(int expectedItems, int memtime, DrivenTouch* to
 }
 
 bool Person::StartPracticeFromMenu() {
-  FocusFrameOnWayland();
-  PointerAway();
-  const auto popups = [this] {
-    const std::vector<TopWindow> windows = Windows();
-    return std::count_if(windows.begin(), windows.end(),
-                         [](const TopWindow& w) { return w.popup; });
-  };
-  const auto before = popups();
-  screen_.Tap({"Alt_L", "t"});
-  if (!WaitFor([&] { return popups() > before; }, 5000, 20, "the Test menu after Alt+T")) {
-    return false;
-  }
-  SleepMs(200);
-  screen_.Tap({"p"});
-  Note("chose Test -> Practice");
-  return WaitWindow("Subject Information", true);
+  return ChooseFromTestMenu("p", "Practice") && WaitWindow("Subject Information", true);
 }
 
 bool Person::TakePractice(const SubjectEntry& entry, std::vector<DrivenTrial>* trials) {
