@@ -194,7 +194,9 @@ class Person {
   std::vector<std::pair<QString, QByteArray>> earlierFiles;
 
  private:
-  /// Opens the Test menu with Alt+T and chooses the item of mnemonic `key`.
+  /// Opens the menu of mnemonic `menuKey` with Alt and chooses its item of mnemonic `key`.
+  bool ChooseFromMenu(const char* menuKey, const char* menu, const char* key, const char* item);
+  /// The same in the Test menu.
   bool ChooseFromTestMenu(const char* key, const char* item);
   bool Fail(const std::string& what);
   void Note(const std::string& line);

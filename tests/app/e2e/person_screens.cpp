@@ -8,6 +8,7 @@
 #include <QProcessEnvironment>
 #include <QtGlobal>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -143,7 +144,8 @@ bool Person::CloseScoreBox() {
   return CloseWithReturn("Score");
 }
 
-bool Person::ChooseFromTestMenu(const char* key, const char* item) {
+bool Person::ChooseFromMenu(const char* menuKey, const char* menu, const char* key,
+                            const char* item) {
   FocusFrameOnWayland();
   PointerAway();
   const auto popups = [this] {
@@ -152,14 +154,22 @@ bool Person::ChooseFromTestMenu(const char* key, const char* item) {
                          [](const TopWindow& w) { return w.popup; });
   };
   const auto before = popups();
-  screen_.Tap({"Alt_L", "t"});
-  if (!WaitFor([&] { return popups() > before; }, 5000, 20, "the Test menu after Alt+T")) {
+  screen_.Tap({"Alt_L", menuKey});
+  const std::string opened = std::string("the ") + menu + " menu after Alt+" +
+                             static_cast<char>(std::toupper(static_cast<unsigned char>(*menuKey)));
+  if (!desktop_.listsWindows) {
+    SleepMs(kUnlistedWindowMs);
+  } else if (!WaitFor([&] { return popups() > before; }, 5000, 20, opened.c_str())) {
     return false;
   }
   SleepMs(200);
   screen_.Tap({key});
-  Note(std::string("chose Test -> ") + item);
+  Note(std::string("chose ") + menu + " -> " + item);
   return true;
+}
+
+bool Person::ChooseFromTestMenu(const char* key, const char* item) {
+  return ChooseFromMenu("t", "Test", key, item);
 }
 
 bool Person::LookAtSessions(const std::string& subject) {
@@ -222,23 +232,7 @@ bool Person::PressEscape() {
 }
 
 bool Person::ExitFromMenu() {
-  FocusFrameOnWayland();
-  PointerAway();
-  const auto popups = [this] {
-    const std::vector<TopWindow> windows = Windows();
-    return std::count_if(windows.begin(), windows.end(),
-                         [](const TopWindow& w) { return w.popup; });
-  };
-  const auto before = popups();
-  screen_.Tap({"Alt_L", "f"});
-  if (!desktop_.listsWindows) {
-    SleepMs(kUnlistedWindowMs);
-  } else if (!WaitFor([&] { return popups() > before; }, 5000, 20, "the File menu after Alt+F")) {
-    return false;
-  }
-  SleepMs(200);
-  screen_.Tap({"x"});
-  Note("chose File -> Exit");
+  if (!ChooseFromMenu("f", "File", "x", "Exit")) return false;
   if (!process_.waitForFinished(15000)) return Fail("the program did not end after Exit");
   if (process_.exitStatus() != QProcess::NormalExit || process_.exitCode() != 0) {
     return Fail("the program crashed or ended with code " + std::to_string(process_.exitCode()));
